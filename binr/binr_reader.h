@@ -1,0 +1,19 @@
+// The BINR read loop: frames the binary messages of the log and builds one node
+// per accepted position message.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/conversion_view.h"
+#include "core/record.h"
+
+namespace tervo {
+
+// Reads `input` to its end, builds `points` (Head to Tail, FirstFix, and Start at
+// the end: FirstFix when startFirstFix, Head otherwise). Returns ListNotCreated,
+// having stopped at once, when a node cannot be allocated.
+ReadOutcome ReadBinrLog(std::FILE* input, ConversionView& view, int32_t progressStep, bool startFirstFix,
+                        PointList& points);
+
+}  // namespace tervo

@@ -1,0 +1,236 @@
+#include "core/conversion.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "binr/binr_reader.h"
+#include "core/nmea_reader.h"
+#include "kml/document.h"
+#include "kml/icon.h"
+#include "kml/kml_stream.h"
+#include "kml/track_writer.h"
+#include "kml/waypoint_writer.h"
+#include "kmz/kmz.h"
+
+namespace tervo {
+
+namespace {
+
+// Remembers the text last given to the right pane: the final message repeats it.
+class CountRecorder : public ConversionView {
+public:
+    explicit CountRecorder(ConversionView& view) : view_(view) {}
+    void ShowStatus(const std::string& text) override { view_.ShowStatus(text); }
+    void ShowCount(const std::string& text) override {
+        lastCount = text;
+        view_.ShowCount(text);
+    }
+    void ResetProgress() override { view_.ResetProgress(); }
+    void StepProgress() override { view_.StepProgress(); }
+    void SetOutputPath(const std::string& path) override { view_.SetOutputPath(path); }
+    void DisableRun() override { view_.DisableRun(); }
+    void LockControls() override { view_.LockControls(); }
+    void UnlockControls() override { view_.UnlockControls(); }
+    void ProcessPendingEvents() override { view_.ProcessPendingEvents(); }
+    void ShowInformation(const std::string& text) override { view_.ShowInformation(text); }
+    std::string lastCount;
+
+private:
+    ConversionView& view_;
+};
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using InputFile = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens the log for binary reading; a directory is no log.
+InputFile OpenInput(const std::string& path) {
+    InputFile file(std::fopen(path.c_str(), "rb"));
+    if (file) {
+        struct stat info {};
+        if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+            file.reset();
+        }
+    }
+    return file;
+}
+
+int64_t FileSize(std::FILE* file) {
+    struct stat info {};
+    if (fstat(fileno(file), &info) != 0) {
+        return 0;
+    }
+    return static_cast<int64_t>(info.st_size);
+}
+
+std::string WithoutFinalSeparator(const std::string& dir) {
+    if (dir.size() > 1 && dir.back() == '/') {
+        return dir.substr(0, dir.size() - 1);
+    }
+    return dir;
+}
+
+}  // namespace
+
+std::string DirectoryPart(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string FileNamePart(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ChangeFileExtension(const std::string& name, const std::string& extension) {
+    size_t nameStart = name.rfind('/');
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) {
+        return name + extension;
+    }
+    return name.substr(0, dot) + extension;
+}
+
+ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& outerView,
+                               SentenceAssembler& assembler, Platform& platform, AllocationGate* gate) {
+    CountRecorder view(outerView);
+    PointList points(gate);
+    NmeaLogDate logDate;
+
+    InputFile input = OpenInput(settings.InputPath);
+    if (!input) {
+        view.ShowStatus("");
+        view.ShowStatus("Can't open the input file");
+        view.ProcessPendingEvents();
+        return ConversionResult::InputNotOpened;
+    }
+
+    const std::string outputDir =
+        settings.OutputPath.empty() ? platform.ProgramDirectory() : DirectoryPart(settings.OutputPath);
+    const std::string kmlPath = outputDir + ChangeFileExtension(settings.OutputName, ".kml");
+
+    FileSink kmlFile(kmlPath);
+    if (!kmlFile.is_open()) {
+        view.ShowStatus("");
+        view.ShowStatus("Can't create the output file");
+        view.ProcessPendingEvents();
+        return ConversionResult::OutputNotCreated;
+    }
+    KmlStream kml(kmlFile);
+
+    const std::string containerPath = outputDir + settings.OutputName;
+    view.SetOutputPath(containerPath);
+    view.ResetProgress();
+    view.ShowStatus(" ");
+    view.ShowCount(" ");
+    view.DisableRun();
+
+    BeginKmlDocument(kml);
+
+    WaypointOptions options;
+    options.Scale = settings.Edit4;
+    options.Extrude = settings.CheckBox3;
+    options.UseFallbackDate = settings.CheckBox1;
+    options.FallbackDate = settings.MaskEdit1;
+    try {
+        const std::string iconDir = WithoutFinalSeparator(outputDir);
+        options.ValidIconName = MakeWaypointIcon(settings.ShapeRightPoint, iconDir);
+        options.InvalidIconName = MakeWaypointIcon(settings.ShapeIncorPoint, iconDir);
+        options.DTrackIconName = MakeWaypointIcon(settings.ShapeDTrack, iconDir);
+    } catch (const CreateFileError&) {
+        // The files written so far stay; the window must not stay half locked.
+        kml.Close();
+        view.UnlockControls();
+        throw;
+    }
+
+    WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeStyleTrack), "NormalTrack");
+    WriteLineStyle(kml, settings.Edit7, KmlColor(settings.ShapeDTrack), "D-Track");
+
+    const int32_t progressStep = static_cast<int32_t>(FileSize(input.get()) / 100);
+    view.ShowStatus("");
+    view.ShowStatus("The progress started");
+    view.LockControls();
+
+    // A stop ends the run at once: the partial KML and the icons stay on disk.
+    auto listNotCreated = [&] {
+        view.ShowStatus("Can't create the list!");
+        view.ProcessPendingEvents();
+        points.FreePointList(points.Head);
+        kml.Close();
+        view.UnlockControls();
+        return ConversionResult::Stopped;
+    };
+
+    if (settings.Format == 0) {
+        if (ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4, assembler, platform, points,
+                        logDate) == ReadOutcome::ListNotCreated) {
+            return listNotCreated();
+        }
+        if (WriteNmeaWaypoints(kml, points.Start, options, logDate, view) == WaypointsOutcome::DateNotFound) {
+            points.FreePointList(points.Head);
+            view.ShowStatus("");
+            view.ShowStatus("Date isn't found");
+            kml.Close();
+            view.UnlockControls();
+            return ConversionResult::Stopped;
+        }
+        WriteDTrackWaypoints(kml, points.Start, options);
+        WriteNmeaTrack(kml, points.Start, "NormalTrack");
+        WriteDTrackLine(kml, points.Start, "D-Track");
+    } else if (settings.Format == 1) {
+        if (ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4, points) ==
+            ReadOutcome::ListNotCreated) {
+            return listNotCreated();
+        }
+        WriteBinrWaypoints(kml, points.Start, options, view);
+        WriteBinrTrack(kml, points.Start, "NormalTrack");
+    }
+
+    if (settings.CheckBox2) {
+        WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeFullTrack), "IncorrectTrack");
+        WriteAllPointsTrack(kml, points.Start, "IncorrectTrack");
+    }
+
+    EndKmlDocument(kml);
+    const bool kmlWritten = kml.Close();
+    input.reset();
+    if (!kmlWritten) {
+        // A KML file that did not reach the disk whole is never packed or called finished.
+        view.ShowStatus("");
+        view.ShowStatus("Can't write the output file");
+        view.ProcessPendingEvents();
+        points.FreePointList(points.Head);
+        view.UnlockControls();
+        return ConversionResult::WriteFailed;
+    }
+
+    const std::string validIcon = outputDir + options.ValidIconName;
+    const std::string invalidIcon = outputDir + options.InvalidIconName;
+    const std::string dtrackIcon = outputDir + options.DTrackIconName;
+    try {
+        PackKmz(containerPath, kmlPath, validIcon, invalidIcon, dtrackIcon, platform);
+    } catch (const CreateFileError&) {
+        points.FreePointList(points.Head);
+        view.UnlockControls();
+        throw;
+    }
+    points.FreePointList(points.Head);
+    RemoveIntermediateFiles(kmlPath, validIcon, invalidIcon, dtrackIcon);
+
+    view.ShowStatus("");
+    view.ShowStatus("The progress finished");
+    const std::string message =
+        "The progress finished!\n\rInput file " + settings.InputName + "\n\r" + view.lastCount;
+    if (settings.Interactive) {
+        view.ShowInformation(message);
+    }
+    view.UnlockControls();
+    return ConversionResult::Completed;
+}
+
+}  // namespace tervo

@@ -1,0 +1,63 @@
+// One conversion run: a receiver log in, a KMZ container out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/conversion_view.h"
+#include "core/platform.h"
+#include "core/record.h"
+#include "nmea/sentence.h"
+
+namespace tervo {
+
+// Everything one run takes from the window, read once when the run starts.
+struct ConversionSettings {
+    std::string InputPath;   // the log to read (full path of Edit1)
+    std::string InputName;   // the log's name as shown (text of Edit1); final message only
+    std::string OutputName;  // file name of the container (text of Edit6)
+    std::string OutputPath;  // full path of Edit6; only its directory is used; may be empty
+    int32_t Format = 0;      // 0 NMEA, 1 BINR; any other value reads nothing
+    int32_t ShapeRightPoint = 0xFFFFFF;
+    int32_t ShapeIncorPoint = 0xFFFFFF;
+    int32_t ShapeDTrack = 0xFFFFFF;
+    int32_t ShapeStyleTrack = 0xFFFFFF;
+    int32_t ShapeFullTrack = 0xFFFFFF;
+    std::string Edit3 = "5";  // track width text
+    std::string Edit7 = "1";  // D-Track width text
+    std::string Edit4 = "0.5";  // icon scale text
+    bool CheckBox1 = true;    // use the fallback date
+    std::string MaskEdit1 = "2000-01-01";
+    bool CheckBox2 = false;  // "Use all the waypoints"
+    bool CheckBox3 = false;  // "Show value of height"
+    bool CheckBox4 = false;  // "Start first fix"
+    bool Interactive = false;  // only then the final message box is shown
+};
+
+enum class ConversionResult {
+    Completed,
+    InputNotOpened,    // "Can't open the input file"
+    OutputNotCreated,  // "Can't create the output file"
+    Stopped,           // "Can't create the list!" or "Date isn't found"
+    WriteFailed,       // the KML file could not be written whole: "Can't write the output file"
+};
+
+// Performs one run. Besides its result it can end with CreateFileError (an icon
+// or the container could not be written); the controls are unlocked first.
+//
+// `assembler` is the program's one sentence assembler; `platform` gives today's
+// date, file times and the program's directory; `gate`, when given, decides each
+// node allocation.
+ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
+                               SentenceAssembler& assembler, Platform& platform,
+                               AllocationGate* gate = nullptr);
+
+// The directory part of `path` including its final separator ("" when none).
+std::string DirectoryPart(const std::string& path);
+// The part of `path` after its last separator.
+std::string FileNamePart(const std::string& path);
+// `name` with the part from the last full stop of its file name replaced by
+// `extension` (appended when the file name has no full stop).
+std::string ChangeFileExtension(const std::string& name, const std::string& extension);
+
+}  // namespace tervo

@@ -1,0 +1,66 @@
+// What a conversion cannot control itself comes in through these small seams:
+// today's local date, the local time of a file's last write, and the program's
+// directory. Tests pass fixed values; the program passes SystemPlatform.
+#pragma once
+
+#include <string>
+
+namespace tervo {
+
+struct CivilDate {
+    int Year = 0;
+    int Month = 0;  // 1-12
+    int Day = 0;    // 1-31
+};
+
+struct CivilTime {
+    int Year = 0;
+    int Month = 0;
+    int Day = 0;
+    int Hour = 0;
+    int Minute = 0;
+    int Second = 0;
+};
+
+// Today's local calendar date (the RMC date of a sentence without one).
+class DateSource {
+public:
+    virtual ~DateSource() = default;
+    virtual CivilDate Today() = 0;
+};
+
+class Platform : public DateSource {
+public:
+    // The directory of the running program, with its final separator.
+    virtual std::string ProgramDirectory() = 0;
+    // The local time of the last write of `path`; false when it cannot be read.
+    virtual bool LastWriteTime(const std::string& path, CivilTime* local) = 0;
+};
+
+// The real machine: the local time zone, /proc/self/exe, stat().
+class SystemPlatform : public Platform {
+public:
+    CivilDate Today() override;
+    std::string ProgramDirectory() override;
+    bool LastWriteTime(const std::string& path, CivilTime* local) override;
+};
+
+// A fixed date, time and directory, for tests and reproducible runs.
+class FixedPlatform : public Platform {
+public:
+    FixedPlatform(CivilDate today, CivilTime fileTime, std::string programDirectory)
+        : today_(today), fileTime_(fileTime), programDirectory_(std::move(programDirectory)) {}
+    CivilDate Today() override { return today_; }
+    std::string ProgramDirectory() override { return programDirectory_; }
+    bool LastWriteTime(const std::string&, CivilTime* local) override {
+        *local = fileTime_;
+        return true;
+    }
+
+private:
+    CivilDate today_;
+    CivilTime fileTime_;
+    std::string programDirectory_;
+};
+
+}  // namespace tervo

@@ -1,0 +1,213 @@
+#include "kml/kml_stream.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace tervo {
+
+namespace {
+constexpr size_t kBufferSize = 1 << 16;
+constexpr char kReplacement[] = "\xEF\xBF\xBD";
+
+// Length of the valid UTF-8 sequence at s (which has n bytes), 0 when invalid.
+size_t Utf8SequenceLength(const unsigned char* s, size_t n) {
+    unsigned char c = s[0];
+    size_t len;
+    uint32_t min;
+    uint32_t cp;
+    if (c < 0x80) {
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        len = 2, min = 0x80, cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3, min = 0x800, cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4, min = 0x10000, cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (n < len) {
+        return 0;
+    }
+    for (size_t i = 1; i < len; ++i) {
+        if ((s[i] & 0xC0) != 0x80) {
+            return 0;
+        }
+        cp = (cp << 6) | (s[i] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFFFE || cp == 0xFFFF) {
+        return 0;
+    }
+    return len;
+}
+}  // namespace
+
+FileSink::FileSink(const std::string& path) { file_ = std::fopen(path.c_str(), "wb"); }
+
+FileSink::~FileSink() {
+    if (file_ != nullptr) {
+        std::fclose(file_);
+    }
+}
+
+bool FileSink::Write(const char* data, size_t size) {
+    if (file_ == nullptr || failed_) {
+        return false;
+    }
+    if (std::fwrite(data, 1, size, file_) != size) {
+        failed_ = true;
+    }
+    return !failed_;
+}
+
+bool FileSink::Close() {
+    if (file_ == nullptr) {
+        return false;
+    }
+    bool good = !failed_ && std::fflush(file_) == 0 && std::ferror(file_) == 0;
+    if (std::fclose(file_) != 0) {
+        good = false;
+    }
+    file_ = nullptr;
+    return good;
+}
+
+KmlStream::KmlStream(ByteSink& sink) : sink_(sink), buffer_(new char[kBufferSize]) {}
+
+KmlStream::~KmlStream() {
+    if (!closed_) {
+        Flush();
+    }
+    delete[] buffer_;
+}
+
+void KmlStream::Flush() {
+    if (used_ > 0) {
+        if (ok_ && !sink_.Write(buffer_, used_)) {
+            ok_ = false;
+        }
+        used_ = 0;
+    }
+}
+
+void KmlStream::Append(const char* data, size_t size) {
+    if (size > kBufferSize - used_) {
+        Flush();
+        if (size > kBufferSize) {
+            if (ok_ && !sink_.Write(data, size)) {
+                ok_ = false;
+            }
+            return;
+        }
+    }
+    std::memcpy(buffer_ + used_, data, size);
+    used_ += size;
+}
+
+KmlStream& KmlStream::Text(std::string_view text) {
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (nl == nullptr) {
+            Append(p, static_cast<size_t>(end - p));
+            break;
+        }
+        Append(p, static_cast<size_t>(nl - p));
+        Append("\r\n", 2);
+        p = nl + 1;
+    }
+    return *this;
+}
+
+size_t FormatFixed(double value, int decimals, char* out) {
+    if (std::isnan(value)) {
+        // glibc prints the sign of a NaN too.
+        const char* text = std::signbit(value) ? "-nan" : "nan";
+        size_t n = std::strlen(text);
+        std::memcpy(out, text, n);
+        return n;
+    }
+    auto result = std::to_chars(out, out + 349, value, std::chars_format::fixed, decimals);
+    return static_cast<size_t>(result.ptr - out);
+}
+
+KmlStream& KmlStream::Fixed(double value, int decimals) {
+    char text[350];
+    size_t n = FormatFixed(value, decimals, text);
+    Append(text, n);
+    return *this;
+}
+
+KmlStream& KmlStream::Int(int64_t value) {
+    char text[24];
+    auto result = std::to_chars(text, text + sizeof text, value);
+    Append(text, static_cast<size_t>(result.ptr - text));
+    return *this;
+}
+
+KmlStream& KmlStream::Value(std::string_view value) {
+    bool plain = true;
+    for (unsigned char c : value) {
+        if (c == '&' || c == '<' || c == '>' || c >= 0x80 || (c < 0x20 && c != '\t')) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
+        Append(value.data(), value.size());
+    } else {
+        Text(EscapeValue(value));
+    }
+    return *this;
+}
+
+KmlStream& KmlStream::Char(char value) { return Value(std::string_view(&value, 1)); }
+
+bool KmlStream::Close() {
+    if (closed_) {
+        return ok_;
+    }
+    Flush();
+    closed_ = true;
+    if (!sink_.Close()) {
+        ok_ = false;
+    }
+    return ok_;
+}
+
+std::string EscapeValue(std::string_view value) {
+    std::string out;
+    out.reserve(value.size() + 8);
+    const auto* s = reinterpret_cast<const unsigned char*>(value.data());
+    size_t n = value.size();
+    for (size_t i = 0; i < n;) {
+        unsigned char c = s[i];
+        if (c == '&') {
+            out += "&amp;";
+        } else if (c == '<') {
+            out += "&lt;";
+        } else if (c == '>') {
+            out += "&gt;";
+        } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            out += kReplacement;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            size_t len = Utf8SequenceLength(s + i, n - i);
+            if (len == 0) {
+                out += kReplacement;
+                ++i;
+                continue;
+            }
+            out.append(reinterpret_cast<const char*>(s + i), len);
+            i += len;
+            continue;
+        }
+        ++i;
+    }
+    return out;
+}
+
+}  // namespace tervo

@@ -1,0 +1,47 @@
+// The waypoint folders: one placemark per fix ("WayPoints"), the differential
+// fixes of an NMEA run ("D-Track WayPoints"), with the date rules of NMEA points.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/conversion_view.h"
+#include "core/record.h"
+#include "kml/kml_stream.h"
+
+namespace tervo {
+
+// The settings and names the placemark writers print.
+struct WaypointOptions {
+    std::string Scale;             // Edit4: icon scale text
+    bool Extrude = false;          // CheckBox3: "Show value of height"
+    bool UseFallbackDate = false;  // CheckBox1
+    std::string FallbackDate;      // MaskEdit1
+    std::string ValidIconName;
+    std::string InvalidIconName;
+    std::string DTrackIconName;
+};
+
+// 0 for an NMEA run, 1 for a BINR run.
+enum PlacemarkFormat : int { kPlacemarkNmea = 0, kPlacemarkBinr = 1 };
+
+enum class WaypointsOutcome {
+    Written,
+    DateNotFound,  // a point had no date source: the run stops at once
+};
+
+void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::string_view iconName,
+                    int format, bool extrude, std::string_view scale);
+void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int number, std::string_view iconName,
+                          std::string_view scale);
+
+// Shows "Creation of KML-file" first and "Waypoints N" after the folder. The date
+// rules write the chosen date into the nodes. On DateNotFound nothing more is
+// written and the status panes are left to the run.
+WaypointsOutcome WriteNmeaWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
+                                    const NmeaLogDate& logDate, ConversionView& view);
+void WriteBinrWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options,
+                        ConversionView& view);
+void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options);
+
+}  // namespace tervo

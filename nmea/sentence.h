@@ -1,0 +1,41 @@
+// Sentence assembly: collects one NMEA sentence from its "$" to the two checksum
+// digits in a 100-byte buffer and tells when a whole sentence with a matching
+// checksum stands there.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace tervo {
+
+inline constexpr int kSentenceBufferSize = 100;
+
+// One sentence from "$" to its second checksum digit, zero bytes after it.
+using SentenceBuffer = std::array<char, kSentenceBufferSize>;
+
+// The assembler's state lives as long as the program: every run feeds the same
+// assembler, so a sentence cut at the end of one log can be lost at the start of
+// the next exactly as the byte rules say.
+class SentenceAssembler {
+public:
+    // Processes one byte; true exactly when it completed a sentence whose
+    // checksum matched.
+    bool FeedByte(uint8_t byte, SentenceBuffer& buffer);
+
+private:
+    int32_t position_ = 0;
+    bool inBody_ = false;
+    bool inChecksum_ = false;
+    bool haveFirstDigit_ = false;
+    int8_t sum_ = 0;
+    char firstDigit_ = 0;
+};
+
+// True when the buffer holds exactly `expected` commas among its 100 bytes.
+bool CommaCountIs(const SentenceBuffer& buffer, int32_t expected);
+
+// The sentence in the buffer: up to the first zero byte, or all 100 bytes.
+std::string_view SentenceText(const SentenceBuffer& buffer);
+
+}  // namespace tervo

@@ -1,0 +1,69 @@
+#include "support/test_files.h"
+
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace tervo::testing {
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tervo-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern + "/";
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    // Tests may have made entries read-only; give the owner write access back first.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool FileExists(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::FILE* MemoryInput(const std::string& bytes) {
+    std::FILE* file = std::tmpfile();
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::rewind(file);
+    return file;
+}
+
+std::string TestDataDir() { return std::string(TERVO_TEST_DATA_DIR) + "/"; }
+
+std::string SharedTestDataDir() {
+    std::string dir = TERVO_SHARED_TESTDATA_DIR;
+    struct stat info {};
+    if (stat(dir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return "";
+    }
+    return dir + "/";
+}
+
+}  // namespace tervo::testing
