@@ -1,0 +1,78 @@
+// The settings file: the fifteen values of the window kept in an INI file, the
+// built-in defaults, and the change check of the closing dialogue. Nothing here
+// needs a widget: the window implements SettingsControls on its controls.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tervo {
+
+// The fifteen values of a settings file, in the order SaveSettings writes them.
+struct WindowSettings {
+    bool CheckBox1 = true;
+    std::string MaskEdit1 = "2000-01-01";
+    int32_t ShapeStyleTrack = 16777215;
+    int32_t ShapeFullTrack = 16777215;
+    std::string Edit3 = "5";
+    bool CheckBox2 = false;
+    bool CheckBox4 = false;
+    int32_t ShapeRightPoint = 16777215;
+    int32_t ShapeIncorPoint = 16777215;
+    bool CheckBox3 = false;
+    std::string Edit4 = "0.5";
+    int32_t ShapeDTrack = 16777215;
+    std::string Edit7 = "1";
+    int32_t Left = 426;
+    int32_t Top = 199;
+};
+
+// The window's initial values (white swatches, Edit7 "1", at 426, 199).
+WindowSettings InitialWindowSettings();
+
+// What LoadSettings and SaveSettings need from the window.
+class SettingsControls {
+public:
+    virtual ~SettingsControls() = default;
+    // The fifteen values as the controls hold them now (the date text as the
+    // masked field shows it, the window's outer top-left corner).
+    virtual WindowSettings ReadControls() = 0;
+    // Sets the thirteen display values (not Left/Top) on the controls; the date
+    // field fits its text to its mask and is enabled exactly when CheckBox1 is
+    // checked. Check boxes whose state changes run their click handlers.
+    virtual void ApplyDisplayValues(const WindowSettings& values) = 0;
+    // Label3 and ShapeFullTrack enabled exactly when CheckBox2 is checked.
+    virtual void UpdateFullTrackControls() = 0;
+    virtual void MoveWindow(int32_t left, int32_t top) = 0;
+};
+
+// "Unable to write to <path>": a settings file could not be written.
+class SettingsWriteError : public std::runtime_error {
+public:
+    explicit SettingsWriteError(const std::string& path) : std::runtime_error("Unable to write to " + path) {}
+};
+
+// `programDirectory` (with its final separator) followed by the executable's
+// name with its extension replaced by ".ini".
+std::string DefaultSettingsPath(const std::string& programDirectory, const std::string& executableName);
+
+// Reads the file at `path` into the controls, or applies the built-in defaults
+// when no regular file is there; returns the new baseline (the thirteen display
+// values read back from the controls; Left/Top as the controls hold them).
+WindowSettings LoadSettings(const std::string& path, SettingsControls& controls);
+
+// Resolves `place` (empty: `defaultPath`; with a directory part: unchanged; a bare
+// name: behind `programDirectory`, ".ini" added when it has no extension) and
+// writes the fifteen values of the controls there. Throws SettingsWriteError with
+// the resolved path when a key cannot be written; keys written before stay.
+// Returns the resolved path.
+std::string SaveSettings(const std::string& place, SettingsControls& controls, const std::string& programDirectory,
+                         const std::string& defaultPath);
+
+// The closing dialogue's check: true when any of the thirteen display values
+// differs from the baseline (Edit3/Edit4/Edit7 with case, the date without, the
+// window position not at all).
+bool SettingsChanged(const WindowSettings& current, const WindowSettings& baseline);
+
+}  // namespace tervo

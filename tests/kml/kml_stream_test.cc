@@ -1,0 +1,138 @@
+#include "kml/kml_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "kml/document.h"
+
+namespace tervo {
+namespace {
+
+// A sink that accepts `capacity` bytes and fails after that, like a full disk.
+class FullDiskSink : public ByteSink {
+public:
+    explicit FullDiskSink(size_t capacity) : capacity_(capacity) {}
+    bool Write(const char* data, size_t size) override {
+        if (written + size > capacity_) {
+            return false;
+        }
+        written += size;
+        (void)data;
+        return true;
+    }
+    bool Close() override { return true; }
+    size_t written = 0;
+
+private:
+    size_t capacity_;
+};
+
+TEST(KmlStream, LineFeedsBecomeCrLf) {
+    StringSink sink;
+    KmlStream s(sink);
+    s.Text("a\nb\n\nc");
+    ASSERT_TRUE(s.Close());
+    EXPECT_EQ(sink.text, "a\r\nb\r\n\r\nc");
+}
+
+TEST(KmlStream, NumbersMatchPrintfInTheCLocale) {
+    const double values[] = {0.0, -0.0, 1.0, -33.85678, 0.05, 0.15, 0.25, 2.5, 1e-7, 123456789.987654321,
+                             -1e300, 5e-324, 0.0000005, 0.0000015, 41.4848, 84.4, 545.4};
+    for (double v : values) {
+        for (int decimals : {1, 3, 6}) {
+            char expected[400];
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, v);
+            StringSink sink;
+            KmlStream s(sink);
+            s.Fixed(v, decimals);
+            s.Close();
+            EXPECT_EQ(sink.text, expected) << v << " with " << decimals;
+        }
+    }
+    const double specials[] = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                               std::nan(""), -std::nan("")};
+    for (double v : specials) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.6f", v);
+        StringSink sink;
+        KmlStream s(sink);
+        s.Fixed(v, 6);
+        s.Close();
+        EXPECT_EQ(sink.text, expected);
+    }
+}
+
+TEST(KmlStream, NumbersKeepThePointUnderACommaLocale) {
+    // Only meaningful where such a locale is installed; the point must stay either way.
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    std::string saved = previous ? previous : "C";
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    StringSink sink;
+    KmlStream s(sink);
+    s.Fixed(48.1173, 6).Text(",").Int(-42);
+    s.Close();
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    EXPECT_EQ(sink.text, "48.117300,-42");
+}
+
+TEST(KmlStream, ValuesAreEscapedOrdinaryOnesUnchanged) {
+    struct Case {
+        const char* legend;
+        std::string in;
+        std::string out;
+    } cases[] = {
+        {"ordinary time text", "12:35:19.00", "12:35:19.00"},
+        {"markup characters", "<a&b>", "&lt;a&amp;b&gt;"},
+        {"a CDATA end cannot close the section", "x]]>y", "x]]&gt;y"},
+        {"NUL byte", std::string("a\0b", 3), "a\xEF\xBF\xBD" "b"},
+        {"control byte", "a\x01" "b", "a\xEF\xBF\xBD" "b"},
+        {"lone high byte", "a\xB0" "b", "a\xEF\xBF\xBD" "b"},
+        {"valid UTF-8 stays", "\xD0\x9F\xD1\x80", "\xD0\x9F\xD1\x80"},
+        {"overlong UTF-8", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"truncated UTF-8 at the end", "\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"tab stays", "a\tb", "a\tb"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(EscapeValue(c.in), c.out) << c.legend;
+    }
+    StringSink sink;
+    KmlStream s(sink);
+    s.Value("a\nb").Char('\0');
+    s.Close();
+    EXPECT_EQ(sink.text, "a\r\nb\xEF\xBF\xBD");
+}
+
+TEST(KmlStream, AFailedWriteIsRememberedUntilClose) {
+    FullDiskSink sink(100);
+    KmlStream s(sink);
+    for (int i = 0; i < 10000; ++i) {
+        s.Text("<coordinates>1,2,3</coordinates>\n");
+    }
+    EXPECT_FALSE(s.Close());
+    EXPECT_FALSE(s.ok());
+}
+
+TEST(KmlDocument, FrameAndStylesByteForByte) {
+    StringSink sink;
+    KmlStream s(sink);
+    BeginKmlDocument(s);
+    WriteLineStyle(s, "5", "FF0000FF", "NormalTrack");
+    EndKmlDocument(s);
+    s.Close();
+    EXPECT_EQ(sink.text,
+              "<kml>\r\n<Document>\r\n<Style id=\"NormalTrack\">\r\n<LineStyle>\r\n<color>FF0000FF</color>\r\n"
+              "<width>5</width>\r\n</LineStyle>\r\n</Style>\r\n</Document>\r\n</kml>");
+}
+
+TEST(FileSink, ReportsAFileThatCannotBeCreated) {
+    FileSink sink("/nonexistent-dir/x.kml");
+    EXPECT_FALSE(sink.is_open());
+    EXPECT_FALSE(sink.Write("a", 1));
+}
+
+}  // namespace
+}  // namespace tervo
