@@ -6,5 +6,5 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh build
 mkdir -p out
 out_dir="$(pwd)/out"
-build/app/tervoconverter samples/sample.nmea "$out_dir/sample.kmz"
+build/app/tervoconverter "$(pwd)/samples/sample.nmea" "$out_dir/sample.kmz"
 echo "The KMZ file is at: $out_dir/sample.kmz"
