@@ -67,3 +67,36 @@ std::string SharedTestDataDir() {
 }
 
 }  // namespace tervo::testing
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tervo::testing {
+
+bool UseCommaLocale() {
+    auto hasComma = [] {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f", 1.5);
+        return std::string(text) == "1,5";
+    };
+    if (std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr && hasComma()) {
+        return true;
+    }
+    static std::string compiled;
+    if (compiled.empty()) {
+        std::string dir = (std::filesystem::temp_directory_path() / "tervo-locale").string();
+        std::filesystem::create_directories(dir);
+        std::string command = "localedef -i de_DE -f UTF-8 '" + dir + "/de_DE.UTF-8' >/dev/null 2>&1";
+        if (std::system(command.c_str()) != 0 && !FileExists(dir + "/de_DE.UTF-8")) {
+            return false;
+        }
+        compiled = dir;
+    }
+    setenv("LOCPATH", compiled.c_str(), 1);
+    return std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr && hasComma();
+}
+
+void RestoreCLocale() { std::setlocale(LC_ALL, "C"); }
+
+}  // namespace tervo::testing

@@ -43,3 +43,13 @@ std::string TestDataDir();
 std::string SharedTestDataDir();
 
 }  // namespace tervo::testing
+
+namespace tervo::testing {
+
+// Switches LC_ALL to a locale whose decimal separator is a comma (compiling
+// de_DE.UTF-8 into a temporary directory when it is not installed). Returns
+// false when no such locale can be had. RestoreCLocale() switches back.
+bool UseCommaLocale();
+void RestoreCLocale();
+
+}  // namespace tervo::testing
