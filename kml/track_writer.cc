@@ -1,9 +1,83 @@
-// PLACEHOLDER: replaced by the track line strings.
 #include "kml/track_writer.h"
 
 namespace tervo {
-void WriteNmeaTrack(KmlStream&, const list*, std::string_view) {}
-void WriteBinrTrack(KmlStream&, const list*, std::string_view) {}
-void WriteAllPointsTrack(KmlStream&, const list*, std::string_view) {}
-void WriteDTrackLine(KmlStream&, const list*, std::string_view) {}
+
+namespace {
+
+// Steps 2 to 6 of every track placemark, after its opening tag.
+void BeginLineString(KmlStream& stream, std::string_view name) {
+    stream.Text("<name>").Value(name).Text("</name>\n");
+    stream.Text("<styleUrl>#").Value(name).Text("</styleUrl>\n");
+    stream.Text("<LineString>\n");
+    stream.Text("<tessellate>1</tessellate>\n");
+    stream.Text("<coordinates>\n");
+}
+
+void EndLineString(KmlStream& stream) {
+    stream.Text("</coordinates>\n");
+    stream.Text("</LineString>\n");
+    stream.Text("</Placemark>\n");
+}
+
+void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab) {
+    if (tab) {
+        stream.Text("\t");
+    }
+    stream.Fixed(point.Longitude, 6).Text(",").Fixed(point.Latitude, 6).Text(",").Fixed(point.Altitude, 6);
+    stream.Text("\n");
+}
+
+}  // namespace
+
+void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name) {
+    stream.Text("<Placemark>\n");
+    BeginLineString(stream, name);
+    for (const list* node = start; node != nullptr; node = node->Next) {
+        const waypoints& point = node->Point;
+        // A GGA-only point is drawn whatever its fix quality; an RMC point only when valid.
+        const bool selected = (point.HasGga == 1 && point.HasRmc == 1 && point.Status == 'A') ||
+                              (point.HasGga == 1 && point.HasRmc == 0) ||
+                              (point.HasGga == 0 && point.HasRmc == 1 && point.Status == 'A');
+        if (selected) {
+            WriteCoordinateLine(stream, point, false);
+        }
+    }
+    EndLineString(stream);
+}
+
+void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name) {
+    stream.Text("<Placemark>\n");
+    BeginLineString(stream, name);
+    for (const list* node = start; node != nullptr; node = node->Next) {
+        if (node->Point.Status == 'A') {
+            WriteCoordinateLine(stream, node->Point, true);
+        }
+    }
+    EndLineString(stream);
+}
+
+void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view name) {
+    // The line break inside the start tag is what viewers and stored files have
+    // always seen; it is still well-formed XML.
+    stream.Text("<Placemark\n>");
+    BeginLineString(stream, name);
+    for (const list* node = start; node != nullptr; node = node->Next) {
+        WriteCoordinateLine(stream, node->Point, true);
+    }
+    EndLineString(stream);
+}
+
+void WriteDTrackLine(KmlStream& stream, const list* start, std::string_view name) {
+    stream.Text("<Placemark>\n");
+    BeginLineString(stream, name);
+    for (const list* node = start; node != nullptr; node = node->Next) {
+        const DTrackPoint& dtrack = node->Point.DTrack;
+        const bool known = dtrack.Status == 'A' || dtrack.Status == 'D' || dtrack.Status == 'V';
+        if (known && dtrack.Matched == 1) {
+            stream.Fixed(dtrack.Longitude, 6).Text(",").Fixed(dtrack.Latitude, 6).Text(",0.000000\n");
+        }
+    }
+    EndLineString(stream);
+}
+
 }  // namespace tervo

@@ -30,8 +30,13 @@ enum class WaypointsOutcome {
     DateNotFound,  // a point had no date source: the run stops at once
 };
 
+// One fix as a placemark. `format` picks the status rows (GGA quality and GSA
+// mode, or the binary fix-status text), the "None" satellite count of the binary
+// protocol and the GLONASS channel cell; texts of the point, the icon name and
+// the scale are written escaped.
 void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::string_view iconName,
                     int format, bool extrude, std::string_view scale);
+// A differential fix: no time stamp, no altitude, never extruded.
 void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int number, std::string_view iconName,
                           std::string_view scale);
 
