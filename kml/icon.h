@@ -6,9 +6,12 @@
 
 namespace tervo {
 
-// Writes "<R + 256 G + 65536 B>.png" into `directory` (given without its final
-// separator) and returns that bare name. Throws CreateFileError with the full
-// path when the file cannot be written.
+// Writes the arrow template recoloured to `colour` as "<R + 256 G + 65536 B>.png"
+// into `directory` (given without its final separator; empty means the current
+// directory) and returns that bare name. Every pixel but the pure white ones takes
+// the colour; alpha stays. Bits above the 24 colour bits are ignored. Throws
+// CreateFileError with the full path when the file cannot be written whole, and
+// then leaves no partial file behind.
 std::string MakeWaypointIcon(int32_t colour, const std::string& directory);
 
 }  // namespace tervo
