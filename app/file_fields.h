@@ -3,7 +3,11 @@
 // rules that keep the two in step, as plain functions the window calls.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "app/settings.h"
+#include "core/conversion.h"
 
 namespace tervo {
 
@@ -13,18 +17,32 @@ struct FileField {
 };
 
 // Edit1Change: the full path becomes the directory part of the previous full path
-// (the program's directory when it has none) followed by the new text. Returns
-// whether Run is enabled (the text is not empty).
+// (the program's directory when it has none) followed by the new text; a text
+// that is an absolute path is the full path itself. Returns whether Run is
+// enabled (the text is not empty).
 bool Edit1Change(FileField& edit1, const std::string& newText, const std::string& programDirectory);
 
 // Edit2Change: the full path becomes the text.
 void Edit2Change(FileField& edit2, const std::string& newText);
 
+// The output proposed for an input file: its whole path with ".kmz" behind it
+// (the input's own extension stays in front).
+std::string ProposedOutputPath(const std::string& inputPath);
+
 // A chosen or dropped input file: Edit1 shows its name with `path` as full path,
 // and Edit6 proposes the same path with ".kmz" appended behind the whole name.
+// Run is enabled afterwards.
 void SetInputFile(FileField& edit1, FileField& edit6, const std::string& path, const std::string& programDirectory);
 
 // A chosen output file: full path exactly as chosen, text its file-name part.
 void SetOutputFile(FileField& edit6, const std::string& path);
+
+// A chosen settings file: Edit2 shows its name, its full path is `path`.
+void SetSettingsFile(FileField& edit2, const std::string& path);
+
+// What the window hands to RunConversion: the input and output fields, the
+// format (0 NMEA, 1 BINR) and the thirteen display values.
+ConversionSettings MakeConversionSettings(const WindowSettings& values, const FileField& edit1,
+                                          const FileField& edit6, int32_t format, bool interactive);
 
 }  // namespace tervo

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace tervo {
 
@@ -31,6 +32,14 @@ struct WindowSettings {
 // The window's initial values (white swatches, Edit7 "1", at 426, 199).
 WindowSettings InitialWindowSettings();
 
+// The values LoadSettings applies when there is no settings file: red, half
+// green, blue, yellow and full green swatches, Edit7 "7". Left and Top are not
+// part of them (the window stays where it is); here they hold the initial ones.
+WindowSettings BuiltInDefaultSettings();
+
+// The INI section that holds the fifteen keys.
+inline constexpr const char* kSettingsSection = "Settings";
+
 // What LoadSettings and SaveSettings need from the window.
 class SettingsControls {
 public:
@@ -47,6 +56,30 @@ public:
     virtual void MoveWindow(int32_t left, int32_t top) = 0;
 };
 
+// SettingsControls without a window: the values live in memory. The console
+// front end converts with it; tests load and save through it.
+class MemorySettingsControls : public SettingsControls {
+public:
+    explicit MemorySettingsControls(WindowSettings values = InitialWindowSettings()) : values_(std::move(values)) {}
+    WindowSettings ReadControls() override { return values_; }
+    // The date is fitted to the date field's mask, as the window's field does.
+    void ApplyDisplayValues(const WindowSettings& values) override;
+    void UpdateFullTrackControls() override { fullTrackEnabled_ = values_.CheckBox2; }
+    void MoveWindow(int32_t left, int32_t top) override {
+        values_.Left = left;
+        values_.Top = top;
+    }
+
+    const WindowSettings& values() const { return values_; }
+    bool dateEnabled() const { return dateEnabled_; }
+    bool fullTrackEnabled() const { return fullTrackEnabled_; }
+
+private:
+    WindowSettings values_;
+    bool dateEnabled_ = true;
+    bool fullTrackEnabled_ = true;
+};
+
 // "Unable to write to <path>": a settings file could not be written.
 class SettingsWriteError : public std::runtime_error {
 public:
@@ -60,6 +93,10 @@ std::string DefaultSettingsPath(const std::string& programDirectory, const std::
 // Reads the file at `path` into the controls, or applies the built-in defaults
 // when no regular file is there; returns the new baseline (the thirteen display
 // values read back from the controls; Left/Top as the controls hold them).
+// A key that is missing, or a number or check state that cannot be read as an
+// integer, keeps the control's current value; a text key present with an empty
+// value empties its field. UpdateFullTrackControls runs after either branch, so
+// "All waypoints" never stays enabled while "Use all the waypoints" is off.
 WindowSettings LoadSettings(const std::string& path, SettingsControls& controls);
 
 // Resolves `place` (empty: `defaultPath`; with a directory part: unchanged; a bare
@@ -69,6 +106,10 @@ WindowSettings LoadSettings(const std::string& path, SettingsControls& controls)
 // Returns the resolved path.
 std::string SaveSettings(const std::string& place, SettingsControls& controls, const std::string& programDirectory,
                          const std::string& defaultPath);
+
+// The place resolution of SaveSettings alone.
+std::string ResolveSettingsPlace(const std::string& place, const std::string& programDirectory,
+                                 const std::string& defaultPath);
 
 // The closing dialogue's check: true when any of the thirteen display values
 // differs from the baseline (Edit3/Edit4/Edit7 with case, the date without, the
