@@ -1,0 +1,52 @@
+// Start-up without a window: the batch command line
+//
+//   tervoconverter [--format nmea|binr] INPUT OUTPUT [SETTINGS]
+//
+// converts INPUT into the KMZ file OUTPUT with the display settings of SETTINGS
+// and returns an exit status that tells how the run ended. --help and --version
+// print to stdout; status texts, the progress bar and errors go to `err`.
+//
+// INPUT is relative to the program's directory, OUTPUT names a file there, and
+// SETTINGS is relative to the current directory (without it, or when it names no
+// file, the built-in defaults apply); an absolute path is used as it stands.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "core/platform.h"
+#include "nmea/sentence.h"
+
+namespace tervo {
+
+// The exit statuses; scripts rely on these numbers.
+enum ExitStatus : int {
+    kExitCompleted = 0,
+    kExitOtherError = 1,        // an unexpected error (such as memory exhausted)
+    kExitBadCommandLine = 2,
+    kExitInputNotOpened = 3,    // "Can't open the input file"
+    kExitOutputNotCreated = 4,  // "Can't create the output file"
+    kExitStopped = 5,           // "Operation aborted" after "Can't create the list!" or "Date isn't found"
+    kExitFileNotCreated = 6,    // "Cannot create file <path>": an icon or the KMZ file
+    kExitWriteFailed = 7,       // the KML file could not be written whole
+};
+
+// True when the window would not open: two or more positional arguments, or an
+// option ("--help", "-h", "--version", "--format", or an unknown "--" option,
+// which the console rejects). "--" ends the options.
+bool IsConsoleCommandLine(int argc, char** argv);
+
+// Runs the command line to its end and returns the exit status. With fewer than
+// two positional arguments and no --help or --version it prints the usage on
+// `err` and returns kExitBadCommandLine.
+int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler, std::FILE* err);
+// The same, with --help and --version written to `out` instead of stdout.
+int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler, std::FILE* out,
+                       std::FILE* err);
+
+// The path LoadSettings reads for the third argument: behind "./" (relative to the
+// current directory), or unchanged when absolute. An empty argument gives "./",
+// the current directory itself, which is no file.
+std::string SettingsPathFromArgument(const std::string& argument);
+
+}  // namespace tervo
