@@ -101,15 +101,15 @@ BinrTimeText BinrTimeToText(long double timeOfWeekMs, int16_t week) {
 
 void DecodeBinrPosition(const BinrPacket& packet, waypoints& record) {
     const uint8_t* p = Payload(packet);
-    const double latitude = ReadF64Le(p + 0);           // radians
-    const double longitude = ReadF64Le(p + 8);          // radians
-    const double height = ReadF64Le(p + 16);            // metres
-    const float rms = ReadF32Le(p + 24);                // metres
-    const long double timeOfWeek = ReadF80Le(p + 28);   // milliseconds
-    const int16_t week = ReadI16Le(p + 38);             // as the receiver counts it
-    const double velocityNorth = ReadF64Le(p + 40);     // m/s
-    const double velocityEast = ReadF64Le(p + 48);      // m/s
-    const uint8_t status = p[68];                       // fix status bits
+    const double latitude = ReadF64Le(p + 0);          // radians
+    const double longitude = ReadF64Le(p + 8);         // radians
+    const double height = ReadF64Le(p + 16);           // metres
+    const float rms = ReadF32Le(p + 24);               // metres
+    const long double timeOfWeek = ReadF80Le(p + 28);  // milliseconds
+    const int16_t week = ReadI16Le(p + 38);            // as the receiver counts it
+    const double velocityNorth = ReadF64Le(p + 40);    // m/s
+    const double velocityEast = ReadF64Le(p + 48);     // m/s
+    const uint8_t status = p[68];                      // fix status bits
 
     record.Latitude = static_cast<double>(latitude * 180.0L / kPi);
     record.Longitude = static_cast<double>(longitude * 180.0L / kPi);
@@ -155,12 +155,12 @@ void DecodeBinrSatellites(const BinrPacket& packet, waypoints& record) {
 
     for (int b = 0; b < blocks; ++b) {
         const uint8_t* block = Payload(packet) + b * kBlockSize;
-        const uint8_t system = block[0];                                  // 1 GPS, 2 GLONASS, 4 SBAS
-        const uint8_t number = block[1];                                  // within the system
-        const int8_t channel = std::bit_cast<int8_t>(block[2]);           // GLONASS frequency channel
-        const uint8_t elevation = block[3];                               // degrees
-        const uint16_t azimuth = ReadU16Le(block + 4);                    // degrees
-        const uint8_t snr = block[6];                                     // dB-Hz
+        const uint8_t system = block[0];                         // 1 GPS, 2 GLONASS, 4 SBAS
+        const uint8_t number = block[1];                         // within the system
+        const int8_t channel = std::bit_cast<int8_t>(block[2]);  // GLONASS frequency channel
+        const uint8_t elevation = block[3];                      // degrees
+        const uint16_t azimuth = ReadU16Le(block + 4);           // degrees
+        const uint8_t snr = block[6];                            // dB-Hz
 
         int row;
         char systemLetter;

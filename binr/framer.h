@@ -28,11 +28,11 @@ struct BinrPacket {
 };
 
 enum class BinrFeedResult {
-    Consumed = 0,  // the byte was stored or dropped; no message is complete
-    Complete = 1,  // the packet holds a whole message until the next byte is fed
-    Restarted = 2, // a DLE was followed by an unexpected byte: the partial message was
-                   // dropped and a new one begun with that byte as its id; callers treat
-                   // it like Consumed
+    Consumed = 0,   // the byte was stored or dropped; no message is complete
+    Complete = 1,   // the packet holds a whole message until the next byte is fed
+    Restarted = 2,  // a DLE was followed by an unexpected byte: the partial message was
+                    // dropped and a new one begun with that byte as its id; callers treat
+                    // it like Consumed
 };
 
 // The framing state of one conversion run. It lives across the read blocks.

@@ -9,13 +9,9 @@
 
 namespace tervo {
 
-inline uint16_t ReadU16Le(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
+inline uint16_t ReadU16Le(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
-inline int16_t ReadI16Le(const uint8_t* p) {
-    return static_cast<int16_t>(ReadU16Le(p));
-}
+inline int16_t ReadI16Le(const uint8_t* p) { return static_cast<int16_t>(ReadU16Le(p)); }
 
 inline uint32_t ReadU32Le(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
@@ -27,14 +23,10 @@ inline uint64_t ReadU64Le(const uint8_t* p) {
 }
 
 // IEEE single, bit for bit (a NaN keeps its payload).
-inline float ReadF32Le(const uint8_t* p) {
-    return std::bit_cast<float>(ReadU32Le(p));
-}
+inline float ReadF32Le(const uint8_t* p) { return std::bit_cast<float>(ReadU32Le(p)); }
 
 // IEEE double, bit for bit.
-inline double ReadF64Le(const uint8_t* p) {
-    return std::bit_cast<double>(ReadU64Le(p));
-}
+inline double ReadF64Le(const uint8_t* p) { return std::bit_cast<double>(ReadU64Le(p)); }
 
 // The 80-bit extended format: bytes 0-7 the significand with its explicit
 // integer bit (bit 63), bytes 8-9 the sign (bit 15) and the biased exponent.

@@ -23,7 +23,9 @@ public:
     Payload& F32(float v) { return U32(std::bit_cast<uint32_t>(v)); }
     Payload& F64(double v) { return U64(std::bit_cast<uint64_t>(v)); }
     // The 10-byte extended form, from its raw significand and sign/exponent word.
-    Payload& F80Raw(uint64_t significand, uint16_t signAndExponent) { return U64(significand).U16(signAndExponent); }
+    Payload& F80Raw(uint64_t significand, uint16_t signAndExponent) {
+        return U64(significand).U16(signAndExponent);
+    }
     // A finite value in the 10-byte extended form.
     Payload& F80(long double v) {
         if (v == 0) {

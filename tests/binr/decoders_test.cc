@@ -212,8 +212,8 @@ TEST(DecodeBinrSatellites, FillsTheRowOfEachSystem) {
     for (int spare : {1, 5}) {
         SCOPED_TRACE(spare == 1 ? "L - 4 a multiple of 7" : "L - 8 a multiple of 7");
         waypoints record{};
-        DecodeBinrSatellites(
-            FramedPacket(0x52, SatellitesPayload({{1, 5, 0, 30, 200, 40}, {2, 3, -2, 10, 90, 35}}, spare)), record);
+        const std::string payload = SatellitesPayload({{1, 5, 0, 30, 200, 40}, {2, 3, -2, 10, 90, 35}}, spare);
+        DecodeBinrSatellites(FramedPacket(0x52, payload), record);
         EXPECT_EQ(record.HasSatellites, 1);
         const SatelliteInfo& gps = record.Satellites[5];
         EXPECT_EQ(gps.System, 'G');
@@ -237,8 +237,8 @@ TEST(DecodeBinrSatellites, FillsTheRowOfEachSystem) {
     }
 
     waypoints record{};
-    DecodeBinrSatellites(FramedPacket(0x52, SatellitesPayload({{4, 124, 0, 20, 300, 38}, {1, 16, 0, 16, 16, 16}}, 1)),
-                         record);
+    const std::string payload = SatellitesPayload({{4, 124, 0, 20, 300, 38}, {1, 16, 0, 16, 16, 16}}, 1);
+    DecodeBinrSatellites(FramedPacket(0x52, payload), record);
     EXPECT_EQ(record.Satellites[37].System, 'S');
     EXPECT_EQ(record.Satellites[37].Number, 124);
     EXPECT_EQ(record.Satellites[37].Azimuth, 300);
@@ -328,9 +328,8 @@ TEST(DecodeBinrUsedSatellites, MasksAndLengthRule) {
     }
 
     waypoints record{};
-    DecodeBinrUsedSatellites(
-        FramedPacket(0x93, Payload().U32(0).U32(0x80000000u).U32(0x80000000u).U32(0x80000001u).Zeros(1).bytes()),
-        record);
+    const std::string highBits = Payload().U32(0).U32(0x80000000u).U32(0x80000000u).U32(0x80000001u).bytes();
+    DecodeBinrUsedSatellites(FramedPacket(0x93, highBits + std::string(1, '\0')), record);
     EXPECT_EQ(record.Satellites[32].Used, 1) << "GPS bit 31 is number 32";
     EXPECT_EQ(record.Satellites[96].Used, 1) << "GLONASS bit 31 is slot 32";
     EXPECT_EQ(record.Satellites[33].Used, 1) << "SBAS bit 0 is number 120";
