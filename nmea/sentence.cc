@@ -1,8 +1,102 @@
-// PLACEHOLDER: replaced by the sentence assembler.
 #include "nmea/sentence.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace tervo {
-bool SentenceAssembler::FeedByte(uint8_t, SentenceBuffer&) { return false; }
-bool CommaCountIs(const SentenceBuffer&, int32_t) { return false; }
-std::string_view SentenceText(const SentenceBuffer& b) { return std::string_view(b.data(), 0); }
+
+namespace {
+
+bool IsHexDigit(uint8_t c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+}
+
+char UpperCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The sum is signed: widened with its sign, a sum of 0x80 or more is written
+// with eight hex digits ("FFFFFF80") and so can never equal the two digits sent.
+bool ChecksumMatches(int8_t sum, char first, char second) {
+    if (sum < 0) {
+        return false;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto value = static_cast<unsigned>(sum);
+    return UpperCase(first) == kHex[value >> 4] && UpperCase(second) == kHex[value & 0x0F];
+}
+
+}  // namespace
+
+bool SentenceAssembler::FeedByte(uint8_t byte, SentenceBuffer& buffer) {
+    const char c = static_cast<char>(byte);
+    auto store = [&] { buffer[static_cast<size_t>(position_++)] = c; };
+    auto startSentence = [&] {
+        buffer.fill(0);
+        position_ = 0;
+        sum_ = 0;
+        firstDigit_ = 0;
+        store();
+    };
+
+    // Every store below happens with position_ under 100: this test runs first.
+    if (position_ >= kSentenceBufferSize) {
+        inBody_ = false;
+        inChecksum_ = false;
+        haveFirstDigit_ = false;
+        position_ = 0;
+        firstDigit_ = 0;
+        buffer.fill(0);
+    }
+    const bool idle = !inBody_ && !inChecksum_;
+    if (idle && c == '$') {
+        inBody_ = true;
+        startSentence();
+        return false;
+    }
+    if (inBody_ && c == '*') {
+        inBody_ = false;
+        inChecksum_ = true;
+        store();
+        return false;
+    }
+    if (inChecksum_ && !haveFirstDigit_ && IsHexDigit(byte)) {
+        store();
+        firstDigit_ = c;
+        haveFirstDigit_ = true;
+        return false;
+    }
+    if (inChecksum_ && haveFirstDigit_ && IsHexDigit(byte)) {
+        store();
+        inChecksum_ = false;
+        haveFirstDigit_ = false;
+        return ChecksumMatches(sum_, firstDigit_, c);
+    }
+    if (inChecksum_) {
+        // A "$" here is dropped too, and with it the sentence it begins.
+        inChecksum_ = false;
+        haveFirstDigit_ = false;
+        return false;
+    }
+    if (inBody_ && c == '$') {
+        startSentence();
+        return false;
+    }
+    if (inBody_) {
+        store();
+        sum_ = static_cast<int8_t>(sum_ ^ static_cast<int8_t>(byte));
+        return false;
+    }
+    return false;
+}
+
+bool CommaCountIs(const SentenceBuffer& buffer, int32_t expected) {
+    return std::count(buffer.begin(), buffer.end(), ',') == expected;
+}
+
+std::string_view SentenceText(const SentenceBuffer& buffer) {
+    const void* zero = std::memchr(buffer.data(), 0, buffer.size());
+    const size_t length =
+        zero == nullptr ? buffer.size() : static_cast<size_t>(static_cast<const char*>(zero) - buffer.data());
+    return std::string_view(buffer.data(), length);
+}
+
 }  // namespace tervo
