@@ -5,7 +5,9 @@
 // loss spells clear the status bit; noise bytes (some opening a message that is
 // never finished) and an unknown message lie between the messages.
 //
-//   simulate_binr [--epochs N] [--seed S] [--week W] [--out FILE]
+//   simulate_binr [--epochs N] [--seed S] [--week W] [--acquire A] [--out FILE]
+//
+// --acquire: the first A epochs have no fix yet, as after a cold start.
 //
 // The same options always give the same bytes.
 #include <algorithm>
@@ -46,6 +48,7 @@ struct Options {
     long epochs = 60;
     uint64_t seed = 1;
     int week = 711;  // as the receiver counts it
+    long acquire = 0;
     const char* out = nullptr;
 };
 
@@ -143,14 +146,18 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             o->seed = std::strtoull(v2, nullptr, 10);
         } else if (const char* v3 = value("--week")) {
             o->week = std::atoi(v3);
+        } else if (const char* v5 = value("--acquire")) {
+            o->acquire = std::atol(v5);
         } else if (const char* v4 = value("--out")) {
             o->out = v4;
         } else {
-            std::fprintf(stderr, "usage: simulate_binr [--epochs N] [--seed S] [--week W] [--out FILE]\n");
+            std::fprintf(
+                stderr,
+                "usage: simulate_binr [--epochs N] [--seed S] [--week W] [--acquire A] [--out FILE]\n");
             return false;
         }
     }
-    return o->epochs >= 0 && o->week >= -32768 && o->week <= 32767;
+    return o->epochs >= 0 && o->acquire >= 0 && o->week >= -32768 && o->week <= 32767;
 }
 
 }  // namespace
@@ -185,7 +192,8 @@ int main(int argc, char** argv) {
     uint64_t timeMs = (3 * 86400ull + 10 * 3600 + 15 * 60) * 1000;
     std::string log;
     for (long e = 0; e < options.epochs; ++e, timeMs += 1000) {
-        const bool fix = (e / 20) % 5 != 4 && e % 7 != 6;  // a spell of 20 and single epochs without a fix
+        // Besides acquisition, a spell of 20 and single epochs without a fix.
+        const bool fix = e >= options.acquire && (e / 20) % 5 != 4 && e % 7 != 6;
         const double speed = fix ? 10.0 + 5.0 * std::sin(e / 15.0) : 0.0;  // m/s
         heading = std::fmod(heading + 3.0 * std::sin(e / 10.0) + 360.0, 360.0);
         const double north = speed * std::cos(heading * std::numbers::pi / 180.0);
