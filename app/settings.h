@@ -27,6 +27,8 @@ struct WindowSettings {
     std::string Edit7 = "1";
     int32_t Left = 426;
     int32_t Top = 199;
+
+    bool operator==(const WindowSettings&) const = default;
 };
 
 // The window's initial values (white swatches, Edit7 "1", at 426, 199).

@@ -1,0 +1,81 @@
+#include "app/file_fields.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tervo {
+namespace {
+
+TEST(Edit1Change, KeepsTheFullPathInStep) {
+    struct Row {
+        const char* legend;
+        const char* previousFullPath;
+        const char* text;
+        const char* expectedFullPath;
+        bool expectedRun;
+    };
+    const Row rows[] = {
+        {"a first name not put in the program's directory", "", "log.nmea", "/prog/log.nmea", true},
+        {"the chosen file's directory lost", "/data/logs/a.nmea", "b.nmea", "/data/logs/b.nmea", true},
+        {"an emptied field left Run enabled", "/data/logs/a.nmea", "", "/data/logs/", false},
+        {"an absolute name put behind a directory", "/data/logs/a.nmea", "/tmp/x.nmea", "/tmp/x.nmea", true},
+        {"a relative path not kept behind the directory", "", "sub/x.nmea", "/prog/sub/x.nmea", true},
+    };
+    for (const Row& row : rows) {
+        FileField edit1{"old", row.previousFullPath};
+        EXPECT_EQ(Edit1Change(edit1, row.text, "/prog/"), row.expectedRun) << row.legend;
+        EXPECT_EQ(edit1.fullPath, row.expectedFullPath) << row.legend;
+        EXPECT_EQ(edit1.text, row.text) << row.legend;
+    }
+}
+
+TEST(FileFields, AChosenInputProposesItsNameWithKmz) {
+    FileField edit1;
+    FileField edit6{"old.kmz", "/old/old.kmz"};
+    SetInputFile(edit1, edit6, "/data/logs/track.nmea", "/prog/");
+    EXPECT_EQ(edit1.text, "track.nmea");
+    EXPECT_EQ(edit1.fullPath, "/data/logs/track.nmea");
+    EXPECT_EQ(edit6.text, "track.nmea.kmz");
+    EXPECT_EQ(edit6.fullPath, "/data/logs/track.nmea.kmz");
+
+    Edit1Change(edit1, "other.nmea", "/prog/");
+    EXPECT_EQ(edit1.fullPath, "/data/logs/other.nmea") << "typing after a choice lost its directory";
+}
+
+TEST(FileFields, ChosenOutputAndSettingsKeepThePathAsChosen) {
+    FileField edit6;
+    SetOutputFile(edit6, "/out/result");
+    EXPECT_EQ(edit6.text, "result");
+    EXPECT_EQ(edit6.fullPath, "/out/result") << "an extension added to a chosen output";
+
+    FileField edit2;
+    SetSettingsFile(edit2, "/cfg/mine.ini");
+    EXPECT_EQ(edit2.text, "mine.ini");
+    EXPECT_EQ(edit2.fullPath, "/cfg/mine.ini");
+    Edit2Change(edit2, "typed");
+    EXPECT_EQ(edit2.fullPath, "typed");
+}
+
+TEST(FileFields, HandsEveryValueToItsOwnRunSetting) {
+    // Distinct values everywhere, so a value handed to the wrong setting shows.
+    const WindowSettings values{false, "2024-05-17", 1, 2, "3", true, false, 4, 5, true, "0.6", 6, "7", 0, 0};
+    const ConversionSettings s =
+        MakeConversionSettings(values, {"in.nmea", "/a/in.nmea"}, {"out.kmz", "/b/old.kmz"}, 1, true);
+    EXPECT_EQ(s.InputPath, "/a/in.nmea");
+    EXPECT_EQ(s.InputName, "in.nmea");
+    EXPECT_EQ(s.OutputName, "out.kmz");
+    EXPECT_EQ(s.OutputPath, "/b/old.kmz");
+    EXPECT_EQ(s.Format, 1);
+    EXPECT_EQ((std::vector<int32_t>{s.ShapeStyleTrack, s.ShapeFullTrack, s.ShapeRightPoint, s.ShapeIncorPoint,
+                                    s.ShapeDTrack}),
+              (std::vector<int32_t>{1, 2, 4, 5, 6}));
+    EXPECT_EQ((std::vector<std::string>{s.MaskEdit1, s.Edit3, s.Edit4, s.Edit7}),
+              (std::vector<std::string>{"2024-05-17", "3", "0.6", "7"}));
+    EXPECT_EQ((std::vector<bool>{s.CheckBox1, s.CheckBox2, s.CheckBox3, s.CheckBox4, s.Interactive}),
+              (std::vector<bool>{false, true, true, false, true}));
+}
+
+}  // namespace
+}  // namespace tervo
