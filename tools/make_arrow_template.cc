@@ -54,7 +54,8 @@ double Clamp01(double v) { return std::min(1.0, std::max(0.0, v)); }
 // The RGBA grid of the arrow, row by row.
 std::vector<uint8_t> DrawArrow() {
     // The axis runs through the centre of column 24.
-    const std::vector<Point> head = {{22.9, 1.1}, {26.1, 1.1}, {43.1, 20.0}, {43.1, 23.9}, {5.9, 23.9}, {5.9, 20.0}};
+    const std::vector<Point> head = {{22.9, 1.1},  {26.1, 1.1}, {43.1, 20.0},
+                                     {43.1, 23.9}, {5.9, 23.9}, {5.9, 20.0}};
     const std::vector<Point> shaft = {{14.6, 20.0}, {33.4, 20.0}, {33.4, 46.9}, {14.6, 46.9}};
     // A pixel shows when its centre lies less than half a pixel outside the
     // shape; its opacity then rises over this width.

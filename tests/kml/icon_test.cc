@@ -66,8 +66,8 @@ bool DecodePng(const std::string& bytes, Image* image) {
     }
     png_set_read_fn(png, &reader, ReadBytes);
     png_read_info(png, info);
-    png_get_IHDR(png, info, &image->width, &image->height, &image->bitDepth, &image->colorType, &image->interlace,
-                 nullptr, nullptr);
+    png_get_IHDR(png, info, &image->width, &image->height, &image->bitDepth, &image->colorType,
+                 &image->interlace, nullptr, nullptr);
     if (image->width == kSize && image->height == kSize && image->bitDepth == 8 &&
         image->colorType == PNG_COLOR_TYPE_RGB_ALPHA && image->interlace == PNG_INTERLACE_NONE) {
         image->rgba.resize(kSize * kSize * 4);
@@ -83,8 +83,8 @@ bool DecodePng(const std::string& bytes, Image* image) {
 
 Image TemplateImage() {
     Image image;
-    EXPECT_TRUE(DecodePng(std::string(reinterpret_cast<const char*>(kArrowTemplatePng), kArrowTemplatePngSize),
-                          &image));
+    EXPECT_TRUE(DecodePng(
+        std::string(reinterpret_cast<const char*>(kArrowTemplatePng), kArrowTemplatePngSize), &image));
     return image;
 }
 
@@ -188,7 +188,8 @@ TEST(MakeWaypointIcon, RecoloursEveryPixelButPureWhiteAndKeepsAlpha) {
                 const uint8_t* before = source.Pixel(row, column);
                 const uint8_t* after = icon.Pixel(row, column);
                 const uint8_t* rgb = IsWhite(before) ? before : want;
-                wrong += after[0] != rgb[0] || after[1] != rgb[1] || after[2] != rgb[2] || after[3] != before[3];
+                wrong +=
+                    after[0] != rgb[0] || after[1] != rgb[1] || after[2] != rgb[2] || after[3] != before[3];
             }
         }
         EXPECT_EQ(wrong, 0) << "pixels not recoloured as the template says";
