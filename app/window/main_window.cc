@@ -1,0 +1,601 @@
+#include "app/window/main_window.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <exception>
+
+#include "app/field_values.h"
+#include "app/file_fields.h"
+#include "app/window/artwork.h"
+
+namespace tervo {
+
+namespace {
+
+// A run's byte loop calls ProcessPendingEvents once per input byte; events are
+// handed to Qt at most this often, which keeps the window live at no real cost.
+constexpr qint64 kEventIntervalMs = 5;
+
+QString FromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+std::string ToPath(const QString& text) { return QFile::encodeName(text).toStdString(); }
+
+template <typename Widget>
+Widget* Place(QWidget* parent, const char* name, int x, int y, int width, int height) {
+    auto* widget = new Widget(parent);
+    widget->setObjectName(QString::fromLatin1(name));
+    widget->setGeometry(x, y, width, height);
+    return widget;
+}
+
+QGroupBox* PlaceGroup(QWidget* parent, const char* name, const char* caption, int x, int y, int width,
+                      int height) {
+    auto* group = Place<QGroupBox>(parent, name, x, y, width, height);
+    group->setTitle(QString::fromUtf8(caption));
+    return group;
+}
+
+QLabel* PlaceLabel(QWidget* parent, const char* name, const char* caption, int x, int y, int width, int height) {
+    auto* label = Place<QLabel>(parent, name, x, y, width, height);
+    label->setText(QString::fromUtf8(caption));
+    return label;
+}
+
+QCheckBox* PlaceCheckBox(QWidget* parent, const char* name, const char* caption, int x, int y, int width,
+                         int height) {
+    auto* box = Place<QCheckBox>(parent, name, x, y, width, height);
+    box->setText(QString::fromUtf8(caption));
+    return box;
+}
+
+QToolButton* PlaceButton(QWidget* parent, const char* name, const QIcon& glyph, int x, int y, int width,
+                         int height) {
+    auto* button = Place<QToolButton>(parent, name, x, y, width, height);
+    button->setIcon(glyph);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+QLineEdit* PlaceReadOnlyField(QWidget* parent, const char* name, const char* text, int x, int y, int width,
+                              int height) {
+    auto* field = Place<QLineEdit>(parent, name, x, y, width, height);
+    field->setReadOnly(true);
+    field->setText(QString::fromLatin1(text));
+    field->setTextMargins(0, 0, 0, 0);
+    return field;
+}
+
+ColorSwatch* PlaceSwatch(QWidget* parent, const char* name, int x, int y) {
+    auto* swatch = new ColorSwatch(parent);
+    swatch->setObjectName(QString::fromLatin1(name));
+    swatch->move(x, y);
+    return swatch;
+}
+
+QFont FontOf(QStringList families, int pixelSize) {
+    QFont font;
+    font.setFamilies(families);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// The colour of a group's caption (Fusion draws it in the window-text colour).
+// The disabled colour group is left to the style.
+void SetCaptionColor(QGroupBox* group, const QColor& color) {
+    QPalette palette = group->palette();
+    palette.setColor(QPalette::Active, QPalette::WindowText, color);
+    palette.setColor(QPalette::Inactive, QPalette::WindowText, color);
+    group->setPalette(palette);
+}
+
+QColor GreyText() { return QApplication::palette().color(QPalette::Disabled, QPalette::WindowText); }
+
+}  // namespace
+
+std::string WithFullStop(const std::string& text) {
+    if (!text.empty() && text.back() == '.') {
+        return text;
+    }
+    return text + ".";
+}
+
+TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& dialogs,
+               std::string executableName, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      platform_(platform),
+      assembler_(assembler),
+      dialogs_(dialogs),
+      executableName_(std::move(executableName)),
+      programDirectory_(platform.ProgramDirectory()) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(kWindowCaption));
+    setWindowIcon(DrawWindowIcon());
+    setFont(FontOf({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                    QStringLiteral("DejaVu Sans")},
+                   11));
+    setFixedSize(350, 382);
+    move(426, 199);
+
+    BuildControls();
+    ConnectHandlers();
+
+    edit2FullPath_.clear();
+    ui_.Edit2->clear();
+    settingsBaseline_ = LoadSettings(DefaultSettingsPath(programDirectory_, executableName_), *this);
+    FormCreate();
+}
+
+void TForm1::BuildControls() {
+    const QFont fieldFont = FontOf({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                                    QStringLiteral("DejaVu Serif")},
+                                   13);
+
+    ui_.Image1 = Place<QLabel>(this, "Image1", 8, 0, 185, 161);
+    ui_.Image1->setPixmap(DrawLogo());
+    ui_.Image1->setScaledContents(true);
+
+    ui_.GroupBox1 = PlaceGroup(this, "GroupBox1", ">>>Input", 0, 176, 202, 73);
+    ui_.RadioGroup1 = PlaceGroup(ui_.GroupBox1, "RadioGroup1", "Format ", 5, 13, 192, 32);
+    ui_.RadioGroup1Items = new QButtonGroup(ui_.RadioGroup1);
+    auto* nmea = Place<QRadioButton>(ui_.RadioGroup1, "RadioGroup1Nmea", 8, 13, 88, 17);
+    nmea->setText(QStringLiteral("NMEA"));
+    auto* binr = Place<QRadioButton>(ui_.RadioGroup1, "RadioGroup1Binr", 100, 13, 88, 17);
+    binr->setText(QStringLiteral("BINR"));
+    ui_.RadioGroup1Items->addButton(nmea, 0);
+    ui_.RadioGroup1Items->addButton(binr, 1);
+    nmea->setChecked(true);
+    ui_.Edit1 = Place<QLineEdit>(ui_.GroupBox1, "Edit1", 5, 47, 167, 21);
+    ui_.Edit1->setFont(fieldFont);
+    ui_.SpeedButtonOpen = PlaceButton(ui_.GroupBox1, "SpeedButtonOpen", DrawOpenFolderGlyph(), 175, 46, 23, 23);
+
+    ui_.GroupBox10 = PlaceGroup(this, "GroupBox10", ">>>Output(.kmz)", 0, 248, 202, 40);
+    ui_.Edit6 = Place<QLineEdit>(ui_.GroupBox10, "Edit6", 5, 15, 167, 21);
+    ui_.Edit6->setFont(fieldFont);
+    ui_.SpeedButtonSave = PlaceButton(ui_.GroupBox10, "SpeedButtonSave", DrawOpenFolderGlyph(), 175, 14, 23, 23);
+
+    ui_.GroupBox3 = PlaceGroup(this, "GroupBox3", " Settings", 202, 0, 147, 285);
+
+    ui_.GroupBox5 = PlaceGroup(ui_.GroupBox3, "GroupBox5", " Style Track", 4, 13, 141, 122);
+    ui_.Label1 = PlaceLabel(ui_.GroupBox5, "Label1", "Valid Track", 8, 17, 100, 14);
+    ui_.ShapeStyleTrack = PlaceSwatch(ui_.GroupBox5, "ShapeStyleTrack", 116, 15);
+    ui_.Label3 = PlaceLabel(ui_.GroupBox5, "Label3", "All waypoints", 8, 37, 100, 14);
+    ui_.ShapeFullTrack = PlaceSwatch(ui_.GroupBox5, "ShapeFullTrack", 116, 35);
+    ui_.Width = PlaceLabel(ui_.GroupBox5, "Width", "Width of the track", 8, 58, 92, 14);
+    ui_.Edit3 = PlaceReadOnlyField(ui_.GroupBox5, "Edit3", "5", 100, 55, 22, 19);
+    ui_.UpDown1 = Place<UpDown>(ui_.GroupBox5, "UpDown1", 122, 55, 14, 19);
+    ui_.CheckBox4 = PlaceCheckBox(ui_.GroupBox5, "CheckBox4", "Start first fix", 6, 78, 130, 17);
+    ui_.CheckBox2 = PlaceCheckBox(ui_.GroupBox5, "CheckBox2", "Use all the waypoints", 6, 98, 130, 17);
+
+    ui_.GroupBox11 = PlaceGroup(ui_.GroupBox3, "GroupBox11", " Waypoints", 4, 134, 141, 72);
+    ui_.GroupBox7 = PlaceGroup(ui_.GroupBox11, "GroupBox7", "Valid", 4, 13, 37, 37);
+    ui_.ShapeRightPoint = PlaceSwatch(ui_.GroupBox7, "ShapeRightPoint", 10, 15);
+    ui_.GroupBox8 = PlaceGroup(ui_.GroupBox11, "GroupBox8", "Invalid", 43, 13, 41, 37);
+    ui_.ShapeIncorPoint = PlaceSwatch(ui_.GroupBox8, "ShapeIncorPoint", 12, 15);
+    ui_.GroupBox6 = PlaceGroup(ui_.GroupBox11, "GroupBox6", "Scale ", 86, 13, 51, 37);
+    ui_.Edit4 = PlaceReadOnlyField(ui_.GroupBox6, "Edit4", "0.5", 3, 14, 33, 19);
+    ui_.UpDown2 = Place<UpDown>(ui_.GroupBox6, "UpDown2", 36, 14, 12, 19);
+    ui_.CheckBox3 = PlaceCheckBox(ui_.GroupBox11, "CheckBox3", "Show value of height", 6, 52, 130, 17);
+
+    ui_.GroupBox4 = PlaceGroup(ui_.GroupBox3, "GroupBox4", "Date(yyyy-mm-dd)", 4, 205, 117, 37);
+    ui_.CheckBox1 = PlaceCheckBox(ui_.GroupBox4, "CheckBox1", "", 6, 16, 16, 16);
+    ui_.CheckBox1->setChecked(true);
+    ui_.MaskEdit1 = new DateMaskEdit(ui_.GroupBox4);
+    ui_.MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
+    ui_.MaskEdit1->setGeometry(25, 14, 86, 19);
+    ui_.MaskEdit1->setFont(FontOf({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                                   QStringLiteral("DejaVu Sans")},
+                                  12));
+    ui_.MaskEdit1->setDateText("2000-01-01");
+
+    ui_.GroupBox12 = PlaceGroup(ui_.GroupBox3, "GroupBox12", "D-Track", 4, 242, 141, 38);
+    ui_.Edit7 = PlaceReadOnlyField(ui_.GroupBox12, "Edit7", "1", 6, 14, 22, 19);
+    ui_.UpDown3 = Place<UpDown>(ui_.GroupBox12, "UpDown3", 28, 14, 14, 19);
+    ui_.Label2 = PlaceLabel(ui_.GroupBox12, "Label2", "Valid D-Tack", 48, 17, 64, 14);
+    ui_.ShapeDTrack = PlaceSwatch(ui_.GroupBox12, "ShapeDTrack", 116, 15);
+
+    ui_.GroupBox9 = PlaceGroup(this, "GroupBox9", "", 0, 284, 349, 35);
+    ui_.SpeedButton3 = PlaceButton(ui_.GroupBox9, "SpeedButton3", DrawGlobeGlyph(), 5, 8, 57, 22);
+    ui_.SpeedButton3->setText(QStringLiteral("Run"));
+    ui_.SpeedButton3->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ui_.SpeedButton3->setEnabled(false);
+    ui_.CGauge1 = Place<BarGauge>(ui_.GroupBox9, "CGauge1", 64, 8, 280, 22);
+    ui_.CGauge1->setRange(0, 100);
+    ui_.CGauge1->setValue(0);
+
+    ui_.GroupBox2 = PlaceGroup(this, "GroupBox2", "Configuration", 0, 320, 349, 40);
+    ui_.Edit2 = Place<QLineEdit>(ui_.GroupBox2, "Edit2", 5, 15, 294, 21);
+    ui_.SpeedButton1 = PlaceButton(ui_.GroupBox2, "SpeedButton1", DrawOpenFolderGlyph(), 301, 14, 23, 23);
+    ui_.SpeedButton2 = PlaceButton(ui_.GroupBox2, "SpeedButton2", DrawFloppyGlyph(), 324, 14, 23, 23);
+
+    ui_.Panel2 = Place<QLabel>(this, "Panel2", -1, 360, 178, 20);
+    ui_.Panel3 = Place<QLabel>(this, "Panel3", 175, 360, 173, 20);
+    for (QLabel* pane : {ui_.Panel2, ui_.Panel3}) {
+        pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        pane->setAlignment(Qt::AlignCenter);
+    }
+}
+
+void TForm1::ConnectHandlers() {
+    connect(ui_.Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);
+    connect(ui_.Edit2, &QLineEdit::textChanged, this, &TForm1::Edit2Change);
+    connect(ui_.SpeedButtonOpen, &QToolButton::clicked, this, &TForm1::SpeedButtonOpenClick);
+    connect(ui_.SpeedButtonSave, &QToolButton::clicked, this, &TForm1::SpeedButtonSaveClick);
+    connect(ui_.SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+    connect(ui_.SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
+    connect(ui_.SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
+    connect(ui_.ShapeStyleTrack, &ColorSwatch::mousePressed, this, &TForm1::ShapeStyleTrackMouseDown);
+    connect(ui_.ShapeFullTrack, &ColorSwatch::mousePressed, this, &TForm1::ShapeFullTrackMouseDown);
+    connect(ui_.ShapeRightPoint, &ColorSwatch::mousePressed, this, &TForm1::ShapeRightPointMouseDown);
+    connect(ui_.ShapeIncorPoint, &ColorSwatch::mousePressed, this, &TForm1::ShapeIncorPointMouseDown);
+    connect(ui_.ShapeDTrack, &ColorSwatch::mousePressed, this, &TForm1::ShapeDTrackMouseDown);
+    connect(ui_.UpDown1, &UpDown::clicked, this, &TForm1::UpDown1Click);
+    connect(ui_.UpDown2, &UpDown::clicked, this, &TForm1::UpDown2Click);
+    connect(ui_.UpDown3, &UpDown::clicked, this, &TForm1::UpDown3Click);
+    // toggled, not clicked: a state changed by the program (a settings load) runs
+    // the handler too, a state set to what it already is does not.
+    connect(ui_.CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
+    connect(ui_.CheckBox2, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
+    connect(ui_.MaskEdit1, &DateMaskEdit::invalidInput, this, &TForm1::MaskEdit1ValidateError);
+}
+
+void TForm1::FormCreate() { setAcceptDrops(true); }
+
+ConversionSettings TForm1::CurrentConversionSettings() const {
+    // Batch command lines never reach the window: every run here is interactive.
+    return MakeConversionSettings(DisplayValues(), FileField{ToPath(ui_.Edit1->text()), edit1FullPath_},
+                                  FileField{ToPath(ui_.Edit6->text()), edit6FullPath_},
+                                  ui_.RadioGroup1Items->checkedId(), true);
+}
+
+// --- file fields -------------------------------------------------------------
+
+void TForm1::SetFullPath(QLineEdit* field, std::string& fullPath, const std::string& path) {
+    fullPath = path;
+    field->setToolTip(FromPath(path));
+}
+
+void TForm1::Edit1Change(const QString& text) {
+    FileField edit1{ToPath(text), edit1FullPath_};
+    const bool runEnabled = tervo::Edit1Change(edit1, ToPath(text), programDirectory_);
+    SetFullPath(ui_.Edit1, edit1FullPath_, edit1.fullPath);
+    ui_.SpeedButton3->setEnabled(runEnabled);
+}
+
+void TForm1::Edit2Change(const QString& text) {
+    FileField edit2{ToPath(text), edit2FullPath_};
+    tervo::Edit2Change(edit2, ToPath(text));
+    SetFullPath(ui_.Edit2, edit2FullPath_, edit2.fullPath);
+}
+
+void TForm1::ShowInputFile(const std::string& path) {
+    FileField edit1{ToPath(ui_.Edit1->text()), edit1FullPath_};
+    FileField edit6{ToPath(ui_.Edit6->text()), edit6FullPath_};
+    SetInputFile(edit1, edit6, path, programDirectory_);
+    // With the chosen path kept first, the change handler keeps its directory.
+    SetFullPath(ui_.Edit1, edit1FullPath_, path);
+    ui_.Edit1->clear();
+    ui_.Edit1->setText(FromPath(edit1.text));
+    SetFullPath(ui_.Edit1, edit1FullPath_, edit1.fullPath);
+    SetFullPath(ui_.Edit6, edit6FullPath_, edit6.fullPath);
+    ui_.Edit6->clear();
+    ui_.Edit6->setText(FromPath(edit6.text));
+}
+
+void TForm1::SpeedButtonOpenClick() {
+    FileDialogRequest request;
+    request.title = "Open";
+    request.directory = ui_.Edit1->text().isEmpty() ? programDirectory_ : DirectoryPart(edit1FullPath_);
+    std::optional<std::string> chosen = dialogs_.GetOpenFileName(this, request);
+    if (!chosen) {
+        return;
+    }
+    ShowInputFile(*chosen);
+}
+
+void TForm1::SpeedButtonSaveClick() {
+    FileDialogRequest request;
+    request.title = "Save as ";
+    request.directory = DirectoryPart(edit6FullPath_);
+    if (!ui_.Edit6->text().isEmpty()) {
+        saveDialog1FileName_ = edit6FullPath_;
+    }
+    request.fileName = saveDialog1FileName_;
+    std::optional<std::string> chosen = dialogs_.GetSaveFileName(this, request);
+    if (!chosen) {
+        return;
+    }
+    saveDialog1FileName_ = *chosen;
+    FileField edit6{ToPath(ui_.Edit6->text()), edit6FullPath_};
+    SetOutputFile(edit6, *chosen);
+    SetFullPath(ui_.Edit6, edit6FullPath_, edit6.fullPath);
+    ui_.Edit6->clear();
+    ui_.Edit6->setText(FromPath(edit6.text));
+}
+
+// --- settings file -------------------------------------------------------------
+
+namespace {
+
+std::vector<FileFilter> ConfigurationFilters() { return {{"Configuration (*.ini)", "*.ini"}, {"All files ", "*.*"}}; }
+
+}  // namespace
+
+void TForm1::SpeedButton1Click() {
+    FileDialogRequest request;
+    request.title = "Open ";
+    request.filters = ConfigurationFilters();
+    std::optional<std::string> chosen = dialogs_.GetOpenFileName(this, request);
+    if (!chosen) {
+        return;
+    }
+    try {
+        ui_.Edit2->clear();
+        ui_.Edit2->setText(FromPath(FileNamePart(*chosen)));
+        SetFullPath(ui_.Edit2, edit2FullPath_, *chosen);
+        settingsBaseline_ = LoadSettings(*chosen, *this);
+    } catch (const std::exception& error) {
+        ShowError(error.what());
+    }
+}
+
+void TForm1::SpeedButton2Click() {
+    const std::string defaultPath = DefaultSettingsPath(programDirectory_, executableName_);
+    FileDialogRequest request;
+    request.title = "Save as";
+    request.filters = ConfigurationFilters();
+    request.directory = programDirectory_;
+    request.fileName = FileNamePart(defaultPath);
+    std::optional<std::string> chosen = dialogs_.GetSaveFileName(this, request);
+    if (!chosen) {
+        return;
+    }
+    try {
+        SaveSettings(*chosen, *this, programDirectory_, defaultPath);
+    } catch (const std::exception& error) {
+        ShowError(error.what());
+    }
+}
+
+// --- display settings ----------------------------------------------------------
+
+void TForm1::ChooseColor(ColorSwatch* swatch) {
+    std::optional<int32_t> chosen = dialogs_.GetColor(this, swatch->color());
+    if (chosen) {
+        swatch->setColor(*chosen);
+    }
+}
+
+void TForm1::ShapeStyleTrackMouseDown() { ChooseColor(ui_.ShapeStyleTrack); }
+
+void TForm1::ShapeFullTrackMouseDown() { ChooseColor(ui_.ShapeFullTrack); }
+
+void TForm1::ShapeRightPointMouseDown() { ChooseColor(ui_.ShapeRightPoint); }
+
+void TForm1::ShapeIncorPointMouseDown() { ChooseColor(ui_.ShapeIncorPoint); }
+
+void TForm1::ShapeDTrackMouseDown() { ChooseColor(ui_.ShapeDTrack); }
+
+void TForm1::UpDown1Click(UpDownButton button) {
+    ui_.Edit3->setText(QString::fromStdString(StepWidth(ui_.Edit3->text().toStdString(), button == UpDownButton::Up)));
+}
+
+void TForm1::UpDown2Click(UpDownButton button) {
+    ui_.Edit4->setText(QString::fromStdString(StepScale(ui_.Edit4->text().toStdString(), button == UpDownButton::Up)));
+}
+
+void TForm1::UpDown3Click(UpDownButton button) {
+    ui_.Edit7->setText(QString::fromStdString(StepWidth(ui_.Edit7->text().toStdString(), button == UpDownButton::Up)));
+}
+
+void TForm1::CheckBox1Click() { ui_.MaskEdit1->setEnabled(ui_.CheckBox1->isChecked()); }
+
+void TForm1::CheckBox2Click() { UpdateFullTrackControls(); }
+
+void TForm1::MaskEdit1ValidateError() {
+    ShowError("Invalid input value.  Use escape key to abandon changes");
+}
+
+// --- the run ---------------------------------------------------------------------
+
+void TForm1::SpeedButton3Click() {
+    if (running_) {
+        return;
+    }
+    running_ = true;
+    try {
+        RunConversion(CurrentConversionSettings(), *this, assembler_, platform_);
+    } catch (const std::exception& error) {
+        ShowError(error.what());
+    }
+    running_ = false;
+    if (closePending_) {
+        closePending_ = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void TForm1::ShowStatus(const std::string& text) { ui_.Panel2->setText(QString::fromStdString(text)); }
+
+void TForm1::ShowCount(const std::string& text) { ui_.Panel3->setText(QString::fromStdString(text)); }
+
+void TForm1::ResetProgress() { ui_.CGauge1->setValue(0); }
+
+void TForm1::StepProgress() { ui_.CGauge1->setValue(ui_.CGauge1->value() + 1); }
+
+void TForm1::SetOutputPath(const std::string& path) { SetFullPath(ui_.Edit6, edit6FullPath_, path); }
+
+void TForm1::DisableRun() { ui_.SpeedButton3->setEnabled(false); }
+
+void TForm1::LockControls() {
+    ui_.GroupBox3->setEnabled(false);
+    SetCaptionColor(ui_.GroupBox3, GreyText());
+    SetCaptionColor(ui_.GroupBox5, GreyText());
+    for (QWidget* control : std::initializer_list<QWidget*>{ui_.Label1, ui_.Label3, ui_.Width, ui_.Edit3,
+                                                            ui_.CheckBox2, ui_.CheckBox4, ui_.CheckBox3,
+                                                            ui_.CheckBox1}) {
+        control->setEnabled(false);
+    }
+    ui_.GroupBox2->setEnabled(false);
+    SetCaptionColor(ui_.GroupBox2, GreyText());
+    ui_.GroupBox1->setEnabled(false);
+    SetCaptionColor(ui_.GroupBox1, GreyText());
+    ui_.Edit1->setEnabled(false);
+    ui_.GroupBox10->setEnabled(false);
+    SetCaptionColor(ui_.GroupBox10, GreyText());
+    ui_.Edit6->setEnabled(false);
+}
+
+void TForm1::UnlockControls() {
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui_.SpeedButton3, ui_.GroupBox3, ui_.Label1, ui_.Label3, ui_.Width, ui_.Edit3, ui_.CheckBox2,
+             ui_.CheckBox4, ui_.CheckBox3, ui_.CheckBox1, ui_.GroupBox2, ui_.GroupBox1, ui_.Edit1,
+             ui_.GroupBox10, ui_.Edit6}) {
+        control->setEnabled(true);
+    }
+    for (QGroupBox* group : {ui_.GroupBox3, ui_.GroupBox5, ui_.GroupBox2, ui_.GroupBox1, ui_.GroupBox10}) {
+        SetCaptionColor(group, Qt::black);
+    }
+}
+
+void TForm1::ProcessPendingEvents() {
+    if (eventClock_.isValid() && eventClock_.elapsed() < kEventIntervalMs) {
+        return;
+    }
+    QCoreApplication::processEvents();
+    eventClock_.start();
+}
+
+void TForm1::ShowInformation(const std::string& text) {
+    dialogs_.ShowMessage(this, MessageIcon::Information, kApplicationTitle, text);
+}
+
+void TForm1::ShowError(const std::string& text) {
+    dialogs_.ShowMessage(this, MessageIcon::Error, kApplicationTitle, WithFullStop(text));
+}
+
+// --- settings controls -------------------------------------------------------------
+
+WindowSettings TForm1::ReadControls() { return DisplayValues(); }
+
+WindowSettings TForm1::DisplayValues() const {
+    WindowSettings values;
+    values.CheckBox1 = ui_.CheckBox1->isChecked();
+    values.MaskEdit1 = ui_.MaskEdit1->dateText();
+    values.ShapeStyleTrack = ui_.ShapeStyleTrack->color();
+    values.ShapeFullTrack = ui_.ShapeFullTrack->color();
+    values.Edit3 = ui_.Edit3->text().toStdString();
+    values.CheckBox2 = ui_.CheckBox2->isChecked();
+    values.CheckBox4 = ui_.CheckBox4->isChecked();
+    values.ShapeRightPoint = ui_.ShapeRightPoint->color();
+    values.ShapeIncorPoint = ui_.ShapeIncorPoint->color();
+    values.CheckBox3 = ui_.CheckBox3->isChecked();
+    values.Edit4 = ui_.Edit4->text().toStdString();
+    values.ShapeDTrack = ui_.ShapeDTrack->color();
+    values.Edit7 = ui_.Edit7->text().toStdString();
+    values.Left = pos().x();
+    values.Top = pos().y();
+    return values;
+}
+
+void TForm1::ApplyDisplayValues(const WindowSettings& values) {
+    ui_.CheckBox1->setChecked(values.CheckBox1);
+    ui_.MaskEdit1->setDateText(values.MaskEdit1);
+    ui_.MaskEdit1->setEnabled(values.CheckBox1);
+    ui_.ShapeStyleTrack->setColor(values.ShapeStyleTrack);
+    ui_.ShapeFullTrack->setColor(values.ShapeFullTrack);
+    ui_.Edit3->setText(QString::fromStdString(values.Edit3));
+    ui_.CheckBox3->setChecked(values.CheckBox3);
+    ui_.CheckBox4->setChecked(values.CheckBox4);
+    ui_.ShapeRightPoint->setColor(values.ShapeRightPoint);
+    ui_.ShapeIncorPoint->setColor(values.ShapeIncorPoint);
+    ui_.CheckBox2->setChecked(values.CheckBox2);
+    ui_.Edit4->setText(QString::fromStdString(values.Edit4));
+    ui_.Edit7->setText(QString::fromStdString(values.Edit7));
+    ui_.ShapeDTrack->setColor(values.ShapeDTrack);
+}
+
+void TForm1::UpdateFullTrackControls() {
+    const bool enabled = ui_.CheckBox2->isChecked();
+    ui_.Label3->setEnabled(enabled);
+    ui_.ShapeFullTrack->setEnabled(enabled);
+}
+
+void TForm1::MoveWindow(int32_t left, int32_t top) { move(left, top); }
+
+// --- closing and dropping -----------------------------------------------------------
+
+void TForm1::closeEvent(QCloseEvent* event) { FormClose(event); }
+
+void TForm1::FormClose(QCloseEvent* event) {
+    if (running_) {
+        // The run goes on to its end inside the Run handler; the window and its
+        // settings must outlive it, so the dialogue waits for it.
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    if (!SettingsChanged(ReadControls(), settingsBaseline_)) {
+        event->accept();
+        return;
+    }
+    if (!dialogs_.AskYesNo(this, "Information", "The settings were changed. Save them?")) {
+        event->accept();
+        return;
+    }
+    try {
+        SaveSettings(edit2FullPath_, *this, programDirectory_, DefaultSettingsPath(programDirectory_, executableName_));
+        event->accept();
+    } catch (const std::exception& error) {
+        ShowError(error.what());
+        event->ignore();
+    }
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!running_ && event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    // A run works on its own copy of the fields, but a drop would enable Run again
+    // in the middle of it; drops wait for no run and are simply refused.
+    if (running_ || !event->mimeData()->hasUrls()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    DropFiles(event->mimeData()->urls());
+}
+
+void TForm1::DropFiles(const QList<QUrl>& urls) {
+    if (urls.size() > 1) {
+        dialogs_.ShowMessage(this, MessageIcon::Warning, "Warning",
+                             "Работа с несколькими файлами не поддерживается!");
+        return;
+    }
+    if (urls.isEmpty() || !urls.constFirst().isLocalFile()) {
+        return;
+    }
+    ShowInputFile(ToPath(urls.constFirst().toLocalFile()));
+    ui_.SpeedButton3->setEnabled(true);
+}
+
+}  // namespace tervo

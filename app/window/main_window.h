@@ -1,0 +1,180 @@
+// The main window: the input and output files, the display settings, the
+// settings file, the Run button, the gauge and the two status panes. It is the
+// view of the conversions it runs and the controls of the settings file.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <string>
+
+#include "app/settings.h"
+#include "app/window/widgets.h"
+#include "app/window/window_dialogs.h"
+#include "core/conversion.h"
+#include "core/conversion_view.h"
+#include "core/platform.h"
+#include "nmea/sentence.h"
+
+class QCheckBox;
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QToolButton;
+
+namespace tervo {
+
+inline constexpr const char* kApplicationTitle = "TervoConverter";
+inline constexpr const char* kWindowCaption = "TervoConverter  Ver 5.2";
+
+// The controls, under the names they carry as objectName and in the settings file.
+struct TForm1Controls {
+    QLabel* Image1 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* RadioGroup1 = nullptr;
+    QButtonGroup* RadioGroup1Items = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QToolButton* SpeedButtonOpen = nullptr;
+    QGroupBox* GroupBox10 = nullptr;
+    QLineEdit* Edit6 = nullptr;
+    QToolButton* SpeedButtonSave = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QLabel* Label1 = nullptr;
+    ColorSwatch* ShapeStyleTrack = nullptr;
+    QLabel* Label3 = nullptr;
+    ColorSwatch* ShapeFullTrack = nullptr;
+    QLabel* Width = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    UpDown* UpDown1 = nullptr;
+    QCheckBox* CheckBox4 = nullptr;
+    QCheckBox* CheckBox2 = nullptr;
+    QGroupBox* GroupBox11 = nullptr;
+    QGroupBox* GroupBox7 = nullptr;
+    ColorSwatch* ShapeRightPoint = nullptr;
+    QGroupBox* GroupBox8 = nullptr;
+    ColorSwatch* ShapeIncorPoint = nullptr;
+    QGroupBox* GroupBox6 = nullptr;
+    QLineEdit* Edit4 = nullptr;
+    UpDown* UpDown2 = nullptr;
+    QCheckBox* CheckBox3 = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+    DateMaskEdit* MaskEdit1 = nullptr;
+    QGroupBox* GroupBox12 = nullptr;
+    QLineEdit* Edit7 = nullptr;
+    UpDown* UpDown3 = nullptr;
+    QLabel* Label2 = nullptr;
+    ColorSwatch* ShapeDTrack = nullptr;
+    QGroupBox* GroupBox9 = nullptr;
+    QToolButton* SpeedButton3 = nullptr;
+    BarGauge* CGauge1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QLabel* Panel2 = nullptr;
+    QLabel* Panel3 = nullptr;
+};
+
+class TForm1 : public QWidget, public ConversionView, public SettingsControls {
+    Q_OBJECT
+public:
+    // Builds the window and loads the default settings file of `executableName`
+    // in the program's directory (or the built-in defaults). `assembler` is the
+    // program's one sentence assembler; every run gets it.
+    TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& dialogs, std::string executableName,
+           QWidget* parent = nullptr);
+
+    const TForm1Controls& controls() const { return ui_; }
+    // The full paths the three file fields keep (their tooltips).
+    const std::string& Edit1FullPath() const { return edit1FullPath_; }
+    const std::string& Edit6FullPath() const { return edit6FullPath_; }
+    const std::string& Edit2FullPath() const { return edit2FullPath_; }
+    // What the closing dialogue compares against: the values of the last load.
+    const WindowSettings& SettingsBaseline() const { return settingsBaseline_; }
+    // The values a run started now would get.
+    ConversionSettings CurrentConversionSettings() const;
+    bool Running() const { return running_; }
+
+    // ConversionView
+    void ShowStatus(const std::string& text) override;
+    void ShowCount(const std::string& text) override;
+    void ResetProgress() override;
+    void StepProgress() override;
+    void SetOutputPath(const std::string& path) override;
+    void DisableRun() override;
+    void LockControls() override;
+    void UnlockControls() override;
+    void ProcessPendingEvents() override;
+    void ShowInformation(const std::string& text) override;
+
+    // SettingsControls
+    WindowSettings ReadControls() override;
+    void ApplyDisplayValues(const WindowSettings& values) override;
+    void UpdateFullTrackControls() override;
+    void MoveWindow(int32_t left, int32_t top) override;
+
+public slots:
+    void FormCreate();
+    void Edit1Change(const QString& text);
+    void Edit2Change(const QString& text);
+    void SpeedButtonOpenClick();
+    void SpeedButtonSaveClick();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void ShapeStyleTrackMouseDown();
+    void ShapeFullTrackMouseDown();
+    void ShapeRightPointMouseDown();
+    void ShapeIncorPointMouseDown();
+    void ShapeDTrackMouseDown();
+    void UpDown1Click(tervo::UpDownButton button);
+    void UpDown2Click(tervo::UpDownButton button);
+    void UpDown3Click(tervo::UpDownButton button);
+    void CheckBox1Click();
+    void CheckBox2Click();
+    void MaskEdit1ValidateError();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildControls();
+    // The fifteen values of the settings file as the controls hold them.
+    WindowSettings DisplayValues() const;
+    void ConnectHandlers();
+    void FormClose(QCloseEvent* event);
+    void DropFiles(const QList<QUrl>& urls);
+    // Edit1 shows the file at `path`; Edit6 proposes the same path with ".kmz".
+    void ShowInputFile(const std::string& path);
+    void ChooseColor(ColorSwatch* swatch);
+    // The error box of a failed handler: caption "TervoConverter", the text with a
+    // full stop unless it already ends in one.
+    void ShowError(const std::string& text);
+    void SetFullPath(QLineEdit* field, std::string& fullPath, const std::string& path);
+
+    Platform& platform_;
+    SentenceAssembler& assembler_;
+    WindowDialogs& dialogs_;
+    const std::string executableName_;
+    const std::string programDirectory_;
+    TForm1Controls ui_;
+    std::string edit1FullPath_;
+    std::string edit6FullPath_;
+    std::string edit2FullPath_;
+    // SaveDialog1 keeps the name of its last use when Edit6 is empty.
+    std::string saveDialog1FileName_;
+    WindowSettings settingsBaseline_;
+    bool running_ = false;
+    // A close asked for during a run: the closing dialogue comes after the run.
+    bool closePending_ = false;
+    QElapsedTimer eventClock_;
+};
+
+// The text of an error box: `text` with a full stop added unless it ends in one.
+std::string WithFullStop(const std::string& text);
+
+}  // namespace tervo
