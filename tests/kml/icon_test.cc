@@ -196,15 +196,6 @@ TEST(MakeWaypointIcon, RecoloursEveryPixelButPureWhiteAndKeepsAlpha) {
     }
 }
 
-TEST(MakeWaypointIcon, OverwritesAnExistingFileOfTheSameName) {
-    TempDir dir;
-    testing::WriteFile(dir.File("255.png"), std::string(100000, 'x'));
-    MakeWaypointIcon(0x0000FF, dir.path().substr(0, dir.path().size() - 1));
-    Image icon;
-    ASSERT_TRUE(DecodePng(ReadFile(dir.File("255.png")), &icon));
-    EXPECT_EQ(icon.rgba.size(), size_t{kSize * kSize * 4}) << "old bytes left after the new image";
-}
-
 TEST(MakeWaypointIcon, MissingDirectoryThrowsWithTheFullPath) {
     TempDir dir;
     const std::string missing = dir.File("no-such-dir");
