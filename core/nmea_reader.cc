@@ -1,9 +1,239 @@
-// PLACEHOLDER: replaced by the NMEA read loop.
 #include "core/nmea_reader.h"
 
+#include <array>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "nmea/decoders.h"
+
 namespace tervo {
-ReadOutcome ReadNmeaLog(std::FILE*, ConversionView&, int32_t, bool, SentenceAssembler&, DateSource&, PointList&,
-                        NmeaLogDate&) {
+
+namespace {
+
+constexpr size_t kBlockSize = 1024;
+
+// Puts the working record into the zero state while its texts keep their
+// storage, so decoding one sentence after another allocates nothing new.
+void ZeroFill(waypoints& record) {
+    std::string time = std::move(record.Time);
+    std::string date = std::move(record.Date);
+    std::string statusText = std::move(record.StatusText);
+    std::string dtrackTime = std::move(record.DTrack.Time);
+    record = waypoints{};
+    time.clear();
+    date.clear();
+    statusText.clear();
+    dtrackTime.clear();
+    record.Time = std::move(time);
+    record.Date = std::move(date);
+    record.StatusText = std::move(statusText);
+    record.DTrack.Time = std::move(dtrackTime);
+}
+
+bool TypeIs(const SentenceBuffer& buffer, std::string_view type) {
+    return std::string_view(buffer.data() + 3, 3) == type;
+}
+
+bool AddressIs(const SentenceBuffer& buffer, std::string_view address) {
+    return std::string_view(buffer.data() + 1, 5) == address;
+}
+
+// The sentence kinds the loop acts on, tested in this order.
+enum class Sentence { Other, Gga, Rmc, Gsv, Gsa, Porzd, Tvldr };
+
+Sentence Recognise(const SentenceBuffer& buffer, bool haveTail) {
+    if (TypeIs(buffer, "GGA") && CommaCountIs(buffer, 14)) {
+        return Sentence::Gga;
+    }
+    // 11 commas before NMEA 2.3, 12 with the mode indicator, 13 with the
+    // navigational status of NMEA 4.1.
+    if (TypeIs(buffer, "RMC") &&
+        (CommaCountIs(buffer, 12) || CommaCountIs(buffer, 11) || CommaCountIs(buffer, 13))) {
+        return Sentence::Rmc;
+    }
+    if (!haveTail) {
+        return Sentence::Other;
+    }
+    if (TypeIs(buffer, "GSV")) {
+        return Sentence::Gsv;
+    }
+    if (TypeIs(buffer, "GSA")) {
+        return Sentence::Gsa;
+    }
+    if (AddressIs(buffer, "PORZD")) {
+        return Sentence::Porzd;
+    }
+    if (AddressIs(buffer, "TVLDR")) {
+        return Sentence::Tvldr;
+    }
+    return Sentence::Other;
+}
+
+// One read loop's grouping of sentences into epochs.
+class EpochAssembly {
+public:
+    EpochAssembly(DateSource& today, PointList& points, NmeaLogDate& logDate)
+        : today_(today), points_(points), logDate_(logDate) {}
+
+    // False when a node could not be allocated.
+    bool Take(const SentenceBuffer& buffer) {
+        const std::string_view text = SentenceText(buffer);
+        switch (Recognise(buffer, points_.Tail != nullptr)) {
+            case Sentence::Gga:
+                return TakeGga(text);
+            case Sentence::Rmc:
+                return TakeRmc(text);
+            case Sentence::Gsv:
+                DecodeGsv(text, points_.Tail->Point);
+                return true;
+            case Sentence::Gsa:
+                DecodeGsa(text, points_.Tail->Point);
+                return true;
+            case Sentence::Porzd:
+                DecodePorzd(text, points_.Tail->Point);
+                return true;
+            case Sentence::Tvldr:
+                TakeTvldr(text);
+                return true;
+            case Sentence::Other:
+                return true;
+        }
+        return true;
+    }
+
+private:
+    // The first GGA or RMC of the run is decoded straight into the first node.
+    bool TakeGga(std::string_view text) {
+        ZeroFill(work_);
+        if (!listStarted_) {
+            list* node = points_.AppendPoint();
+            if (node == nullptr) {
+                return false;
+            }
+            DecodeGga(text, node->Point);
+            MaybeFirstFix(node, IsGgaFix(node->Point));
+            listStarted_ = true;
+            return true;
+        }
+        DecodeGga(text, work_);
+        return MergeOrAppend([](const waypoints& created) { return IsGgaFix(created); });
+    }
+
+    bool TakeRmc(std::string_view text) {
+        ZeroFill(work_);
+        if (!listStarted_) {
+            list* node = points_.AppendPoint();
+            if (node == nullptr) {
+                return false;
+            }
+            listStarted_ = true;
+            DecodeRmc(text, node->Point, today_);
+            MaybeFirstFix(node, node->Point.Status == 'A');
+            NoteDate(node->Point);
+            return true;
+        }
+        DecodeRmc(text, work_, today_);
+        NoteDate(work_);
+        return MergeOrAppend([](const waypoints& created) { return created.Status == 'A'; });
+    }
+
+    // A differential fix belongs to the last epoch only when its time is that
+    // epoch's; another time marks the epoch unmatched but keeps what it had.
+    void TakeTvldr(std::string_view text) {
+        ZeroFill(work_);
+        DecodeTvldr(text, work_);
+        DTrackPoint& dtrack = points_.Tail->Point.DTrack;
+        if (work_.TimeMs != points_.Tail->Point.TimeMs) {
+            dtrack.Matched = 0;
+            return;
+        }
+        dtrack.Time = work_.DTrack.Time;
+        dtrack.Longitude = work_.DTrack.Longitude;
+        dtrack.Latitude = work_.DTrack.Latitude;
+        dtrack.Status = work_.DTrack.Status;
+        dtrack.Speed = work_.DTrack.Speed;
+        dtrack.Course = work_.DTrack.Course;
+        dtrack.Matched = 1;
+    }
+
+    // Only the last node is compared: a time equal to its time joins that
+    // epoch, any other time (earlier too) starts a new node.
+    template <typename IsFix>
+    bool MergeOrAppend(IsFix isFix) {
+        if (work_.TimeMs == points_.Tail->Point.TimeMs) {
+            MergeRecords(work_, points_.Tail->Point);
+            return true;
+        }
+        list* node = points_.AppendPoint();
+        if (node == nullptr) {
+            return false;
+        }
+        CopyRecordFields(work_, node->Point);
+        MaybeFirstFix(node, isFix(node->Point));
+        return true;
+    }
+
+    static bool IsGgaFix(const waypoints& record) { return record.FixQuality == 1 || record.FixQuality == 2; }
+
+    // The first fix is decided when a node is created, once per run.
+    void MaybeFirstFix(list* node, bool fix) {
+        if (!firstFixFound_ && fix) {
+            points_.FirstFix = node;
+            firstFixFound_ = true;
+        }
+    }
+
+    // The log's date comes from the first RMC decoded, even when its date text
+    // is empty.
+    void NoteDate(const waypoints& record) {
+        if (logDate_.LogDate.empty()) {
+            logDate_.LogDate = record.Date;
+            logDate_.DateFound = true;
+        }
+    }
+
+    DateSource& today_;
+    PointList& points_;
+    NmeaLogDate& logDate_;
+    waypoints work_;
+    bool listStarted_ = false;
+    bool firstFixFound_ = false;
+};
+
+}  // namespace
+
+ReadOutcome ReadNmeaLog(std::FILE* input, ConversionView& view, int32_t progressStep, bool startFirstFix,
+                        SentenceAssembler& assembler, DateSource& today, PointList& points,
+                        NmeaLogDate& logDate) {
+    SentenceBuffer buffer{};
+    std::array<uint8_t, kBlockSize> block{};
+    EpochAssembly epochs(today, points, logDate);
+    int32_t sinceStep = 0;
+
+    while (!std::feof(input) && !std::ferror(input)) {
+        block.fill(0);
+        const size_t count = std::fread(block.data(), 1, block.size(), input);
+        view.ProcessPendingEvents();
+        for (size_t i = 0; i < count; ++i) {
+            // A step at byte progressStep, then every progressStep + 1 bytes, and
+            // one at the last byte of a short (final) block.
+            if (sinceStep == progressStep) {
+                view.StepProgress();
+                sinceStep = 0;
+            } else if (i == count - 1 && count < kBlockSize) {
+                view.StepProgress();
+                sinceStep = 0;
+            } else {
+                ++sinceStep;
+            }
+            if (assembler.FeedByte(block[i], buffer) && !epochs.Take(buffer)) {
+                return ReadOutcome::ListNotCreated;
+            }
+        }
+    }
+    points.Start = startFirstFix ? points.FirstFix : points.Head;
     return ReadOutcome::Finished;
 }
+
 }  // namespace tervo
