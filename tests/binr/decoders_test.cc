@@ -208,42 +208,37 @@ std::string SatellitesPayload(std::initializer_list<std::array<int, 6>> blocks, 
     return p.bytes();
 }
 
+// System, Number, Channel, Elevation, Azimuth, Snr and InView of a row, as text.
+std::string RowText(const SatelliteInfo& s) {
+    return std::string(1, s.System ? s.System : '-') + " " + std::to_string(s.Number) + " " +
+           std::to_string(s.Channel) + " " + std::to_string(s.Elevation) + " " + std::to_string(s.Azimuth) +
+           " " + std::to_string(s.Snr) + " " + std::to_string(s.InView);
+}
+
+// The rows a 0x52 payload fills, as "row: fields".
+std::vector<std::string> FilledRows(const std::string& payload) {
+    waypoints record{};
+    DecodeBinrSatellites(FramedPacket(0x52, payload), record);
+    std::vector<std::string> rows;
+    for (int id = 0; id < kSatelliteRows; ++id) {
+        if (record.Satellites[id].InView != 0) {
+            rows.push_back(std::to_string(id) + ": " + RowText(record.Satellites[id]));
+        }
+    }
+    EXPECT_EQ(record.HasSatellites, rows.empty() ? 0 : 1);
+    return rows;
+}
+
 TEST(DecodeBinrSatellites, FillsTheRowOfEachSystem) {
+    // Rows: GPS by number, GLONASS slot + 64 with its signed channel, SBAS number - 87.
     for (int spare : {1, 5}) {
         SCOPED_TRACE(spare == 1 ? "L - 4 a multiple of 7" : "L - 8 a multiple of 7");
-        waypoints record{};
-        const std::string payload = SatellitesPayload({{1, 5, 0, 30, 200, 40}, {2, 3, -2, 10, 90, 35}}, spare);
-        DecodeBinrSatellites(FramedPacket(0x52, payload), record);
-        EXPECT_EQ(record.HasSatellites, 1);
-        const SatelliteInfo& gps = record.Satellites[5];
-        EXPECT_EQ(gps.System, 'G');
-        EXPECT_EQ(gps.Number, 5);
-        EXPECT_EQ(gps.Elevation, 30);
-        EXPECT_EQ(gps.Azimuth, 200);
-        EXPECT_EQ(gps.Snr, 40);
-        EXPECT_EQ(gps.InView, 1);
-        const SatelliteInfo& glonass = record.Satellites[67];
-        EXPECT_EQ(glonass.System, 'R');
-        EXPECT_EQ(glonass.Number, 3);
-        EXPECT_EQ(glonass.Channel, -2) << "the channel is signed";
-        EXPECT_EQ(glonass.Elevation, 10);
-        EXPECT_EQ(glonass.Azimuth, 90);
-        EXPECT_EQ(glonass.Snr, 35);
-        int filled = 0;
-        for (int id = 0; id < kSatelliteRows; ++id) {
-            filled += record.Satellites[id].InView;
-        }
-        EXPECT_EQ(filled, 2);
+        EXPECT_EQ(FilledRows(SatellitesPayload({{1, 5, 0, 30, 200, 40}, {2, 3, -2, 10, 90, 35}}, spare)),
+                  (std::vector<std::string>{"5: G 5 0 30 200 40 1", "67: R 3 -2 10 90 35 1"}));
     }
-
-    waypoints record{};
-    const std::string payload = SatellitesPayload({{4, 124, 0, 20, 300, 38}, {1, 16, 0, 16, 16, 16}}, 1);
-    DecodeBinrSatellites(FramedPacket(0x52, payload), record);
-    EXPECT_EQ(record.Satellites[37].System, 'S');
-    EXPECT_EQ(record.Satellites[37].Number, 124);
-    EXPECT_EQ(record.Satellites[37].Azimuth, 300);
-    EXPECT_EQ(record.Satellites[16].Elevation, 16) << "DLE-valued bytes survive the framing";
-    EXPECT_EQ(record.Satellites[16].Snr, 16);
+    EXPECT_EQ(FilledRows(SatellitesPayload({{4, 124, 0, 20, 300, 38}, {1, 16, 0, 16, 16, 16}}, 1)),
+              (std::vector<std::string>{"16: G 16 0 16 16 16 1", "37: S 124 0 20 300 38 1"}))
+        << "DLE-valued bytes survive the framing";
 }
 
 TEST(DecodeBinrSatellites, PassesOverWhatItCannotPlace) {
@@ -273,14 +268,7 @@ TEST(DecodeBinrSatellites, PassesOverWhatItCannotPlace) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
-        waypoints record{};
-        DecodeBinrSatellites(FramedPacket(0x52, c.payload), record);
-        int filled = 0;
-        for (int id = 0; id < kSatelliteRows; ++id) {
-            filled += record.Satellites[id].InView;
-        }
-        EXPECT_EQ(filled, c.filledRows);
-        EXPECT_EQ(record.HasSatellites, c.filledRows > 0 ? 1 : 0);
+        EXPECT_EQ(FilledRows(c.payload).size(), static_cast<size_t>(c.filledRows));
     }
 }
 
