@@ -1,0 +1,281 @@
+// Runs from the window: the lock, the status panes, the gauge, error boxes, and
+// files dropped on the window, also while a run is in progress.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <cstdlib>
+#include <filesystem>
+
+#include "scripted_dialogs.h"
+#include "support/zip_reader.h"
+
+using tervo::MessageIcon;
+using tervo::testing::FileExists;
+using tervo::testing::WindowUnderTest;
+
+namespace {
+
+// Makes a 20-epoch NMEA log with our simulator.
+bool SimulateLog(const std::string& path) {
+    const char* tools = std::getenv("TERVO_TOOLS_DIR");
+    if (tools == nullptr) {
+        return false;
+    }
+    const int status = QProcess::execute(QString::fromUtf8(tools) + QStringLiteral("/simulate_log"),
+                                         {QStringLiteral("--epochs"), QStringLiteral("20"), QStringLiteral("--seed"),
+                                          QStringLiteral("3"), QStringLiteral("--out"), QString::fromStdString(path)});
+    return status == 0 && FileExists(path);
+}
+
+// Drags `paths` over the window and drops them; returns whether the drag was welcome.
+bool DropFiles(QWidget& window, const std::vector<std::string>& paths) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const std::string& path : paths) {
+        urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
+    }
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &enter);
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&window, &drop);
+    return enter.isAccepted();
+}
+
+QColor CaptionColor(const QGroupBox* group) { return group->palette().color(QPalette::Active, QPalette::WindowText); }
+
+struct LockSnapshot {
+    bool taken = false;
+    bool runEnabled = true;
+    bool settingsEnabled = true;
+    bool inputEnabled = true;
+    bool outputEnabled = true;
+    bool configurationEnabled = true;
+    bool edit1Enabled = true;
+    bool checkBox1Enabled = true;
+    QColor settingsCaption;
+    QColor styleCaption;
+    QColor inputCaption;
+};
+
+LockSnapshot TakeSnapshot(const tervo::TForm1Controls& ui) {
+    LockSnapshot s;
+    s.taken = true;
+    s.runEnabled = ui.SpeedButton3->isEnabled();
+    s.settingsEnabled = ui.GroupBox3->isEnabled();
+    s.inputEnabled = ui.GroupBox1->isEnabled();
+    s.outputEnabled = ui.GroupBox10->isEnabled();
+    s.configurationEnabled = ui.GroupBox2->isEnabled();
+    s.edit1Enabled = ui.Edit1->isEnabled();
+    s.checkBox1Enabled = ui.CheckBox1->isEnabled();
+    s.settingsCaption = CaptionColor(ui.GroupBox3);
+    s.styleCaption = CaptionColor(ui.GroupBox5);
+    s.inputCaption = CaptionColor(ui.GroupBox1);
+    return s;
+}
+
+}  // namespace
+
+class WindowRunTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void ADroppedFileBecomesTheInput();
+    void SeveralDroppedFilesOnlyWarn();
+    void RunConvertsALogBehindTheLock();
+    void DropsAndCloseWaitForTheRunningConversion();
+    void AContainerThatCannotBeCreatedShowsAnErrorBox();
+    void TheGaugeStaysWithinItsRange();
+    void PendingEventsAreHandledAtMostEveryFewMilliseconds();
+};
+
+void WindowRunTest::ADroppedFileBecomesTheInput() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    ui.RadioGroup1Items->button(1)->click();
+    const std::string log = t.files().File("trip.bin");
+
+    QVERIFY(DropFiles(t.window(), {log}));
+    QCOMPARE(ui.Edit1->text(), QStringLiteral("trip.bin"));
+    QCOMPARE(t.window().Edit1FullPath(), log);
+    QCOMPARE(ui.Edit6->text(), QStringLiteral("trip.bin.kmz"));
+    QCOMPARE(t.window().Edit6FullPath(), log + ".kmz");
+    QCOMPARE(ui.Edit6->toolTip(), QString::fromStdString(log + ".kmz"));
+    QVERIFY(ui.SpeedButton3->isEnabled());
+    QCOMPARE(ui.RadioGroup1Items->checkedId(), 1);
+    QVERIFY(t.dialogs().messages.empty());
+}
+
+void WindowRunTest::SeveralDroppedFilesOnlyWarn() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    DropFiles(t.window(), {t.files().File("a.nmea"), t.files().File("b.nmea")});
+    QCOMPARE(t.dialogs().messages.size(), size_t(1));
+    const tervo::testing::ShownMessage& warning = t.dialogs().messages[0];
+    QCOMPARE(warning.icon, MessageIcon::Warning);
+    QCOMPARE(warning.caption, std::string("Warning"));
+    QCOMPARE(warning.text, std::string("Работа с несколькими файлами не поддерживается!"));
+    QVERIFY(ui.Edit1->text().isEmpty() && ui.Edit6->text().isEmpty());
+    QVERIFY(t.window().Edit1FullPath().empty());
+    QVERIFY(!ui.SpeedButton3->isEnabled());
+}
+
+void WindowRunTest::RunConvertsALogBehindTheLock() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string log = t.files().File("log.nmea");
+    QVERIFY2(SimulateLog(log), "simulate_log did not run; is TERVO_TOOLS_DIR set?");
+    dialogs.openAnswers = {log};
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+
+    // The final box comes while the run still holds the lock.
+    LockSnapshot during;
+    dialogs.onMessage = [&](const tervo::testing::ShownMessage&) { during = TakeSnapshot(ui); };
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+
+    QCOMPARE(dialogs.messages.size(), size_t(1));
+    QCOMPARE(dialogs.messages[0].icon, MessageIcon::Information);
+    QCOMPARE(dialogs.messages[0].text,
+             std::string("The progress finished!\n\rInput file log.nmea\n\rWaypoints 20"));
+    QCOMPARE(ui.Panel2->text(), QStringLiteral("The progress finished"));
+    QCOMPARE(ui.Panel3->text(), QStringLiteral("Waypoints 20"));
+    QVERIFY(ui.CGauge1->value() > 90 && ui.CGauge1->value() <= 100);
+
+    QVERIFY(during.taken);
+    QVERIFY(!during.runEnabled);
+    QVERIFY(!during.settingsEnabled && !during.inputEnabled && !during.outputEnabled);
+    QVERIFY(!during.configurationEnabled && !during.edit1Enabled && !during.checkBox1Enabled);
+    const QColor grey = QApplication::palette().color(QPalette::Disabled, QPalette::WindowText);
+    QCOMPARE(during.settingsCaption, grey);
+    QCOMPARE(during.styleCaption, grey);
+    QCOMPARE(during.inputCaption, grey);
+
+    const LockSnapshot after = TakeSnapshot(ui);
+    QVERIFY(after.runEnabled && after.settingsEnabled && after.inputEnabled && after.outputEnabled);
+    QVERIFY(after.configurationEnabled && after.edit1Enabled && after.checkBox1Enabled);
+    QCOMPARE(after.settingsCaption, QColor(Qt::black));
+    QCOMPARE(after.styleCaption, QColor(Qt::black));
+    QCOMPARE(after.inputCaption, QColor(Qt::black));
+    // Label3 ends enabled even though "Use all the waypoints" is off; its swatch does not.
+    QVERIFY(ui.Label3->isEnabled());
+    QVERIFY(!ui.ShapeFullTrack->isEnabled());
+
+    // Only the container is left beside the log.
+    const std::string container = t.files().File("log.nmea.kmz");
+    QCOMPARE(t.window().Edit6FullPath(), container);
+    QVERIFY(tervo::testing::ZipEntryData(container, "log.nmea.kml").find("<Placemark>") != std::string::npos);
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(t.files().path())) {
+        ++entries;
+    }
+    QCOMPARE(entries, 2);
+}
+
+void WindowRunTest::DropsAndCloseWaitForTheRunningConversion() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string log = t.files().File("log.nmea");
+    QVERIFY(SimulateLog(log));
+    dialogs.openAnswers = {log};
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+    t.window().show();
+    QVERIFY(QTest::qWaitForWindowExposed(&t.window()));
+
+    bool dragWelcome = true;
+    bool closed = true;
+    bool runEnabledAfterDrop = true;
+    dialogs.onMessage = [&](const tervo::testing::ShownMessage& message) {
+        if (message.icon != MessageIcon::Information) {
+            return;
+        }
+        dragWelcome = DropFiles(t.window(), {t.files().File("other.nmea")});
+        runEnabledAfterDrop = ui.SpeedButton3->isEnabled();
+        closed = t.window().close();
+    };
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+
+    QVERIFY(!dragWelcome);
+    QVERIFY(!runEnabledAfterDrop);
+    QVERIFY(!closed);
+    QCOMPARE(ui.Edit1->text(), QStringLiteral("log.nmea"));
+    QCOMPARE(t.window().Edit1FullPath(), log);
+    QVERIFY(FileExists(t.files().File("log.nmea.kmz")));
+    // The close asked for during the run happens once the run is over.
+    QTRY_VERIFY(!t.window().isVisible());
+    QVERIFY(dialogs.questions.empty());
+    QCOMPARE(dialogs.unexpected, 0);
+}
+
+void WindowRunTest::AContainerThatCannotBeCreatedShowsAnErrorBox() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string log = t.files().File("log.nmea");
+    QVERIFY(SimulateLog(log));
+    // A directory stands where the container should go.
+    std::filesystem::create_directory(t.files().File("log.nmea.kmz"));
+    dialogs.openAnswers = {log};
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+
+    QCOMPARE(dialogs.messages.size(), size_t(1));
+    QCOMPARE(dialogs.messages[0].icon, MessageIcon::Error);
+    QCOMPARE(dialogs.messages[0].caption, std::string("TervoConverter"));
+    QCOMPARE(dialogs.messages[0].text, "Cannot create file " + t.files().File("log.nmea.kmz") + ".");
+    QVERIFY(ui.GroupBox3->isEnabled() && ui.GroupBox1->isEnabled() && ui.Edit1->isEnabled());
+    QVERIFY(ui.SpeedButton3->isEnabled());
+    QVERIFY(!t.window().Running());
+}
+
+void WindowRunTest::TheGaugeStaysWithinItsRange() {
+    WindowUnderTest t;
+    for (int i = 0; i < 150; ++i) {
+        t.window().StepProgress();
+    }
+    QCOMPARE(t.ui().CGauge1->value(), 100);
+    QCOMPARE(t.ui().CGauge1->text(), QStringLiteral("100%"));
+    t.window().ResetProgress();
+    QCOMPARE(t.ui().CGauge1->text(), QStringLiteral("0%"));
+}
+
+void WindowRunTest::PendingEventsAreHandledAtMostEveryFewMilliseconds() {
+    WindowUnderTest t;
+    int delivered = 0;
+    QThread::msleep(10);
+    QTimer::singleShot(0, this, [&] { ++delivered; });
+    t.window().ProcessPendingEvents();
+    QCOMPARE(delivered, 1);
+
+    // Right after that, a call per input byte must not go into the event loop again.
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(0, this, [&] { ++delivered; });
+    t.window().ProcessPendingEvents();
+    if (clock.elapsed() >= 2) {
+        QSKIP("the machine paused between the two calls");
+    }
+    QCOMPARE(delivered, 1);
+    QThread::msleep(10);
+    t.window().ProcessPendingEvents();
+    QCOMPARE(delivered, 2);
+}
+
+QTEST_MAIN(WindowRunTest)
+#include "window_run_test.moc"

@@ -1,0 +1,180 @@
+// The window's settings files: the default file at start-up, the configuration
+// open and save buttons, and the closing dialogue.
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include "scripted_dialogs.h"
+
+using tervo::MessageIcon;
+using tervo::testing::FileExists;
+using tervo::testing::ReadFile;
+using tervo::testing::WindowUnderTest;
+
+namespace {
+
+constexpr const char* kDefaultFile =
+    "[Settings]\r\nShapeStyleTrack=$123456\r\nEdit7=3\r\nCheckBox2=1\r\nMaskEdit1=1999-12-31\r\n";
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+class WindowSettingsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void StartsWithTheDefaultSettingsFile();
+    void OpeningAMissingConfigurationAppliesTheDefaults();
+    void SavingAConfigurationLeavesEdit2Alone();
+    void ClosingUnchangedAsksNothing();
+    void ClosingChangedAndAnsweringNoSavesNothing();
+    void ClosingChangedAndAnsweringYesSavesToEdit2();
+    void AFailedSaveKeepsTheWindowOpen();
+};
+
+void WindowSettingsTest::StartsWithTheDefaultSettingsFile() {
+    WindowUnderTest t(kDefaultFile);
+    const auto& ui = t.ui();
+    QCOMPARE(ui.ShapeStyleTrack->color(), 0x123456);
+    QCOMPARE(ui.Edit7->text(), QStringLiteral("3"));
+    QCOMPARE(ui.MaskEdit1->displayText(), QStringLiteral("1999-12-31"));
+    QVERIFY(ui.CheckBox2->isChecked());
+    QVERIFY(ui.ShapeFullTrack->isEnabled());
+    // Keys the file lacks keep the window's initial values.
+    QCOMPARE(ui.ShapeDTrack->color(), 16777215);
+    QCOMPARE(ui.Edit3->text(), QStringLiteral("5"));
+    QVERIFY(ui.Edit2->text().isEmpty());
+    QCOMPARE(t.window().SettingsBaseline().Edit7, std::string("3"));
+}
+
+void WindowSettingsTest::OpeningAMissingConfigurationAppliesTheDefaults() {
+    WindowUnderTest t(kDefaultFile);
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string missing = t.files().File("missing.ini");
+
+    dialogs.openAnswers = {std::nullopt, missing};
+    QTest::mouseClick(ui.SpeedButton1, Qt::LeftButton);
+    QCOMPARE(ui.Edit7->text(), QStringLiteral("3"));  // cancelled
+    QTest::mouseClick(ui.SpeedButton1, Qt::LeftButton);
+
+    const tervo::FileDialogRequest& request = dialogs.openRequests.at(1);
+    QCOMPARE(request.title, std::string("Open "));
+    QCOMPARE(request.filters.size(), size_t(2));
+    QCOMPARE(request.filters[0].name, std::string("Configuration (*.ini)"));
+    QCOMPARE(request.filters[0].pattern, std::string("*.ini"));
+    QCOMPARE(request.filters[1].name, std::string("All files "));
+    QCOMPARE(request.filters[1].pattern, std::string("*.*"));
+
+    QCOMPARE(ui.Edit2->text(), QStringLiteral("missing.ini"));
+    QCOMPARE(t.window().Edit2FullPath(), missing);
+    QCOMPARE(ui.Edit2->toolTip(), QString::fromStdString(missing));
+    QCOMPARE(ui.ShapeStyleTrack->color(), 255);
+    QCOMPARE(ui.ShapeDTrack->color(), 65280);
+    QCOMPARE(ui.Edit7->text(), QStringLiteral("7"));
+    QCOMPARE(ui.MaskEdit1->displayText(), QStringLiteral("2000-01-01"));
+    QVERIFY(!ui.CheckBox2->isChecked());
+    // The defaults are the new baseline: closing now asks nothing.
+    QVERIFY(t.window().close());
+    QVERIFY(dialogs.questions.empty());
+}
+
+void WindowSettingsTest::SavingAConfigurationLeavesEdit2Alone() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string saved = t.files().File("mine.ini");
+    QTest::mouseClick(ui.UpDown1->upButton(), Qt::LeftButton);
+
+    dialogs.saveAnswers = {saved};
+    QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
+    const tervo::FileDialogRequest& request = dialogs.saveRequests.at(0);
+    QCOMPARE(request.title, std::string("Save as"));
+    QCOMPARE(request.directory, t.programDirectory());
+    QCOMPARE(request.fileName, std::string("tervoconverter.ini"));
+    QCOMPARE(request.filters.size(), size_t(2));
+    QVERIFY(Contains(ReadFile(saved), "Edit3=6\r\n"));
+    QVERIFY(ui.Edit2->text().isEmpty());
+    QVERIFY(t.window().Edit2FullPath().empty());
+
+    // Saving is no load: the change is still offered on closing, for Edit2's file.
+    dialogs.yesNoAnswers = {true};
+    QVERIFY(t.window().close());
+    QCOMPARE(dialogs.questions.size(), size_t(1));
+    QVERIFY(Contains(ReadFile(t.programDirectory() + "tervoconverter.ini"), "Edit3=6\r\n"));
+}
+
+void WindowSettingsTest::ClosingUnchangedAsksNothing() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    // Moving the window and a width spin up and down again change nothing that counts.
+    t.window().move(10, 20);
+    QTest::mouseClick(ui.UpDown1->upButton(), Qt::LeftButton);
+    QTest::mouseClick(ui.UpDown1->downButton(), Qt::LeftButton);
+    QVERIFY(t.window().close());
+    QVERIFY(t.dialogs().questions.empty());
+    QVERIFY(!FileExists(t.programDirectory() + "tervoconverter.ini"));
+}
+
+void WindowSettingsTest::ClosingChangedAndAnsweringNoSavesNothing() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    // Up and down on the scale turns "0.5" into "0.500000": a different text.
+    QTest::mouseClick(ui.UpDown2->upButton(), Qt::LeftButton);
+    QTest::mouseClick(ui.UpDown2->downButton(), Qt::LeftButton);
+    QCOMPARE(ui.Edit4->text(), QStringLiteral("0.500000"));
+    t.dialogs().yesNoAnswers = {false};
+    QVERIFY(t.window().close());
+    QCOMPARE(t.dialogs().questions,
+             std::vector<std::string>{"Information|The settings were changed. Save them?"});
+    QVERIFY(!FileExists(t.programDirectory() + "tervoconverter.ini"));
+}
+
+void WindowSettingsTest::ClosingChangedAndAnsweringYesSavesToEdit2() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    const std::string opened = t.files().File("opened.ini");
+    tervo::testing::WriteFile(opened, "[Other]\r\nKeep=1\r\n");
+    t.dialogs().openAnswers = {opened};
+    QTest::mouseClick(ui.SpeedButton1, Qt::LeftButton);
+    QCOMPARE(t.window().Edit2FullPath(), opened);
+
+    ui.CheckBox3->click();
+    t.window().move(30, 40);
+    t.dialogs().yesNoAnswers = {true};
+    QVERIFY(t.window().close());
+    const std::string written = ReadFile(opened);
+    QVERIFY(Contains(written, "[Other]\r\nKeep=1\r\n"));
+    QVERIFY(Contains(written, "CheckBox3=1\r\n"));
+    QVERIFY(Contains(written, "Left=30\r\n"));
+    QVERIFY(Contains(written, "Top=40\r\n"));
+    QVERIFY(!FileExists(t.programDirectory() + "tervoconverter.ini"));
+}
+
+void WindowSettingsTest::AFailedSaveKeepsTheWindowOpen() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string place = t.files().File("no-such-dir/settings.ini");
+    ui.Edit2->setText(QString::fromStdString(place));
+    ui.CheckBox4->click();
+
+    dialogs.yesNoAnswers = {true};
+    QVERIFY(!t.window().close());
+    QCOMPARE(dialogs.messages.size(), size_t(1));
+    QCOMPARE(dialogs.messages[0].icon, MessageIcon::Error);
+    QCOMPARE(dialogs.messages[0].caption, std::string("TervoConverter"));
+    QCOMPARE(dialogs.messages[0].text, "Unable to write to " + place + ".");
+
+    // Closing again asks again; No lets the window go.
+    dialogs.yesNoAnswers = {false};
+    QVERIFY(t.window().close());
+    QCOMPARE(dialogs.questions.size(), size_t(2));
+    QCOMPARE(dialogs.unexpected, 0);
+}
+
+QTEST_MAIN(WindowSettingsTest)
+#include "window_settings_test.moc"
