@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace tervo {
 namespace {
@@ -56,25 +55,6 @@ TEST(FileFields, ChosenOutputAndSettingsKeepThePathAsChosen) {
     EXPECT_EQ(edit2.fullPath, "/cfg/mine.ini");
     Edit2Change(edit2, "typed");
     EXPECT_EQ(edit2.fullPath, "typed");
-}
-
-TEST(FileFields, HandsEveryValueToItsOwnRunSetting) {
-    // Distinct values everywhere, so a value handed to the wrong setting shows.
-    const WindowSettings values{false, "2024-05-17", 1, 2, "3", true, false, 4, 5, true, "0.6", 6, "7", 0, 0};
-    const ConversionSettings s =
-        MakeConversionSettings(values, {"in.nmea", "/a/in.nmea"}, {"out.kmz", "/b/old.kmz"}, 1, true);
-    EXPECT_EQ(s.InputPath, "/a/in.nmea");
-    EXPECT_EQ(s.InputName, "in.nmea");
-    EXPECT_EQ(s.OutputName, "out.kmz");
-    EXPECT_EQ(s.OutputPath, "/b/old.kmz");
-    EXPECT_EQ(s.Format, 1);
-    EXPECT_EQ((std::vector<int32_t>{s.ShapeStyleTrack, s.ShapeFullTrack, s.ShapeRightPoint, s.ShapeIncorPoint,
-                                    s.ShapeDTrack}),
-              (std::vector<int32_t>{1, 2, 4, 5, 6}));
-    EXPECT_EQ((std::vector<std::string>{s.MaskEdit1, s.Edit3, s.Edit4, s.Edit7}),
-              (std::vector<std::string>{"2024-05-17", "3", "0.6", "7"}));
-    EXPECT_EQ((std::vector<bool>{s.CheckBox1, s.CheckBox2, s.CheckBox3, s.CheckBox4, s.Interactive}),
-              (std::vector<bool>{false, true, true, false, true}));
 }
 
 }  // namespace
