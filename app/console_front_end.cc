@@ -125,8 +125,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
 }
 
 int BadCommandLine(std::FILE* err, const std::string& reason) {
-    std::fprintf(err, "tervoconverter: %s\n%sTry 'tervoconverter --help' for more information.\n", reason.c_str(),
-                 kUsage);
+    std::fprintf(err, "tervoconverter: %s\n%sTry 'tervoconverter --help' for more information.\n",
+                 reason.c_str(), kUsage);
     return kExitBadCommandLine;
 }
 
@@ -156,7 +156,8 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
     FileField edit1;
     Edit1Change(edit1, line.positional[0], programDirectory);
     const FileField edit6 = OutputFieldFromArgument(line.positional[1]);
-    const ConversionSettings settings = MakeConversionSettings(controls.values(), edit1, edit6, line.format, false);
+    const ConversionSettings settings =
+        MakeConversionSettings(controls.values(), edit1, edit6, line.format, false);
 
     ConsoleView view(err, isatty(fileno(err)) == 1);
     ConversionResult result = ConversionResult::Completed;
@@ -199,12 +200,13 @@ bool IsConsoleCommandLine(int argc, char** argv) {
     return line.positional.size() >= 2 || line.anyOption;
 }
 
-int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler, std::FILE* err) {
+int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler,
+                       std::FILE* err) {
     return RunConsoleFrontEnd(argc, argv, platform, assembler, stdout, err);
 }
 
-int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler, std::FILE* out,
-                       std::FILE* err) {
+int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler,
+                       std::FILE* out, std::FILE* err) {
     const CommandLine line = ParseCommandLine(argc, argv);
     if (!line.error.empty()) {
         return BadCommandLine(err, line.error);

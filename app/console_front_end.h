@@ -22,7 +22,7 @@ namespace tervo {
 // The exit statuses; scripts rely on these numbers.
 enum ExitStatus : int {
     kExitCompleted = 0,
-    kExitOtherError = 1,        // an unexpected error (such as memory exhausted)
+    kExitOtherError = 1,  // an unexpected error (such as memory exhausted)
     kExitBadCommandLine = 2,
     kExitInputNotOpened = 3,    // "Can't open the input file"
     kExitOutputNotCreated = 4,  // "Can't create the output file"
@@ -39,10 +39,11 @@ bool IsConsoleCommandLine(int argc, char** argv);
 // Runs the command line to its end and returns the exit status. With fewer than
 // two positional arguments and no --help or --version it prints the usage on
 // `err` and returns kExitBadCommandLine.
-int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler, std::FILE* err);
-// The same, with --help and --version written to `out` instead of stdout.
-int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler, std::FILE* out,
+int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler,
                        std::FILE* err);
+// The same, with --help and --version written to `out` instead of stdout.
+int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler,
+                       std::FILE* out, std::FILE* err);
 
 // The path LoadSettings reads for the third argument: behind "./" (relative to the
 // current directory), or unchanged when absolute. An empty argument gives "./",

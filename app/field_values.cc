@@ -9,9 +9,7 @@ namespace tervo {
 
 namespace {
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string_view SkipLeadingBlanks(std::string_view text) {
     size_t start = text.find_first_not_of(" \t\n\v\f\r");
@@ -81,7 +79,8 @@ double LeadingDecimalNumber(std::string_view text) {
     }
     double value = 0.0;
     const char* first = text.data() + numberStart;
-    std::from_chars_result result = std::from_chars(first, text.data() + pos, value, std::chars_format::general);
+    std::from_chars_result result =
+        std::from_chars(first, text.data() + pos, value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
         value = negativeExponent ? 0.0 : HUGE_VAL;
     }
@@ -110,7 +109,8 @@ std::string StepScale(const std::string& text, bool up) {
         return "1.0";
     }
     char buffer[32];
-    std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    std::to_chars_result result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
     return std::string(buffer, result.ptr);
 }
 

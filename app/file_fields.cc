@@ -8,7 +8,8 @@ bool Edit1Change(FileField& edit1, const std::string& newText, const std::string
         edit1.fullPath = newText;
     } else {
         std::string directory = DirectoryPart(edit1.fullPath);
-        edit1.fullPath = directory.empty() ? edit1.fullPath + programDirectory + newText : directory + newText;
+        edit1.fullPath =
+            directory.empty() ? edit1.fullPath + programDirectory + newText : directory + newText;
     }
     edit1.text = newText;
     return !edit1.text.empty();
@@ -19,11 +20,10 @@ void Edit2Change(FileField& edit2, const std::string& newText) {
     edit2.fullPath = newText;
 }
 
-std::string ProposedOutputPath(const std::string& inputPath) {
-    return inputPath + ".kmz";
-}
+std::string ProposedOutputPath(const std::string& inputPath) { return inputPath + ".kmz"; }
 
-void SetInputFile(FileField& edit1, FileField& edit6, const std::string& path, const std::string& programDirectory) {
+void SetInputFile(FileField& edit1, FileField& edit6, const std::string& path,
+                  const std::string& programDirectory) {
     Edit1Change(edit1, "", programDirectory);
     Edit1Change(edit1, FileNamePart(path), programDirectory);
     edit1.fullPath = path;

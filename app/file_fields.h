@@ -32,7 +32,8 @@ std::string ProposedOutputPath(const std::string& inputPath);
 // A chosen or dropped input file: Edit1 shows its name with `path` as full path,
 // and Edit6 proposes the same path with ".kmz" appended behind the whole name.
 // Run is enabled afterwards.
-void SetInputFile(FileField& edit1, FileField& edit6, const std::string& path, const std::string& programDirectory);
+void SetInputFile(FileField& edit1, FileField& edit6, const std::string& path,
+                  const std::string& programDirectory);
 
 // A chosen output file: full path exactly as chosen, text its file-name part.
 void SetOutputFile(FileField& edit6, const std::string& path);

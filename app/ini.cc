@@ -10,9 +10,7 @@ namespace tervo {
 
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) {
@@ -24,9 +22,7 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -40,9 +36,7 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool IsQuote(char c) {
-    return c == '"' || c == '\'';
-}
+bool IsQuote(char c) { return c == '"' || c == '\''; }
 
 // The name of a "[name]" line, or nothing when the line is no header.
 std::optional<std::string_view> SectionName(std::string_view line) {
@@ -285,7 +279,8 @@ std::optional<int32_t> ParseIniInteger(std::string_view text) {
     return static_cast<int32_t>(value);
 }
 
-std::optional<std::string> ReadIniValue(const std::string& path, std::string_view section, std::string_view key) {
+std::optional<std::string> ReadIniValue(const std::string& path, std::string_view section,
+                                        std::string_view key) {
     IniDocument document;
     if (!document.Load(path)) {
         return std::nullopt;

@@ -61,11 +61,13 @@ std::optional<int32_t> ParseIniInteger(std::string_view text);
 
 // One value of the file at `path`; nothing when the file, the section or the key
 // is missing.
-std::optional<std::string> ReadIniValue(const std::string& path, std::string_view section, std::string_view key);
+std::optional<std::string> ReadIniValue(const std::string& path, std::string_view section,
+                                        std::string_view key);
 
 // Sets one key in the file at `path` (see the top of this header). False when
 // the file could not be read or written whole; a file that exists but cannot be
 // read is not overwritten.
-bool WriteIniValue(const std::string& path, std::string_view section, std::string_view key, std::string_view value);
+bool WriteIniValue(const std::string& path, std::string_view section, std::string_view key,
+                   std::string_view value);
 
 }  // namespace tervo

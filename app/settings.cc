@@ -54,9 +54,7 @@ private:
 
 }  // namespace
 
-WindowSettings InitialWindowSettings() {
-    return WindowSettings{};
-}
+WindowSettings InitialWindowSettings() { return WindowSettings{}; }
 
 WindowSettings BuiltInDefaultSettings() {
     WindowSettings values;
@@ -146,8 +144,8 @@ std::string ResolveSettingsPlace(const std::string& place, const std::string& pr
     return path;
 }
 
-std::string SaveSettings(const std::string& place, SettingsControls& controls, const std::string& programDirectory,
-                         const std::string& defaultPath) {
+std::string SaveSettings(const std::string& place, SettingsControls& controls,
+                         const std::string& programDirectory, const std::string& defaultPath) {
     const std::string path = ResolveSettingsPlace(place, programDirectory, defaultPath);
     const WindowSettings values = controls.ReadControls();
     // Key by key, each a write of the file: a failure leaves the keys before it.
@@ -177,9 +175,10 @@ std::string SaveSettings(const std::string& place, SettingsControls& controls, c
 
 bool SettingsChanged(const WindowSettings& current, const WindowSettings& baseline) {
     return current.CheckBox1 != baseline.CheckBox1 || !EqualNoCase(current.MaskEdit1, baseline.MaskEdit1) ||
-           current.ShapeStyleTrack != baseline.ShapeStyleTrack || current.ShapeFullTrack != baseline.ShapeFullTrack ||
-           current.Edit3 != baseline.Edit3 || current.CheckBox2 != baseline.CheckBox2 ||
-           current.CheckBox4 != baseline.CheckBox4 || current.ShapeRightPoint != baseline.ShapeRightPoint ||
+           current.ShapeStyleTrack != baseline.ShapeStyleTrack ||
+           current.ShapeFullTrack != baseline.ShapeFullTrack || current.Edit3 != baseline.Edit3 ||
+           current.CheckBox2 != baseline.CheckBox2 || current.CheckBox4 != baseline.CheckBox4 ||
+           current.ShapeRightPoint != baseline.ShapeRightPoint ||
            current.ShapeIncorPoint != baseline.ShapeIncorPoint || current.CheckBox3 != baseline.CheckBox3 ||
            current.Edit4 != baseline.Edit4 || current.ShapeDTrack != baseline.ShapeDTrack ||
            current.Edit7 != baseline.Edit7;

@@ -62,7 +62,8 @@ public:
 // front end converts with it; tests load and save through it.
 class MemorySettingsControls : public SettingsControls {
 public:
-    explicit MemorySettingsControls(WindowSettings values = InitialWindowSettings()) : values_(std::move(values)) {}
+    explicit MemorySettingsControls(WindowSettings values = InitialWindowSettings())
+        : values_(std::move(values)) {}
     WindowSettings ReadControls() override { return values_; }
     // The date is fitted to the date field's mask, as the window's field does.
     void ApplyDisplayValues(const WindowSettings& values) override;
@@ -106,8 +107,8 @@ WindowSettings LoadSettings(const std::string& path, SettingsControls& controls)
 // writes the fifteen values of the controls there. Throws SettingsWriteError with
 // the resolved path when a key cannot be written; keys written before stay.
 // Returns the resolved path.
-std::string SaveSettings(const std::string& place, SettingsControls& controls, const std::string& programDirectory,
-                         const std::string& defaultPath);
+std::string SaveSettings(const std::string& place, SettingsControls& controls,
+                         const std::string& programDirectory, const std::string& defaultPath);
 
 // The place resolution of SaveSettings alone.
 std::string ResolveSettingsPlace(const std::string& place, const std::string& programDirectory,

@@ -1,10 +1,9 @@
 #include "app/console_front_end.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -44,7 +43,8 @@ TEST(ConsoleCommandLine, TellsWhenTheWindowWouldNotOpen) {
             argv.push_back(const_cast<char*>(arg.c_str()));
         }
         argv.push_back(nullptr);
-        EXPECT_EQ(IsConsoleCommandLine(static_cast<int>(argv.size()) - 1, argv.data()), row.expected) << row.legend;
+        EXPECT_EQ(IsConsoleCommandLine(static_cast<int>(argv.size()) - 1, argv.data()), row.expected)
+            << row.legend;
     }
 }
 
@@ -99,8 +99,8 @@ protected:
     void SimulateLog(const std::string& path, int epochs) {
         const char* toolsDir = std::getenv("TERVO_TOOLS_DIR");
         ASSERT_NE(toolsDir, nullptr);
-        const std::string command = std::string(toolsDir) + "/simulate_log --epochs " + std::to_string(epochs) +
-                                    " --seed 7 --out '" + path + "'";
+        const std::string command = std::string(toolsDir) + "/simulate_log --epochs " +
+                                    std::to_string(epochs) + " --seed 7 --out '" + path + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
 
@@ -147,13 +147,22 @@ TEST_F(Batch, ReportsEachEndingWithItsOwnStatus) {
         std::string err;  // a text stderr must hold
     };
     const Row rows[] = {
-        {"a bad command line accepted", {"--format", "gps", "log.nmea", "out.kmz"}, kExitBadCommandLine, "Usage:"},
+        {"a bad command line accepted",
+         {"--format", "gps", "log.nmea", "out.kmz"},
+         kExitBadCommandLine,
+         "Usage:"},
         {"an empty output name accepted", {"log.nmea", ""}, kExitBadCommandLine, "Usage:"},
-        {"the input read from the current directory", {"cwd.nmea", "out.kmz"}, kExitInputNotOpened,
+        {"the input read from the current directory",
+         {"cwd.nmea", "out.kmz"},
+         kExitInputNotOpened,
          "Can't open the input file\n"},
-        {"a KML file in a missing directory not told", {"log.nmea", dir.File("missing/out.kmz")},
-         kExitOutputNotCreated, "Can't create the output file\n"},
-        {"a container that cannot be created not told", {"log.nmea", "blocked.kmz"}, kExitFileNotCreated,
+        {"a KML file in a missing directory not told",
+         {"log.nmea", dir.File("missing/out.kmz")},
+         kExitOutputNotCreated,
+         "Can't create the output file\n"},
+        {"a container that cannot be created not told",
+         {"log.nmea", "blocked.kmz"},
+         kExitFileNotCreated,
          "Cannot create file " + prog + "blocked.kmz.\n"},
     };
     for (const Row& row : rows) {

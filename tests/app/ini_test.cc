@@ -78,9 +78,8 @@ TEST(IniWrite, ChangesOnlyItsKey) {
     const Row rows[] = {
         {"a present key not replaced where it stands", "[Settings]\r\nA=1\r\nB=2\r\n", "A", "9",
          "[Settings]\r\nA=9\r\nB=2\r\n"},
-        {"a missing key not added at the end of its section",
-         "[Settings]\r\nA=1\r\n\r\n[Other]\r\nX=1\r\n", "B", "2",
-         "[Settings]\r\nA=1\r\nB=2\r\n\r\n[Other]\r\nX=1\r\n"},
+        {"a missing key not added at the end of its section", "[Settings]\r\nA=1\r\n\r\n[Other]\r\nX=1\r\n",
+         "B", "2", "[Settings]\r\nA=1\r\nB=2\r\n\r\n[Other]\r\nX=1\r\n"},
         {"a missing section not added at the end", "; mine\r\n[Other]\r\nX=1\r\n", "B", "2",
          "; mine\r\n[Other]\r\nX=1\r\n[Settings]\r\nB=2\r\n"},
         {"a last line without line end joined to the new one", "[Other]\r\nX=1", "B", "2",
@@ -88,8 +87,8 @@ TEST(IniWrite, ChangesOnlyItsKey) {
         {"a missing file not created", std::nullopt, "B", "2", "[Settings]\r\nB=2\r\n"},
         {"LF-only lines rewritten or new lines not CR LF", "[Settings]\nA=1\n", "B", "2",
          "[Settings]\nA=1\nB=2\r\n"},
-        {"a key in a same-named key of another section replaced", "[Other]\r\nB=1\r\n[Settings]\r\n", "B", "2",
-         "[Other]\r\nB=1\r\n[Settings]\r\nB=2\r\n"},
+        {"a key in a same-named key of another section replaced", "[Other]\r\nB=1\r\n[Settings]\r\n", "B",
+         "2", "[Other]\r\nB=1\r\n[Settings]\r\nB=2\r\n"},
         {"a line break in a value let it write a key of its own", "[Settings]\r\n", "A", "x\r\nEvil=1",
          "[Settings]\r\nA=x\r\n"},
     };
@@ -109,7 +108,8 @@ TEST(IniWrite, ValuesReadBackAsWritten) {
     for (const char* value : {"plain", " 5 ", "\"q\"", "'", "", "a\"b"}) {
         IniDocument document;
         document.SetValue("Settings", "Edit3", value);
-        EXPECT_EQ(IniDocument(document.Text()).Value("Settings", "Edit3"), value) << "value [" << value << "]";
+        EXPECT_EQ(IniDocument(document.Text()).Value("Settings", "Edit3"), value)
+            << "value [" << value << "]";
     }
 }
 

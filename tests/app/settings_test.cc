@@ -37,16 +37,19 @@ TEST(LoadSettings, AppliesTheBuiltInDefaultsWhenThereIsNoFile) {
 TEST(LoadSettings, KeepsTheCurrentValueOfEveryKeyItCannotRead) {
     struct Row {
         const char* legend;
-        std::string body;  // lines after the section header
+        std::string body;                             // lines after the section header
         std::function<void(WindowSettings&)> change;  // what differs from the initial values
     };
     const Row rows[] = {
         {"a header-only file took the built-in defaults", "", [](WindowSettings&) {}},
         {"one key changed others (white swatches, Edit7 1 must stay)", "Edit3=8\r\n",
          [](WindowSettings& v) { v.Edit3 = "8"; }},
-        {"0x hex colour not read", "ShapeStyleTrack=0xFF\r\n", [](WindowSettings& v) { v.ShapeStyleTrack = 255; }},
-        {"$ hex colour not read", "ShapeStyleTrack=$FF\r\n", [](WindowSettings& v) { v.ShapeStyleTrack = 255; }},
-        {"decimal colour not read", "ShapeStyleTrack=255\r\n", [](WindowSettings& v) { v.ShapeStyleTrack = 255; }},
+        {"0x hex colour not read", "ShapeStyleTrack=0xFF\r\n",
+         [](WindowSettings& v) { v.ShapeStyleTrack = 255; }},
+        {"$ hex colour not read", "ShapeStyleTrack=$FF\r\n",
+         [](WindowSettings& v) { v.ShapeStyleTrack = 255; }},
+        {"decimal colour not read", "ShapeStyleTrack=255\r\n",
+         [](WindowSettings& v) { v.ShapeStyleTrack = 255; }},
         {"a word became a colour", "ShapeStyleTrack=red\r\n", [](WindowSettings&) {}},
         {"a word changed a check state", "CheckBox1=yes\r\n", [](WindowSettings&) {}},
         {"2 not read as checked", "CheckBox2=2\r\n", [](WindowSettings& v) { v.CheckBox2 = true; }},
@@ -93,7 +96,8 @@ TEST(SaveSettings, ResolvesThePlace) {
         {"an absolute place changed", "/etc/x/mine", "/etc/x/mine"},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(ResolveSettingsPlace(row.place, "/prog/", "/prog/tervoconverter.ini"), row.expected) << row.legend;
+        EXPECT_EQ(ResolveSettingsPlace(row.place, "/prog/", "/prog/tervoconverter.ini"), row.expected)
+            << row.legend;
     }
     EXPECT_EQ(DefaultSettingsPath("/prog/", "tervo.bin"), "/prog/tervo.ini");
 }
@@ -102,10 +106,11 @@ TEST(SaveSettings, WritesTheFifteenKeysInOrder) {
     TempDir dir;
     MemorySettingsControls controls(BuiltInDefaultSettings());
     EXPECT_EQ(SaveSettings("mine", controls, dir.path(), dir.File("default.ini")), dir.File("mine.ini"));
-    EXPECT_EQ(ReadFile(dir.File("mine.ini")),
-              "[Settings]\r\nCheckBox1=1\r\nMaskEdit1=2000-01-01\r\nShapeStyleTrack=255\r\nShapeFullTrack=32768\r\n"
-              "Edit3=5\r\nCheckBox2=0\r\nCheckBox4=0\r\nShapeRightPoint=16711680\r\nShapeIncorPoint=65535\r\n"
-              "CheckBox3=0\r\nEdit4=0.5\r\nShapeDTrack=65280\r\nEdit7=7\r\nLeft=426\r\nTop=199\r\n");
+    EXPECT_EQ(
+        ReadFile(dir.File("mine.ini")),
+        "[Settings]\r\nCheckBox1=1\r\nMaskEdit1=2000-01-01\r\nShapeStyleTrack=255\r\nShapeFullTrack=32768\r\n"
+        "Edit3=5\r\nCheckBox2=0\r\nCheckBox4=0\r\nShapeRightPoint=16711680\r\nShapeIncorPoint=65535\r\n"
+        "CheckBox3=0\r\nEdit4=0.5\r\nShapeDTrack=65280\r\nEdit7=7\r\nLeft=426\r\nTop=199\r\n");
 }
 
 TEST(SaveSettings, RoundTripsThroughLoadAndKeepsForeignLines) {
@@ -147,8 +152,8 @@ TEST(SettingsChanged, ComparesTheDisplayValuesOnly) {
     const Row rows[] = {
         {"scale up and down (0.5 -> 0.500000) not asked",
          [](WindowSettings& v) { v.Edit4 = StepScale(StepScale(v.Edit4, true), false); }, true},
-        {"width up and down asked", [](WindowSettings& v) { v.Edit3 = StepWidth(StepWidth(v.Edit3, true), false); },
-         false},
+        {"width up and down asked",
+         [](WindowSettings& v) { v.Edit3 = StepWidth(StepWidth(v.Edit3, true), false); }, false},
         {"a moved window asked", [](WindowSettings& v) { v.Top += 5; }, false},
         {"the date compared with case", [](WindowSettings& v) { v.MaskEdit1 = "2000-01-0A"; }, false},
         {"the widths compared without case", [](WindowSettings& v) { v.Edit7 = "A"; }, true},
