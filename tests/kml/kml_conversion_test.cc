@@ -111,28 +111,6 @@ TEST_F(KmlConversion, DocumentsMatchTheCheckedFiles) {
     }
 }
 
-TEST_F(KmlConversion, PointWithoutAnyDateStopsAfterTheFolderHead) {
-    TempDir dir;
-    const std::string log = dir.File("gga.nmea");
-    WriteFile(log,
-              "$GPGGA,123519.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*69\r\n"
-              "$GPGGA,123520.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*63\r\n");
-    ConversionSettings settings = BaseSettings(log, dir);
-    settings.CheckBox1 = false;
-    RecordingView view;
-    view.recordTicks = false;
-    TestPlatform platform(dir.path());
-    EXPECT_EQ(RunConversion(settings, view, assembler_, platform), ConversionResult::Stopped);
-    const std::vector<std::string> tail(view.calls.end() - 4, view.calls.end());
-    EXPECT_EQ(tail, (std::vector<std::string>{"ShowStatus(Creation of KML-file)", "ShowStatus()",
-                                              "ShowStatus(Date isn't found)", "UnlockControls"}));
-    const std::string kml = ReadFile(dir.File("t.kml"));
-    const std::string folderHead = "<Folder>\r\n<name>WayPoints</name>\r\n";
-    ASSERT_GE(kml.size(), folderHead.size());
-    EXPECT_EQ(kml.substr(kml.size() - folderHead.size()), folderHead) << "no placemark, no closing tags";
-    EXPECT_FALSE(testing::FileExists(dir.File("t.kmz")));
-}
-
 TEST_F(KmlConversion, HostileLogGivesAWellFormedDocument) {
     TempDir dir;
     const std::string log = dir.File("hostile.nmea");

@@ -93,19 +93,6 @@ TEST(TrackWriters, SelectionAndCoordinateLines) {
               Frame("<Placemark>\r\n", "D-Track", dtrack));
 }
 
-TEST(TrackWriters, StartPartWayWalksOnlyTheRest) {
-    PointList points;
-    for (int i = 0; i < 3; ++i) {
-        waypoints& p = points.AppendPoint()->Point;
-        p.Status = 'A';
-        p.Longitude = i;
-    }
-    const list* second = points.Head->Next;
-    EXPECT_EQ(Render([&](KmlStream& s) { WriteAllPointsTrack(s, second, "IncorrectTrack"); }),
-              Frame("<Placemark\r\n>", "IncorrectTrack",
-                    "\t1.000000,0.000000,0.000000\r\n\t2.000000,0.000000,0.000000\r\n"));
-}
-
 TEST(TrackWriters, NoStartGivesTheEmptyFrame) {
     EXPECT_EQ(Render([](KmlStream& s) { WriteNmeaTrack(s, nullptr, "NormalTrack"); }),
               Frame("<Placemark>\r\n", "NormalTrack", ""));
@@ -115,11 +102,6 @@ TEST(TrackWriters, NoStartGivesTheEmptyFrame) {
               Frame("<Placemark\r\n>", "IncorrectTrack", ""));
     EXPECT_EQ(Render([](KmlStream& s) { WriteDTrackLine(s, nullptr, "D-Track"); }),
               Frame("<Placemark>\r\n", "D-Track", ""));
-}
-
-TEST(TrackWriters, NameIsEscaped) {
-    EXPECT_EQ(Render([](KmlStream& s) { WriteNmeaTrack(s, nullptr, "a<&>b"); }),
-              Frame("<Placemark>\r\n", "a&lt;&amp;&gt;b", ""));
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ waypoints RichPoint() {
     p.FixQuality = 2;
     p.FixMode = 3;
     p.StatusText = "3D";
-    p.SatellitesUsed = 7;
+    p.SatellitesUsed = -1;
     p.Hdop = 0.9;
     p.HasSatellites = 1;
     p.Satellites[12] = {'G', 12, 0, 45, 270, 41, 1, 1};
@@ -77,200 +77,77 @@ waypoints RichPoint() {
     return p;
 }
 
-const std::string kSatelliteHead = Crlf({
-    "\t<table>",
-    "<tfoot><tr><th colspan=5 align=center>Information about the satellites</th></tr></tfoot>",
-    "\t<tr>\t<th>SYS</th>\t<th>Svn</th>\t<th>El</th>\t<th>Az</th>\t<th>SNR</th>\t</tr>",
-});
+// The rich point's placemark. The formats differ in the status rows, the -1
+// satellite count ("None" for the binary protocol only) and the GLONASS cell.
+std::string RichPlacemark(int format, bool extrude) {
+    const bool binr = format == kPlacemarkBinr;
+    std::string status = binr ? Crlf({"\t<tr><th>Status</th><td>3D</td></tr>"})
+                              : Crlf({"\t<tr><th>Status(GGA)</th><td>Diff fix valid (2)</td></tr>",
+                                      "\t<tr><th>Status(GSA)</th><td>3D (3)</td></tr>"});
+    std::string point = extrude ? Crlf({"<extrude>1</extrude>", "<altitudeMode>relativeToGround</altitudeMode>"})
+                                : "";
+    return Crlf({"<Placemark>", "<name>7</name>", "<description><![CDATA[", "\t<table>",
+                 "\t<tr><th>Longitude</th><td>37.617635</td></tr>",
+                 "\t<tr><th>Latitude</th><td>-55.755814</td></tr>",
+                 "\t<tr><th>Altitude</th><td>150.250m</td></tr>",
+                 "\t<tr><th>Time</th><td>2013-04-02T12:35:19.00Z</td></tr>",
+                 "\t<tr><th>Speed</th><td>12.5kmh</td></tr>", "\t<tr><th>COG</th><td>84.4</td></tr>",
+                 "\t<tr><th>RMS</th><td>2.5m</td></tr>"}) +
+           status +
+           Crlf({"\t<tr><th>HDOP</th><td>0.900</td></tr>",
+                 binr ? "\t<tr><th>SAT</th><td>None</td></tr>" : "\t<tr><th>SAT</th><td>-1</td></tr>",
+                 "\t</table>", "\t<table>",
+                 "<tfoot><tr><th colspan=5 align=center>Information about the satellites</th></tr></tfoot>",
+                 "\t<tr>\t<th>SYS</th>\t<th>Svn</th>\t<th>El</th>\t<th>Az</th>\t<th>SNR</th>\t</tr>",
+                 "\t<tr>\t<td>G</td>\t<td>12*</td>\t<td>45</td>\t<td>270</td>\t<td>41</td>\t</tr>",
+                 "\t<tr>\t<td>S</td>\t<td>127</td>\t<td>200</td>\t<td>359</td>\t<td>255</td>\t</tr>",
+                 std::string("\t<tr>\t<td>") + (binr ? "R/-3" : "R") +
+                     "</td>\t<td>32</td>\t<td>10</td>\t<td>5</td>\t<td>30</td>\t</tr>",
+                 "\t</table>", "]]></description>", "<LookAt>", "<longitude>37.617635</longitude>",
+                 "<latitude>-55.755814</latitude>", "<tilt>66</tilt>", "</LookAt>", "<TimeStamp>",
+                 "<when>2013-04-02T12:35:19.00Z</when>", "</TimeStamp>", "<Style>", "<IconStyle>",
+                 "<scale>0.5</scale>", "<heading>84.400000</heading>", "<Icon>", "<href>16711680.png</href>",
+                 "</Icon>", "</IconStyle>", "</Style>", "<Point>"}) +
+           point + Crlf({"<coordinates>37.617635,-55.755814,150.250000</coordinates>", "</Point>", "</Placemark>"});
+}
 
-std::string RichPlacemarkTail(bool extrude) {
-    std::string out = Crlf({
-        "]]></description>",
-        "<LookAt>",
-        "<longitude>37.617635</longitude>",
-        "<latitude>-55.755814</latitude>",
-        "<tilt>66</tilt>",
-        "</LookAt>",
-        "<TimeStamp>",
-        "<when>2013-04-02T12:35:19.00Z</when>",
-        "</TimeStamp>",
-        "<Style>",
-        "<IconStyle>",
-        "<scale>0.5</scale>",
-        "<heading>84.400000</heading>",
-        "<Icon>",
-        "<href>16711680.png</href>",
-        "</Icon>",
-        "</IconStyle>",
-        "</Style>",
-        "<Point>",
-    });
-    if (extrude) {
-        out += Crlf({"<extrude>1</extrude>", "<altitudeMode>relativeToGround</altitudeMode>"});
+TEST(WritePlacemark, RichPointByteForByteInBothFormats) {
+    for (int format : {kPlacemarkNmea, kPlacemarkBinr}) {
+        for (bool extrude : {false, true}) {
+            EXPECT_EQ(Render([&](KmlStream& s) {
+                          WritePlacemark(s, RichPoint(), 7, "16711680.png", format, extrude, "0.5");
+                      }),
+                      RichPlacemark(format, extrude))
+                << "format " << format << ", extrude " << extrude;
+        }
     }
-    return out + Crlf({"<coordinates>37.617635,-55.755814,150.250000</coordinates>", "</Point>", "</Placemark>"});
 }
 
-std::string RichPlacemarkHead() {
-    return Crlf({
-        "<Placemark>",
-        "<name>7</name>",
-        "<description><![CDATA[",
-        "\t<table>",
-        "\t<tr><th>Longitude</th><td>37.617635</td></tr>",
-        "\t<tr><th>Latitude</th><td>-55.755814</td></tr>",
-        "\t<tr><th>Altitude</th><td>150.250m</td></tr>",
-        "\t<tr><th>Time</th><td>2013-04-02T12:35:19.00Z</td></tr>",
-        "\t<tr><th>Speed</th><td>12.5kmh</td></tr>",
-        "\t<tr><th>COG</th><td>84.4</td></tr>",
-        "\t<tr><th>RMS</th><td>2.5m</td></tr>",
-    });
-}
-
-TEST(WritePlacemark, NmeaPointByteForByte) {
-    std::string expected = RichPlacemarkHead() + Crlf({
-        "\t<tr><th>Status(GGA)</th><td>Diff fix valid (2)</td></tr>",
-        "\t<tr><th>Status(GSA)</th><td>3D (3)</td></tr>",
-        "\t<tr><th>HDOP</th><td>0.900</td></tr>",
-        "\t<tr><th>SAT</th><td>7</td></tr>",
-        "\t</table>",
-    }) + kSatelliteHead + Crlf({
-        "\t<tr>\t<td>G</td>\t<td>12*</td>\t<td>45</td>\t<td>270</td>\t<td>41</td>\t</tr>",
-        "\t<tr>\t<td>S</td>\t<td>127</td>\t<td>200</td>\t<td>359</td>\t<td>255</td>\t</tr>",
-        "\t<tr>\t<td>R</td>\t<td>32</td>\t<td>10</td>\t<td>5</td>\t<td>30</td>\t</tr>",
-        "\t</table>",
-    }) + RichPlacemarkTail(true);
-    EXPECT_EQ(Render([](KmlStream& s) { WritePlacemark(s, RichPoint(), 7, "16711680.png", 0, true, "0.5"); }),
-              expected);
-}
-
-TEST(WritePlacemark, BinrPointByteForByte) {
-    waypoints point = RichPoint();
-    point.SatellitesUsed = -1;
-    std::string expected = RichPlacemarkHead() + Crlf({
-        "\t<tr><th>Status</th><td>3D</td></tr>",
-        "\t<tr><th>HDOP</th><td>0.900</td></tr>",
-        "\t<tr><th>SAT</th><td>None</td></tr>",
-        "\t</table>",
-    }) + kSatelliteHead + Crlf({
-        "\t<tr>\t<td>G</td>\t<td>12*</td>\t<td>45</td>\t<td>270</td>\t<td>41</td>\t</tr>",
-        "\t<tr>\t<td>S</td>\t<td>127</td>\t<td>200</td>\t<td>359</td>\t<td>255</td>\t</tr>",
-        "\t<tr>\t<td>R/-3</td>\t<td>32</td>\t<td>10</td>\t<td>5</td>\t<td>30</td>\t</tr>",
-        "\t</table>",
-    }) + RichPlacemarkTail(false);
-    EXPECT_EQ(Render([&](KmlStream& s) { WritePlacemark(s, point, 7, "16711680.png", 1, false, "0.5"); }),
-              expected);
-}
-
-TEST(WritePlacemark, StatusAndCountRows) {
-    const char* kHdop = "HDOP</th><td>0.000";
+TEST(WritePlacemark, QualityAndModeTexts) {
     struct Case {
         const char* legend;
-        int format;
         int32_t quality;
         int32_t mode;
-        int32_t satellites;
-        std::vector<std::string> rows;  // the rows from the first Status row on
+        const char* gga;
+        const char* gsa;
     } cases[] = {
-        {"quality 0 / mode 1 named as no fix", 0, 0, 1, 0,
-         {"Status(GGA)</th><td>N/A (0)", "Status(GSA)</th><td>N/A (1)", kHdop, "SAT</th><td>0"}},
-        {"quality 1 valid, mode 2", 0, 1, 2, 5,
-         {"Status(GGA)</th><td>Fix valid (1)", "Status(GSA)</th><td>2D (2)", kHdop, "SAT</th><td>5"}},
-        {"quality 6 dead reckoning; no GSA data shows mode 0", 0, 6, 0, 3,
-         {"Status(GGA)</th><td>Dead (6)", "Status(GSA)</th><td>0", kHdop, "SAT</th><td>3"}},
-        {"an unnamed quality and mode print as bare numbers", 0, 4, 5, 12,
-         {"Status(GGA)</th><td>4", "Status(GSA)</th><td>5", kHdop, "SAT</th><td>12"}},
-        {"-1 satellites is only 'None' for the binary protocol", 0, 1, 3, -1,
-         {"Status(GGA)</th><td>Fix valid (1)", "Status(GSA)</th><td>3D (3)", kHdop, "SAT</th><td>-1"}},
-        {"binary protocol: a real count stays a number", 1, 0, 0, 9,
-         {"Status</th><td>2D", kHdop, "SAT</th><td>9"}},
+        {"quality 0 and mode 1 are named as no fix", 0, 1, "N/A (0)", "N/A (1)"},
+        {"quality 1 valid, mode 2", 1, 2, "Fix valid (1)", "2D (2)"},
+        {"quality 6 dead reckoning; no GSA data gives mode 0", 6, 0, "Dead (6)", "0"},
+        {"unnamed values print as bare numbers", 4, 5, "4", "5"},
     };
     for (const Case& c : cases) {
         waypoints point;
         point.FixQuality = c.quality;
         point.FixMode = c.mode;
-        point.SatellitesUsed = c.satellites;
-        point.StatusText = "2D";
         point.Satellites[5].InView = 1;  // HasSatellites 0 rules: no satellite table
-        std::string text = Render([&](KmlStream& s) { WritePlacemark(s, point, 0, "i.png", c.format, false, "1"); });
-        std::string expected;
-        for (const std::string& row : c.rows) {
-            expected += "\t<tr><th>" + row + "</td></tr>\r\n";
-        }
-        expected += "\t</table>\r\n]]></description>\r\n";
-        size_t begin = text.find("\t<tr><th>Status");
-        size_t end = text.find("<LookAt>");
-        ASSERT_NE(begin, std::string::npos) << c.legend;
-        EXPECT_EQ(text.substr(begin, end - begin), expected) << c.legend;
+        std::string text = Render([&](KmlStream& s) { WritePlacemark(s, point, 0, "i.png", 0, false, "1"); });
+        EXPECT_NE(text.find(std::string("<th>Status(GGA)</th><td>") + c.gga + "</td></tr>\r\n\t<tr><th>Status(GSA)"
+                            "</th><td>" + c.gsa + "</td></tr>\r\n\t<tr><th>HDOP</th><td>0.000</td></tr>\r\n"
+                            "\t<tr><th>SAT</th><td>0</td></tr>\r\n\t</table>\r\n]]>"),
+                  std::string::npos)
+            << c.legend;
     }
-}
-
-TEST(WritePlacemark, ValuesFromTheLogCannotBreakTheDocument) {
-    waypoints point;
-    point.Time = std::string("1<2&3]]>\xB0", 9);
-    point.Date = "2013-04-02";
-    std::string text = Render([&](KmlStream& s) { WritePlacemark(s, point, 0, "a&b.png", 0, false, "<1>"); });
-    EXPECT_NE(text.find("<td>2013-04-02T1&lt;2&amp;3]]&gt;\xEF\xBF\xBDZ</td>"), std::string::npos);
-    EXPECT_NE(text.find("<when>2013-04-02T1&lt;2&amp;3]]&gt;\xEF\xBF\xBDZ</when>"), std::string::npos);
-    EXPECT_NE(text.find("<scale>&lt;1&gt;</scale>"), std::string::npos);
-    EXPECT_NE(text.find("<href>a&amp;b.png</href>"), std::string::npos);
-    EXPECT_EQ(Count(text, "]]>"), 1u) << "only the real end of the CDATA section";
-}
-
-DTrackPoint RichDTrack() {
-    DTrackPoint d;
-    d.Time = "12:35:19.00";
-    d.Status = 'D';
-    d.Latitude = 55.755814;
-    d.Longitude = -37.617635;
-    d.Speed = 3.75;
-    d.Course = 359.9;
-    d.Matched = 1;
-    return d;
-}
-
-TEST(WriteDTrackPlacemark, ByteForByte) {
-    std::string expected = Crlf({
-        "<Placemark>",
-        "<name>3</name>",
-        "<description><![CDATA[",
-        "\t<table>",
-        "\t<tr><th>Longitude</th><td>-37.617635</td></tr>",
-        "\t<tr><th>Latitude</th><td>55.755814</td></tr>",
-        "\t<tr><th>Status</th><td>D</td></tr>",
-        "\t<tr><th>Time</th><td>12:35:19.00</td></tr>",
-        "\t<tr><th>Speed</th><td>3.8kmh</td></tr>",
-        "\t<tr><th>COG</th><td>359.9</td></tr>",
-        "\t</table>",
-        "]]></description>",
-        "<LookAt>",
-        "<longitude>-37.617635</longitude>",
-        "<latitude>55.755814</latitude>",
-        "<tilt>66</tilt>",
-        "</LookAt>",
-        "<Style>",
-        "<IconStyle>",
-        "<scale>0.5</scale>",
-        "<heading>359.900000</heading>",
-        "<Icon>",
-        "<href>65280.png</href>",
-        "</Icon>",
-        "</IconStyle>",
-        "</Style>",
-        "<Point>",
-        "<coordinates>-37.617635,55.755814,0.000000</coordinates>",
-        "</Point>",
-        "</Placemark>",
-    });
-    EXPECT_EQ(Render([](KmlStream& s) { WriteDTrackPlacemark(s, RichDTrack(), 3, "65280.png", "0.5"); }), expected);
-}
-
-TEST(WriteDTrackPlacemark, EmptyStatusIsNoRawNulByte) {
-    DTrackPoint d = RichDTrack();
-    d.Status = 0;
-    std::string text = Render([&](KmlStream& s) { WriteDTrackPlacemark(s, d, 0, "i.png", "1"); });
-    EXPECT_EQ(text.find('\0'), std::string::npos);
-    EXPECT_NE(text.find("<th>Status</th><td>\xEF\xBF\xBD</td>"), std::string::npos);
 }
 
 // ---- The NMEA folder: rows, date rules, numbering, status panes ----
@@ -363,20 +240,6 @@ TEST(WriteNmeaWaypoints, DateRules) {
     }
 }
 
-TEST(WriteNmeaWaypoints, LogDateTakenEvenWhenTheFirstRmcHadNone) {
-    PointList points;
-    waypoints& point = points.AppendPoint()->Point;
-    SetRow(point, Row::G);
-    point.Date = "";
-    RecordingView view;
-    WaypointsOutcome outcome = WaypointsOutcome::DateNotFound;
-    std::string text = Render([&](KmlStream& s) {
-        outcome = WriteNmeaWaypoints(s, points.Start, Options(false), NmeaLogDate{"", true}, view);
-    });
-    EXPECT_EQ(outcome, WaypointsOutcome::Written);
-    EXPECT_EQ(Elements(text, "when"), (std::vector<std::string>{"TZ"}));
-}
-
 TEST(WriteNmeaWaypoints, NumbersOnlyWrittenPointsAndPicksIcons) {
     struct Node {
         const char* legend;
@@ -438,7 +301,7 @@ TEST(WaypointFolders, NoStartGivesEmptyFolders) {
               Crlf({"<Folder>", "<name>D-Track WayPoints</name>", "</Folder>"}));
 }
 
-TEST(WriteBinrWaypoints, StatusPicksIconAndNoDateRuleApplies) {
+TEST(WriteBinrWaypoints, StatusPicksIconNoDateRuleAndExtrude) {
     const char statuses[] = {'A', 'V', 0, 'D', 'A'};
     PointList points;
     for (char status : statuses) {
@@ -446,13 +309,18 @@ TEST(WriteBinrWaypoints, StatusPicksIconAndNoDateRuleApplies) {
         p.Status = status;
         p.HasGga = 1;  // flags mean nothing to the binary folder
         p.StatusText = "3D";
+        p.SatellitesUsed = 9;
     }
+    WaypointOptions options = Options(true);
+    options.Extrude = true;
     RecordingView view;
-    std::string text = Render([&](KmlStream& s) { WriteBinrWaypoints(s, points.Start, Options(true), view); });
+    std::string text = Render([&](KmlStream& s) { WriteBinrWaypoints(s, points.Start, options, view); });
     EXPECT_EQ(Elements(text, "name"), (std::vector<std::string>{"WayPoints", "0", "1", "2"}));
     EXPECT_EQ(Elements(text, "href"), (std::vector<std::string>{"valid.png", "invalid.png", "valid.png"}));
     EXPECT_EQ(Elements(text, "when"), (std::vector<std::string>{"TZ", "TZ", "TZ"})) << "no fallback date";
     EXPECT_EQ(Count(text, "<th>Status</th><td>3D</td>"), 3u);
+    EXPECT_EQ(Count(text, "<th>SAT</th><td>9</td>"), 3u) << "a known count is no None";
+    EXPECT_EQ(Count(text, "<Point>\r\n<extrude>1</extrude>\r\n"), 3u) << "CheckBox3 reaches the binary folder";
     EXPECT_EQ(view.calls, (std::vector<std::string>{"ShowStatus()", "ShowStatus(Creation of KML-file)",
                                                     "ShowCount()", "ShowCount(Waypoints 3)"}));
 }
@@ -472,30 +340,6 @@ TEST(WriteDTrackWaypoints, EveryMatchedFixWhateverItsStatus) {
     EXPECT_EQ(Elements(text, "name"), (std::vector<std::string>{"D-Track WayPoints", "0", "1", "2"}));
     EXPECT_EQ(Elements(text, "href"), (std::vector<std::string>(3, "dtrack.png")));
     EXPECT_EQ(text.substr(text.size() - 11), "</Folder>\r\n");
-}
-
-TEST(WaypointFolders, ExtrudeOnlyOnWaypointPlacemarks) {
-    for (bool extrude : {false, true}) {
-        PointList points;
-        for (Row row : {Row::A, Row::G}) {
-            waypoints& p = points.AppendPoint()->Point;
-            SetRow(p, row);
-            p.DTrack.Matched = 1;
-            p.DTrack.Status = 'A';
-        }
-        WaypointOptions options = Options(true);
-        options.Extrude = extrude;
-        RecordingView view;
-        std::string text = Render([&](KmlStream& s) {
-            WriteNmeaWaypoints(s, points.Start, options, NmeaLogDate{}, view);
-            WriteBinrWaypoints(s, points.Start, options, view);
-            WriteDTrackWaypoints(s, points.Start, options);
-        });
-        const std::string lines = "<Point>\r\n<extrude>1</extrude>\r\n<altitudeMode>relativeToGround</altitudeMode>"
-                                  "\r\n<coordinates>";
-        EXPECT_EQ(Count(text, lines), extrude ? 4u : 0u) << "extrude " << extrude;
-        EXPECT_EQ(Count(text, "<extrude>"), extrude ? 4u : 0u) << "never on the D-Track placemarks";
-    }
 }
 
 }  // namespace
