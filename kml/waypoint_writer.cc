@@ -106,7 +106,11 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
     stream.Text("\t<tr><th>Longitude</th><td>").Fixed(point.Longitude, 6).Text("</td></tr>\n");
     stream.Text("\t<tr><th>Latitude</th><td>").Fixed(point.Latitude, 6).Text("</td></tr>\n");
     stream.Text("\t<tr><th>Altitude</th><td>").Fixed(point.Altitude, 3).Text("m</td></tr>\n");
-    stream.Text("\t<tr><th>Time</th><td>").Value(point.Date).Text("T").Value(point.Time).Text("Z</td></tr>\n");
+    stream.Text("\t<tr><th>Time</th><td>")
+        .Value(point.Date)
+        .Text("T")
+        .Value(point.Time)
+        .Text("Z</td></tr>\n");
     stream.Text("\t<tr><th>Speed</th><td>").Fixed(point.Speed, 1).Text("kmh</td></tr>\n");
     stream.Text("\t<tr><th>COG</th><td>").Fixed(point.Course, 1).Text("</td></tr>\n");
     stream.Text("\t<tr><th>RMS</th><td>").Fixed(static_cast<double>(point.Rms), 1).Text("m</td></tr>\n");

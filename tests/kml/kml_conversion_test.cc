@@ -87,10 +87,10 @@ TEST_F(KmlConversion, DocumentsMatchTheCheckedFiles) {
         bool checkBox3;
         bool checkBox4;
     } cases[] = {
-        {"log date for dateless points, all-points line, extruded placemarks", "mixed_epochs_log_date.kml", false,
-         true, true, false},
-        {"fallback date replaces V and GGA-only dates, output from the first fix", "mixed_epochs_fallback.kml",
-         true, false, false, true},
+        {"log date for dateless points, all-points line, extruded placemarks", "mixed_epochs_log_date.kml",
+         false, true, true, false},
+        {"fallback date replaces V and GGA-only dates, output from the first fix",
+         "mixed_epochs_fallback.kml", true, false, false, true},
     };
     const std::string log = TestDataDir() + "kml/mixed_epochs.nmea";
     for (const Case& c : cases) {

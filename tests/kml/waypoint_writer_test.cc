@@ -84,8 +84,8 @@ std::string RichPlacemark(int format, bool extrude) {
     std::string status = binr ? Crlf({"\t<tr><th>Status</th><td>3D</td></tr>"})
                               : Crlf({"\t<tr><th>Status(GGA)</th><td>Diff fix valid (2)</td></tr>",
                                       "\t<tr><th>Status(GSA)</th><td>3D (3)</td></tr>"});
-    std::string point = extrude ? Crlf({"<extrude>1</extrude>", "<altitudeMode>relativeToGround</altitudeMode>"})
-                                : "";
+    std::string point =
+        extrude ? Crlf({"<extrude>1</extrude>", "<altitudeMode>relativeToGround</altitudeMode>"}) : "";
     return Crlf({"<Placemark>", "<name>7</name>", "<description><![CDATA[", "\t<table>",
                  "\t<tr><th>Longitude</th><td>37.617635</td></tr>",
                  "\t<tr><th>Latitude</th><td>-55.755814</td></tr>",
@@ -96,19 +96,36 @@ std::string RichPlacemark(int format, bool extrude) {
            status +
            Crlf({"\t<tr><th>HDOP</th><td>0.900</td></tr>",
                  binr ? "\t<tr><th>SAT</th><td>None</td></tr>" : "\t<tr><th>SAT</th><td>-1</td></tr>",
-                 "\t</table>", "\t<table>",
+                 "\t</table>",
+                 "\t<table>",
                  "<tfoot><tr><th colspan=5 align=center>Information about the satellites</th></tr></tfoot>",
                  "\t<tr>\t<th>SYS</th>\t<th>Svn</th>\t<th>El</th>\t<th>Az</th>\t<th>SNR</th>\t</tr>",
                  "\t<tr>\t<td>G</td>\t<td>12*</td>\t<td>45</td>\t<td>270</td>\t<td>41</td>\t</tr>",
                  "\t<tr>\t<td>S</td>\t<td>127</td>\t<td>200</td>\t<td>359</td>\t<td>255</td>\t</tr>",
                  std::string("\t<tr>\t<td>") + (binr ? "R/-3" : "R") +
                      "</td>\t<td>32</td>\t<td>10</td>\t<td>5</td>\t<td>30</td>\t</tr>",
-                 "\t</table>", "]]></description>", "<LookAt>", "<longitude>37.617635</longitude>",
-                 "<latitude>-55.755814</latitude>", "<tilt>66</tilt>", "</LookAt>", "<TimeStamp>",
-                 "<when>2013-04-02T12:35:19.00Z</when>", "</TimeStamp>", "<Style>", "<IconStyle>",
-                 "<scale>0.5</scale>", "<heading>84.400000</heading>", "<Icon>", "<href>16711680.png</href>",
-                 "</Icon>", "</IconStyle>", "</Style>", "<Point>"}) +
-           point + Crlf({"<coordinates>37.617635,-55.755814,150.250000</coordinates>", "</Point>", "</Placemark>"});
+                 "\t</table>",
+                 "]]></description>",
+                 "<LookAt>",
+                 "<longitude>37.617635</longitude>",
+                 "<latitude>-55.755814</latitude>",
+                 "<tilt>66</tilt>",
+                 "</LookAt>",
+                 "<TimeStamp>",
+                 "<when>2013-04-02T12:35:19.00Z</when>",
+                 "</TimeStamp>",
+                 "<Style>",
+                 "<IconStyle>",
+                 "<scale>0.5</scale>",
+                 "<heading>84.400000</heading>",
+                 "<Icon>",
+                 "<href>16711680.png</href>",
+                 "</Icon>",
+                 "</IconStyle>",
+                 "</Style>",
+                 "<Point>"}) +
+           point +
+           Crlf({"<coordinates>37.617635,-55.755814,150.250000</coordinates>", "</Point>", "</Placemark>"});
 }
 
 TEST(WritePlacemark, RichPointByteForByteInBothFormats) {
@@ -142,8 +159,11 @@ TEST(WritePlacemark, QualityAndModeTexts) {
         point.FixMode = c.mode;
         point.Satellites[5].InView = 1;  // HasSatellites 0 rules: no satellite table
         std::string text = Render([&](KmlStream& s) { WritePlacemark(s, point, 0, "i.png", 0, false, "1"); });
-        EXPECT_NE(text.find(std::string("<th>Status(GGA)</th><td>") + c.gga + "</td></tr>\r\n\t<tr><th>Status(GSA)"
-                            "</th><td>" + c.gsa + "</td></tr>\r\n\t<tr><th>HDOP</th><td>0.000</td></tr>\r\n"
+        EXPECT_NE(text.find(std::string("<th>Status(GGA)</th><td>") + c.gga +
+                            "</td></tr>\r\n\t<tr><th>Status(GSA)"
+                            "</th><td>" +
+                            c.gsa +
+                            "</td></tr>\r\n\t<tr><th>HDOP</th><td>0.000</td></tr>\r\n"
                             "\t<tr><th>SAT</th><td>0</td></tr>\r\n\t</table>\r\n]]>"),
                   std::string::npos)
             << c.legend;
@@ -228,14 +248,16 @@ TEST(WriteNmeaWaypoints, DateRules) {
             EXPECT_EQ(outcome, WaypointsOutcome::DateNotFound) << c.legend;
             EXPECT_EQ(Elements(text, "name"), (std::vector<std::string>{"WayPoints", "0"})) << c.legend;
             EXPECT_EQ(text.substr(text.size() - 14), "</Placemark>\r\n") << c.legend << ": nothing after it";
-            EXPECT_EQ(view.calls, (std::vector<std::string>{"ShowStatus()", "ShowStatus(Creation of KML-file)"}))
+            EXPECT_EQ(view.calls,
+                      (std::vector<std::string>{"ShowStatus()", "ShowStatus(Creation of KML-file)"}))
                 << c.legend;
             continue;
         }
         EXPECT_EQ(outcome, WaypointsOutcome::Written) << c.legend;
         EXPECT_EQ(point.Date, c.expected) << c.legend << ": the date is kept in the list";
-        EXPECT_EQ(Elements(text, "when"),
-                  (std::vector<std::string>{"1999-09-09T" "Z", std::string(c.expected) + "T10:00:00Z"}))
+        EXPECT_EQ(Elements(text, "when"), (std::vector<std::string>{"1999-09-09T"
+                                                                    "Z",
+                                                                    std::string(c.expected) + "T10:00:00Z"}))
             << c.legend;
     }
 }
@@ -320,7 +342,8 @@ TEST(WriteBinrWaypoints, StatusPicksIconNoDateRuleAndExtrude) {
     EXPECT_EQ(Elements(text, "when"), (std::vector<std::string>{"TZ", "TZ", "TZ"})) << "no fallback date";
     EXPECT_EQ(Count(text, "<th>Status</th><td>3D</td>"), 3u);
     EXPECT_EQ(Count(text, "<th>SAT</th><td>9</td>"), 3u) << "a known count is no None";
-    EXPECT_EQ(Count(text, "<Point>\r\n<extrude>1</extrude>\r\n"), 3u) << "CheckBox3 reaches the binary folder";
+    EXPECT_EQ(Count(text, "<Point>\r\n<extrude>1</extrude>\r\n"), 3u)
+        << "CheckBox3 reaches the binary folder";
     EXPECT_EQ(view.calls, (std::vector<std::string>{"ShowStatus()", "ShowStatus(Creation of KML-file)",
                                                     "ShowCount()", "ShowCount(Waypoints 3)"}));
 }
