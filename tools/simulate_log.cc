@@ -1,7 +1,17 @@
 // Our own receiver-log simulator: a deterministic NMEA log of a vehicle driving
-// a smooth curve, with GGA, RMC, GSV series, GSA, $PORZD and $TVLDR sentences.
+// a smooth curve, with GGA, RMC, GSV series per system, GSA per system, $PORZD
+// and $TVLDR sentences.
 //
-//   simulate_log [--epochs N] [--seed S] [--rate HZ] [--out FILE]
+//   simulate_log [--epochs N] [--seed S] [--rate HZ] [--nmea 2.2|2.3|4.1]
+//                [--whole-seconds] [--out FILE]
+//
+// --nmea picks the sentence forms of one protocol version:
+//   2.2  RMC without the mode field (11 commas);
+//   2.3  RMC with the mode field (12 commas), the default;
+//   4.1  GN talker for the fix, RMC with navigational status (13 commas), GSA
+//        with the system id after VDOP (18 commas), Galileo GSV and GSA too.
+// --whole-seconds writes UTC times without a fraction ("101500"), as many
+// receivers do; it needs a rate of 1 Hz.
 //
 // The same options always give the same bytes.
 #include <algorithm>
@@ -17,7 +27,7 @@ namespace {
 
 // A small deterministic generator (xorshift64*), independent of the C library.
 class Random {
-public:
+  public:
     explicit Random(uint64_t seed) : state_(seed * 2654435761u + 0x9E3779B97F4A7C15ull) {}
     uint64_t Next() {
         state_ ^= state_ >> 12;
@@ -29,14 +39,18 @@ public:
     double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
     int Range(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<uint64_t>(hi - lo + 1)); }
 
-private:
+  private:
     uint64_t state_;
 };
+
+enum class NmeaVersion { V22, V23, V41 };
 
 struct Options {
     long epochs = 60;
     uint64_t seed = 1;
     int rate = 1;
+    NmeaVersion version = NmeaVersion::V23;
+    bool wholeSeconds = false;
     const char* out = nullptr;
 };
 
@@ -63,12 +77,23 @@ std::string Coordinate(double degrees, bool latitude) {
     return text;
 }
 
+// A satellite system as the log shows it: the talker of its GSV series and the
+// system id of its GSA in NMEA 4.1.
+struct System {
+    const char* talker;
+    int systemId;
+    std::vector<int> ids;  // in the numbering its talker uses
+};
+
 struct Satellite {
     int id;
     int elevation;
     int azimuth;
     int snr;
 };
+
+// A satellite counts as used in the fix while its signal is strong enough.
+constexpr int kUsedSnr = 30;
 
 bool ParseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
@@ -86,12 +111,72 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             o->rate = std::atoi(v3);
         } else if (const char* v4 = value("--out")) {
             o->out = v4;
+        } else if (const char* v5 = value("--nmea")) {
+            if (std::strcmp(v5, "2.2") == 0) {
+                o->version = NmeaVersion::V22;
+            } else if (std::strcmp(v5, "2.3") == 0) {
+                o->version = NmeaVersion::V23;
+            } else if (std::strcmp(v5, "4.1") == 0) {
+                o->version = NmeaVersion::V41;
+            } else {
+                return false;
+            }
+        } else if (std::strcmp(argv[i], "--whole-seconds") == 0) {
+            o->wholeSeconds = true;
         } else {
-            std::fprintf(stderr, "usage: simulate_log [--epochs N] [--seed S] [--rate HZ] [--out FILE]\n");
             return false;
         }
     }
-    return o->epochs >= 0 && o->rate >= 1;
+    return o->epochs >= 0 && o->rate >= 1 && !(o->wholeSeconds && o->rate != 1);
+}
+
+// The GSV series of one system: up to four satellites per sentence. NMEA 4.1
+// adds the signal id (1: the L1 signal) as the last field.
+std::string GsvSeries(const System& system, std::vector<Satellite>& sats, Random& random, bool signalId) {
+    std::string text;
+    const int count = static_cast<int>(sats.size());
+    const int total = std::max(1, (count + 3) / 4);
+    for (int s = 0; s < total; ++s) {
+        char header[32];
+        std::snprintf(header, sizeof header, "%sGSV,%d,%d,%02d", system.talker, total, s + 1, count);
+        std::string gsv = header;
+        for (int k = s * 4; k < count && k < s * 4 + 4; ++k) {
+            Satellite& sat = sats[static_cast<size_t>(k)];
+            sat.snr = std::max(0, std::min(55, sat.snr + random.Range(-1, 1)));
+            char block[32];
+            std::snprintf(block, sizeof block, ",%02d,%02d,%03d,%02d", sat.id, sat.elevation, sat.azimuth,
+                          sat.snr);
+            gsv += block;
+        }
+        if (signalId) {
+            gsv += ",1";
+        }
+        text += WithChecksum(gsv);
+    }
+    return text;
+}
+
+// One GSA per system: up to twelve used ids, then PDOP, HDOP and VDOP, and in
+// NMEA 4.1 the system id.
+std::string Gsa(const System& system, const std::vector<Satellite>& sats, bool fix, bool withSystemId) {
+    std::string gsa = fix ? "GNGSA,A,3" : "GNGSA,A,1";
+    int listed = 0;
+    for (const Satellite& sat : sats) {
+        if (fix && sat.snr >= kUsedSnr && listed < 12) {
+            char id[8];
+            std::snprintf(id, sizeof id, ",%02d", sat.id);
+            gsa += id;
+            ++listed;
+        }
+    }
+    for (; listed < 12; ++listed) {
+        gsa += ",";
+    }
+    gsa += fix ? ",1.6,0.9,1.3" : ",99.9,99.9,99.9";
+    if (withSystemId) {
+        gsa += "," + std::to_string(system.systemId);
+    }
+    return WithChecksum(gsa);
 }
 
 }  // namespace
@@ -99,6 +184,9 @@ bool ParseOptions(int argc, char** argv, Options* o) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr,
+                     "usage: simulate_log [--epochs N] [--seed S] [--rate HZ] [--nmea 2.2|2.3|4.1] "
+                     "[--whole-seconds] [--out FILE]\n");
         return 2;
     }
     std::FILE* out = options.out ? std::fopen(options.out, "wb") : stdout;
@@ -106,22 +194,41 @@ int main(int argc, char** argv) {
         std::perror(options.out);
         return 1;
     }
+    const bool v41 = options.version == NmeaVersion::V41;
+    const char* fixTalker = v41 ? "GN" : "GP";
     Random random(options.seed);
     double lat = 55.75 + random.Unit() * 0.01;
     double lon = 37.61 + random.Unit() * 0.01;
     double alt = 150.0;
     double heading = random.Unit() * 360.0;
     const double step = 1.0 / options.rate;
-    std::vector<Satellite> sats;
-    for (int id : {2, 5, 7, 12, 15, 20, 25, 29, 44, 66, 67, 75, 81}) {
-        sats.push_back({id, random.Range(5, 85), random.Range(0, 359), random.Range(25, 48)});
+
+    // GPS with one SBAS satellite, GLONASS (ids 65-96), and Galileo, which only
+    // the NMEA 4.1 form reports (its ids restart at 1 under its own talker).
+    std::vector<System> systems = {{"GP", 1, {2, 5, 7, 12, 15, 20, 25, 29, 44}}, {"GL", 2, {66, 67, 75, 81}}};
+    if (v41) {
+        systems.push_back({"GA", 3, {3, 8, 11, 24}});
     }
+    std::vector<std::vector<Satellite>> skies;
+    for (const System& system : systems) {
+        std::vector<Satellite> sky;
+        for (int id : system.ids) {
+            sky.push_back({id, random.Range(5, 85), random.Range(0, 359), random.Range(25, 48)});
+        }
+        skies.push_back(sky);
+    }
+
     long ms = (10 * 3600 + 15 * 60) * 1000L;
     for (long e = 0; e < options.epochs; ++e, ms += 1000 / options.rate) {
         const long daySeconds = (ms / 1000) % 86400;
         char timeText[16];
-        std::snprintf(timeText, sizeof timeText, "%02ld%02ld%02ld.%02ld", daySeconds / 3600, daySeconds / 60 % 60,
-                      daySeconds % 60, (ms % 1000) / 10);
+        if (options.wholeSeconds) {
+            std::snprintf(timeText, sizeof timeText, "%02ld%02ld%02ld", daySeconds / 3600,
+                          daySeconds / 60 % 60, daySeconds % 60);
+        } else {
+            std::snprintf(timeText, sizeof timeText, "%02ld%02ld%02ld.%02ld", daySeconds / 3600,
+                          daySeconds / 60 % 60, daySeconds % 60, (ms % 1000) / 10);
+        }
         const bool fix = (e / 20) % 5 != 4;  // every fifth spell of 20 epochs without a fix
         const double speedKnots = fix ? 20.0 + 10.0 * std::sin(e / 15.0) : 0.0;
         heading = std::fmod(heading + 3.0 * std::sin(e / 10.0) + 360.0, 360.0);
@@ -131,42 +238,34 @@ int main(int argc, char** argv) {
             lon += metres * std::sin(heading * M_PI / 180.0) / (111320.0 * std::cos(lat * M_PI / 180.0));
             alt += (random.Unit() - 0.5) * 0.4;
         }
+        int used = 0;
+        for (const std::vector<Satellite>& sky : skies) {
+            used += static_cast<int>(
+                std::count_if(sky.begin(), sky.end(), [](const Satellite& s) { return s.snr >= kUsedSnr; }));
+        }
+
         char body[160];
-        std::snprintf(body, sizeof body, "GPGGA,%s,%s,%s,%d,%02d,%.1f,%.1f,M,14.2,M,,", timeText,
+        std::snprintf(body, sizeof body, "%sGGA,%s,%s,%s,%d,%02d,%.1f,%.1f,M,14.2,M,,", fixTalker, timeText,
                       Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(), fix ? 1 : 0,
-                      fix ? static_cast<int>(sats.size()) - 3 : 0, fix ? 0.9 : 99.9, alt);
+                      fix ? used : 0, fix ? 0.9 : 99.9, alt);
         std::string text = WithChecksum(body);
-        std::snprintf(body, sizeof body, "GPRMC,%s,%c,%s,%s,%.1f,%.1f,170524,,,%c", timeText, fix ? 'A' : 'V',
-                      Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(), speedKnots, heading,
-                      fix ? 'A' : 'N');
-        text += WithChecksum(body);
-        // A GSV series of up to four satellites per sentence.
-        const int count = static_cast<int>(sats.size());
-        const int total = (count + 3) / 4;
-        for (int s = 0; s < total; ++s) {
-            std::string gsv = "GPGSV," + std::to_string(total) + "," + std::to_string(s + 1) + "," +
-                              std::to_string(count);
-            for (int k = s * 4; k < count && k < s * 4 + 4; ++k) {
-                Satellite& sat = sats[static_cast<size_t>(k)];
-                sat.snr = std::max(0, std::min(55, sat.snr + random.Range(-1, 1)));
-                char block[32];
-                std::snprintf(block, sizeof block, ",%02d,%02d,%03d,%02d", sat.id, sat.elevation, sat.azimuth,
-                              sat.snr);
-                gsv += block;
-            }
-            text += WithChecksum(gsv);
+        std::snprintf(body, sizeof body, "%sRMC,%s,%c,%s,%s,%.1f,%.1f,170524,,", fixTalker, timeText,
+                      fix ? 'A' : 'V', Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(),
+                      speedKnots, heading);
+        std::string rmc = body;
+        if (options.version != NmeaVersion::V22) {
+            rmc += fix ? ",A" : ",N";  // mode indicator
         }
-        std::string gsa = fix ? "GPGSA,A,3" : "GPGSA,A,1";
-        for (int k = 0; k < 12; ++k) {
-            gsa += ",";
-            if (fix && k < count - 3) {
-                char id[8];
-                std::snprintf(id, sizeof id, "%02d", sats[static_cast<size_t>(k)].id);
-                gsa += id;
-            }
+        if (v41) {
+            rmc += ",V";  // navigational status
         }
-        gsa += fix ? ",1.6,0.9,1.3" : ",99.9,99.9,99.9";
-        text += WithChecksum(gsa);
+        text += WithChecksum(rmc);
+        for (size_t s = 0; s < systems.size(); ++s) {
+            text += GsvSeries(systems[s], skies[s], random, v41);
+        }
+        for (size_t s = 0; s < systems.size(); ++s) {
+            text += Gsa(systems[s], skies[s], fix, v41);
+        }
         std::snprintf(body, sizeof body, "PORZD,A,%.1f", fix ? 1.5 + random.Unit() : 99.0);
         text += WithChecksum(body);
         if (fix && e % 2 == 0) {

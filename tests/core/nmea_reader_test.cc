@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -465,6 +466,80 @@ TEST(ReadNmeaLog, RealReceiverLogsGiveTheirEpochCounts) {
         EXPECT_LE(run.view.steps, 101) << name;
     }
     EXPECT_GT(files, 0);
+}
+
+// Runs our log simulator with `arguments` and returns the log it wrote.
+std::string SimulatedLog(const std::string& arguments, const testing::TempDir& dir) {
+    const char* tools = std::getenv("TERVO_TOOLS_DIR");
+    if (tools == nullptr) {
+        ADD_FAILURE() << "TERVO_TOOLS_DIR is not set";
+        return "";
+    }
+    const std::string path = dir.File("log.nmea");
+    const std::string command = std::string(tools) + "/simulate_log " + arguments + " --out '" + path + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return testing::ReadFile(path);
+}
+
+TEST(SimulatedLog, EveryFormIsReadWhole) {
+    struct Case {
+        const char* legend;
+        std::string arguments;
+        bool galileo;  // the log carries Galileo GSV and GSA, which must mark no GPS row
+    };
+    const std::vector<Case> cases = {
+        {"NMEA 2.2: RMC without mode field", "--epochs 30 --seed 3 --nmea 2.2", false},
+        {"NMEA 2.3: RMC with mode field", "--epochs 30 --seed 3 --nmea 2.3", false},
+        {"NMEA 4.1: 13-comma RMC, GSA with system id, Galileo", "--epochs 30 --seed 3 --nmea 4.1", true},
+        {"whole-second times", "--epochs 30 --seed 3 --whole-seconds", false},
+        {"5 Hz", "--epochs 30 --seed 3 --rate 5", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        testing::TempDir dir;
+        const std::string log = SimulatedLog(c.arguments, dir);
+
+        // Every line is a sentence with a matching checksum.
+        SentenceAssembler assembler;
+        SentenceBuffer buffer{};
+        size_t reported = 0;
+        for (char byte : log) {
+            reported += assembler.FeedByte(static_cast<uint8_t>(byte), buffer) ? 1 : 0;
+        }
+        EXPECT_EQ(reported, static_cast<size_t>(std::count(log.begin(), log.end(), '\n')));
+
+        LogRun run;
+        ASSERT_EQ(run.Read(log), ReadOutcome::Finished);
+        const std::vector<const list*> nodes = run.Nodes();
+        ASSERT_EQ(nodes.size(), 30u);
+        for (const list* node : nodes) {
+            const waypoints& p = node->Point;
+            EXPECT_EQ(p.HasGga, 1) << p.Time;
+            EXPECT_EQ(p.HasRmc, 1) << p.Time;
+            EXPECT_EQ(p.Date, "2024-05-17") << p.Time;
+            EXPECT_EQ(p.FixMode, 3) << p.Time;
+            EXPECT_EQ(p.Satellites[66].InView, 1) << "GLONASS from its own talker, " << p.Time;
+            EXPECT_EQ(p.Satellites[44].System, 'S') << p.Time;
+            int used = 0;
+            for (int id = 0; id < kSatelliteRows; ++id) {
+                used += p.Satellites[id].Used;
+            }
+            EXPECT_GT(used, 0) << p.Time;
+            if (c.galileo) {
+                for (int gpsRowOfGalileoId : {3, 8, 11, 24}) {
+                    EXPECT_EQ(p.Satellites[gpsRowOfGalileoId].InView, 0) << gpsRowOfGalileoId;
+                    EXPECT_EQ(p.Satellites[gpsRowOfGalileoId].Used, 0) << gpsRowOfGalileoId;
+                }
+            }
+        }
+    }
+}
+
+TEST(SimulatedLog, TheBundledSampleIsTheSimulatorsCurrentOutput) {
+    testing::TempDir dir;
+    const std::string log = SimulatedLog("--epochs 120 --seed 7", dir);
+    EXPECT_TRUE(log == testing::ReadFile(std::string(TERVO_SAMPLES_DIR) + "/sample.nmea"))
+        << "regenerate samples/sample.nmea with: simulate_log --epochs 120 --seed 7";
 }
 
 }  // namespace
