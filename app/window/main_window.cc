@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QStyleFactory>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
@@ -41,9 +42,9 @@ Widget* Place(QWidget* parent, const char* name, int x, int y, int width, int he
     return widget;
 }
 
-QGroupBox* PlaceGroup(QWidget* parent, const char* name, const char* caption, int x, int y, int width,
-                      int height) {
-    auto* group = Place<QGroupBox>(parent, name, x, y, width, height);
+CaptionGroupBox* PlaceGroup(QWidget* parent, const char* name, const char* caption, int x, int y, int width,
+                            int height) {
+    auto* group = Place<CaptionGroupBox>(parent, name, x, y, width, height);
     group->setTitle(QString::fromUtf8(caption));
     return group;
 }
@@ -93,18 +94,25 @@ QFont FontOf(QStringList families, int pixelSize) {
     return font;
 }
 
-// The colour of a group's caption (Fusion draws it in the window-text colour).
-// The disabled colour group is left to the style.
-void SetCaptionColor(QGroupBox* group, const QColor& color) {
-    QPalette palette = group->palette();
-    palette.setColor(QPalette::Active, QPalette::WindowText, color);
-    palette.setColor(QPalette::Inactive, QPalette::WindowText, color);
-    group->setPalette(palette);
+// The captions were laid out for a narrow sans serif; where it is missing, the
+// next narrow one keeps them inside their groups.
+QFont SansFont(int pixelSize) {
+    return FontOf({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+                   QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial"),
+                   QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed"),
+                   QStringLiteral("DejaVu Sans")},
+                  pixelSize);
 }
 
 QColor GreyText() { return QApplication::palette().color(QPalette::Disabled, QPalette::WindowText); }
 
 }  // namespace
+
+void UseWindowStyle() {
+    if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows"))) {
+        QApplication::setStyle(style);
+    }
+}
 
 std::string WithFullStop(const std::string& text) {
     if (!text.empty() && text.back() == '.') {
@@ -125,9 +133,7 @@ TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& 
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(kWindowCaption));
     setWindowIcon(DrawWindowIcon());
-    setFont(FontOf({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                    QStringLiteral("DejaVu Sans")},
-                   11));
+    setFont(SansFont(11));
     setFixedSize(350, 382);
     move(426, 199);
 
@@ -142,7 +148,7 @@ TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& 
 
 void TForm1::BuildControls() {
     const QFont fieldFont = FontOf({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
-                                    QStringLiteral("DejaVu Serif")},
+                                    QStringLiteral("Nimbus Roman"), QStringLiteral("DejaVu Serif")},
                                    13);
 
     ui_.Image1 = Place<QLabel>(this, "Image1", 8, 0, 185, 161);
@@ -197,9 +203,7 @@ void TForm1::BuildControls() {
     ui_.MaskEdit1 = new DateMaskEdit(ui_.GroupBox4);
     ui_.MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
     ui_.MaskEdit1->setGeometry(25, 14, 86, 19);
-    ui_.MaskEdit1->setFont(FontOf({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                                   QStringLiteral("DejaVu Sans")},
-                                  12));
+    ui_.MaskEdit1->setFont(SansFont(12));
     ui_.MaskEdit1->setDateText("2000-01-01");
 
     ui_.GroupBox12 = PlaceGroup(ui_.GroupBox3, "GroupBox12", "D-Track", 4, 242, 141, 38);
@@ -443,20 +447,20 @@ void TForm1::DisableRun() { ui_.SpeedButton3->setEnabled(false); }
 
 void TForm1::LockControls() {
     ui_.GroupBox3->setEnabled(false);
-    SetCaptionColor(ui_.GroupBox3, GreyText());
-    SetCaptionColor(ui_.GroupBox5, GreyText());
+    ui_.GroupBox3->setCaptionColor(GreyText());
+    ui_.GroupBox5->setCaptionColor(GreyText());
     for (QWidget* control : std::initializer_list<QWidget*>{ui_.Label1, ui_.Label3, ui_.Width, ui_.Edit3,
                                                             ui_.CheckBox2, ui_.CheckBox4, ui_.CheckBox3,
                                                             ui_.CheckBox1}) {
         control->setEnabled(false);
     }
     ui_.GroupBox2->setEnabled(false);
-    SetCaptionColor(ui_.GroupBox2, GreyText());
+    ui_.GroupBox2->setCaptionColor(GreyText());
     ui_.GroupBox1->setEnabled(false);
-    SetCaptionColor(ui_.GroupBox1, GreyText());
+    ui_.GroupBox1->setCaptionColor(GreyText());
     ui_.Edit1->setEnabled(false);
     ui_.GroupBox10->setEnabled(false);
-    SetCaptionColor(ui_.GroupBox10, GreyText());
+    ui_.GroupBox10->setCaptionColor(GreyText());
     ui_.Edit6->setEnabled(false);
 }
 
@@ -467,8 +471,8 @@ void TForm1::UnlockControls() {
              ui_.GroupBox10, ui_.Edit6}) {
         control->setEnabled(true);
     }
-    for (QGroupBox* group : {ui_.GroupBox3, ui_.GroupBox5, ui_.GroupBox2, ui_.GroupBox1, ui_.GroupBox10}) {
-        SetCaptionColor(group, Qt::black);
+    for (CaptionGroupBox* group : {ui_.GroupBox3, ui_.GroupBox5, ui_.GroupBox2, ui_.GroupBox1, ui_.GroupBox10}) {
+        group->setCaptionColor(Qt::black);
     }
 }
 

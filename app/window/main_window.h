@@ -17,7 +17,6 @@
 
 class QCheckBox;
 class QButtonGroup;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QToolButton;
@@ -30,16 +29,16 @@ inline constexpr const char* kWindowCaption = "TervoConverter  Ver 5.2";
 // The controls, under the names they carry as objectName and in the settings file.
 struct TForm1Controls {
     QLabel* Image1 = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QGroupBox* RadioGroup1 = nullptr;
+    CaptionGroupBox* GroupBox1 = nullptr;
+    CaptionGroupBox* RadioGroup1 = nullptr;
     QButtonGroup* RadioGroup1Items = nullptr;
     QLineEdit* Edit1 = nullptr;
     QToolButton* SpeedButtonOpen = nullptr;
-    QGroupBox* GroupBox10 = nullptr;
+    CaptionGroupBox* GroupBox10 = nullptr;
     QLineEdit* Edit6 = nullptr;
     QToolButton* SpeedButtonSave = nullptr;
-    QGroupBox* GroupBox3 = nullptr;
-    QGroupBox* GroupBox5 = nullptr;
+    CaptionGroupBox* GroupBox3 = nullptr;
+    CaptionGroupBox* GroupBox5 = nullptr;
     QLabel* Label1 = nullptr;
     ColorSwatch* ShapeStyleTrack = nullptr;
     QLabel* Label3 = nullptr;
@@ -49,27 +48,27 @@ struct TForm1Controls {
     UpDown* UpDown1 = nullptr;
     QCheckBox* CheckBox4 = nullptr;
     QCheckBox* CheckBox2 = nullptr;
-    QGroupBox* GroupBox11 = nullptr;
-    QGroupBox* GroupBox7 = nullptr;
+    CaptionGroupBox* GroupBox11 = nullptr;
+    CaptionGroupBox* GroupBox7 = nullptr;
     ColorSwatch* ShapeRightPoint = nullptr;
-    QGroupBox* GroupBox8 = nullptr;
+    CaptionGroupBox* GroupBox8 = nullptr;
     ColorSwatch* ShapeIncorPoint = nullptr;
-    QGroupBox* GroupBox6 = nullptr;
+    CaptionGroupBox* GroupBox6 = nullptr;
     QLineEdit* Edit4 = nullptr;
     UpDown* UpDown2 = nullptr;
     QCheckBox* CheckBox3 = nullptr;
-    QGroupBox* GroupBox4 = nullptr;
+    CaptionGroupBox* GroupBox4 = nullptr;
     QCheckBox* CheckBox1 = nullptr;
     DateMaskEdit* MaskEdit1 = nullptr;
-    QGroupBox* GroupBox12 = nullptr;
+    CaptionGroupBox* GroupBox12 = nullptr;
     QLineEdit* Edit7 = nullptr;
     UpDown* UpDown3 = nullptr;
     QLabel* Label2 = nullptr;
     ColorSwatch* ShapeDTrack = nullptr;
-    QGroupBox* GroupBox9 = nullptr;
+    CaptionGroupBox* GroupBox9 = nullptr;
     QToolButton* SpeedButton3 = nullptr;
     BarGauge* CGauge1 = nullptr;
-    QGroupBox* GroupBox2 = nullptr;
+    CaptionGroupBox* GroupBox2 = nullptr;
     QLineEdit* Edit2 = nullptr;
     QToolButton* SpeedButton1 = nullptr;
     QToolButton* SpeedButton2 = nullptr;
@@ -173,6 +172,10 @@ private:
     bool closePending_ = false;
     QElapsedTimer eventClock_;
 };
+
+// The look the window's layout was drawn for (classic captions inline with the
+// group frames); the program sets it once, before the window is built.
+void UseWindowStyle();
 
 // The text of an error box: `text` with a full stop added unless it ends in one.
 std::string WithFullStop(const std::string& text);

@@ -5,12 +5,27 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyleOptionGroupBox>
 #include <QToolButton>
 #include <algorithm>
 
 #include "app/field_values.h"
 
 namespace tervo {
+
+void CaptionGroupBox::setCaptionColor(const QColor& color) {
+    captionColor_ = color;
+    update();
+}
+
+void CaptionGroupBox::initStyleOption(QStyleOptionGroupBox* option) const {
+    QGroupBox::initStyleOption(option);
+    if (captionColor_.isValid()) {
+        // Some styles draw the caption in textColor, others in the window-text colour.
+        option->textColor = captionColor_;
+        option->palette.setColor(QPalette::WindowText, captionColor_);
+    }
+}
 
 ColorSwatch::ColorSwatch(QWidget* parent) : QWidget(parent) { setFixedSize(17, 17); }
 
@@ -21,8 +36,17 @@ void ColorSwatch::setColor(int32_t color) {
 
 void ColorSwatch::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), QColor(color_ & 0xFF, (color_ >> 8) & 0xFF, (color_ >> 16) & 0xFF));
-    painter.setPen(Qt::black);
+    QColor fill(color_ & 0xFF, (color_ >> 8) & 0xFF, (color_ >> 16) & 0xFF);
+    QColor border = Qt::black;
+    if (!isEnabled()) {
+        // Greyed out: the colour washed halfway into the background, a grey border.
+        const QColor face = palette().color(QPalette::Window);
+        fill = QColor((fill.red() + face.red()) / 2, (fill.green() + face.green()) / 2,
+                      (fill.blue() + face.blue()) / 2);
+        border = palette().color(QPalette::Disabled, QPalette::WindowText);
+    }
+    painter.fillRect(rect(), fill);
+    painter.setPen(border);
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 

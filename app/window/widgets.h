@@ -2,6 +2,8 @@
 // percentage gauge and the masked date field.
 #pragma once
 
+#include <QColor>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QWidget>
 #include <cstdint>
@@ -9,6 +11,22 @@
 class QToolButton;
 
 namespace tervo {
+
+// A group box whose caption alone can be given a colour; the controls inside
+// keep theirs. An invalid colour leaves the caption to the style.
+class CaptionGroupBox : public QGroupBox {
+    Q_OBJECT
+public:
+    using QGroupBox::QGroupBox;
+    QColor captionColor() const { return captionColor_; }
+    void setCaptionColor(const QColor& color);
+
+protected:
+    void initStyleOption(QStyleOptionGroupBox* option) const override;
+
+private:
+    QColor captionColor_;
+};
 
 // A 17 x 17 rectangle with a black one-pixel border, filled with its colour.
 // Reports every mouse press; a disabled swatch gets none from Qt, so it cannot be

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QStyleFactory>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -46,7 +45,7 @@ int main(int argc, char** argv) {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(tervo::kApplicationTitle));
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    tervo::UseWindowStyle();
     tervo::QtWindowDialogs dialogs;
     try {
         const std::string executableName = QFileInfo(QApplication::applicationFilePath()).fileName().toStdString();

@@ -57,8 +57,6 @@ bool DropFiles(QWidget& window, const std::vector<std::string>& paths) {
     return enter.isAccepted();
 }
 
-QColor CaptionColor(const QGroupBox* group) { return group->palette().color(QPalette::Active, QPalette::WindowText); }
-
 struct LockSnapshot {
     bool taken = false;
     bool runEnabled = true;
@@ -83,9 +81,9 @@ LockSnapshot TakeSnapshot(const tervo::TForm1Controls& ui) {
     s.configurationEnabled = ui.GroupBox2->isEnabled();
     s.edit1Enabled = ui.Edit1->isEnabled();
     s.checkBox1Enabled = ui.CheckBox1->isEnabled();
-    s.settingsCaption = CaptionColor(ui.GroupBox3);
-    s.styleCaption = CaptionColor(ui.GroupBox5);
-    s.inputCaption = CaptionColor(ui.GroupBox1);
+    s.settingsCaption = ui.GroupBox3->captionColor();
+    s.styleCaption = ui.GroupBox5->captionColor();
+    s.inputCaption = ui.GroupBox1->captionColor();
     return s;
 }
 
