@@ -49,7 +49,8 @@ CaptionGroupBox* PlaceGroup(QWidget* parent, const char* name, const char* capti
     return group;
 }
 
-QLabel* PlaceLabel(QWidget* parent, const char* name, const char* caption, int x, int y, int width, int height) {
+QLabel* PlaceLabel(QWidget* parent, const char* name, const char* caption, int x, int y, int width,
+                   int height) {
     auto* label = Place<QLabel>(parent, name, x, y, width, height);
     label->setText(QString::fromUtf8(caption));
     return label;
@@ -97,11 +98,11 @@ QFont FontOf(QStringList families, int pixelSize) {
 // The captions were laid out for a narrow sans serif; where it is missing, the
 // next narrow one keeps them inside their groups.
 QFont SansFont(int pixelSize) {
-    return FontOf({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
-                   QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial"),
-                   QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed"),
-                   QStringLiteral("DejaVu Sans")},
-                  pixelSize);
+    return FontOf(
+        {QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Tahoma"),
+         QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+         QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans")},
+        pixelSize);
 }
 
 QColor GreyText() { return QApplication::palette().color(QPalette::Disabled, QPalette::WindowText); }
@@ -167,12 +168,14 @@ void TForm1::BuildControls() {
     nmea->setChecked(true);
     ui_.Edit1 = Place<QLineEdit>(ui_.GroupBox1, "Edit1", 5, 47, 167, 21);
     ui_.Edit1->setFont(fieldFont);
-    ui_.SpeedButtonOpen = PlaceButton(ui_.GroupBox1, "SpeedButtonOpen", DrawOpenFolderGlyph(), 175, 46, 23, 23);
+    ui_.SpeedButtonOpen =
+        PlaceButton(ui_.GroupBox1, "SpeedButtonOpen", DrawOpenFolderGlyph(), 175, 46, 23, 23);
 
     ui_.GroupBox10 = PlaceGroup(this, "GroupBox10", ">>>Output(.kmz)", 0, 248, 202, 40);
     ui_.Edit6 = Place<QLineEdit>(ui_.GroupBox10, "Edit6", 5, 15, 167, 21);
     ui_.Edit6->setFont(fieldFont);
-    ui_.SpeedButtonSave = PlaceButton(ui_.GroupBox10, "SpeedButtonSave", DrawOpenFolderGlyph(), 175, 14, 23, 23);
+    ui_.SpeedButtonSave =
+        PlaceButton(ui_.GroupBox10, "SpeedButtonSave", DrawOpenFolderGlyph(), 175, 14, 23, 23);
 
     ui_.GroupBox3 = PlaceGroup(this, "GroupBox3", " Settings", 202, 0, 147, 285);
 
@@ -335,7 +338,9 @@ void TForm1::SpeedButtonSaveClick() {
 
 namespace {
 
-std::vector<FileFilter> ConfigurationFilters() { return {{"Configuration (*.ini)", "*.ini"}, {"All files ", "*.*"}}; }
+std::vector<FileFilter> ConfigurationFilters() {
+    return {{"Configuration (*.ini)", "*.ini"}, {"All files ", "*.*"}};
+}
 
 }  // namespace
 
@@ -395,15 +400,18 @@ void TForm1::ShapeIncorPointMouseDown() { ChooseColor(ui_.ShapeIncorPoint); }
 void TForm1::ShapeDTrackMouseDown() { ChooseColor(ui_.ShapeDTrack); }
 
 void TForm1::UpDown1Click(UpDownButton button) {
-    ui_.Edit3->setText(QString::fromStdString(StepWidth(ui_.Edit3->text().toStdString(), button == UpDownButton::Up)));
+    ui_.Edit3->setText(
+        QString::fromStdString(StepWidth(ui_.Edit3->text().toStdString(), button == UpDownButton::Up)));
 }
 
 void TForm1::UpDown2Click(UpDownButton button) {
-    ui_.Edit4->setText(QString::fromStdString(StepScale(ui_.Edit4->text().toStdString(), button == UpDownButton::Up)));
+    ui_.Edit4->setText(
+        QString::fromStdString(StepScale(ui_.Edit4->text().toStdString(), button == UpDownButton::Up)));
 }
 
 void TForm1::UpDown3Click(UpDownButton button) {
-    ui_.Edit7->setText(QString::fromStdString(StepWidth(ui_.Edit7->text().toStdString(), button == UpDownButton::Up)));
+    ui_.Edit7->setText(
+        QString::fromStdString(StepWidth(ui_.Edit7->text().toStdString(), button == UpDownButton::Up)));
 }
 
 void TForm1::CheckBox1Click() { ui_.MaskEdit1->setEnabled(ui_.CheckBox1->isChecked()); }
@@ -449,9 +457,9 @@ void TForm1::LockControls() {
     ui_.GroupBox3->setEnabled(false);
     ui_.GroupBox3->setCaptionColor(GreyText());
     ui_.GroupBox5->setCaptionColor(GreyText());
-    for (QWidget* control : std::initializer_list<QWidget*>{ui_.Label1, ui_.Label3, ui_.Width, ui_.Edit3,
-                                                            ui_.CheckBox2, ui_.CheckBox4, ui_.CheckBox3,
-                                                            ui_.CheckBox1}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{ui_.Label1, ui_.Label3, ui_.Width, ui_.Edit3, ui_.CheckBox2,
+                                         ui_.CheckBox4, ui_.CheckBox3, ui_.CheckBox1}) {
         control->setEnabled(false);
     }
     ui_.GroupBox2->setEnabled(false);
@@ -471,7 +479,8 @@ void TForm1::UnlockControls() {
              ui_.GroupBox10, ui_.Edit6}) {
         control->setEnabled(true);
     }
-    for (CaptionGroupBox* group : {ui_.GroupBox3, ui_.GroupBox5, ui_.GroupBox2, ui_.GroupBox1, ui_.GroupBox10}) {
+    for (CaptionGroupBox* group :
+         {ui_.GroupBox3, ui_.GroupBox5, ui_.GroupBox2, ui_.GroupBox1, ui_.GroupBox10}) {
         group->setCaptionColor(Qt::black);
     }
 }
@@ -562,7 +571,8 @@ void TForm1::FormClose(QCloseEvent* event) {
         return;
     }
     try {
-        SaveSettings(edit2FullPath_, *this, programDirectory_, DefaultSettingsPath(programDirectory_, executableName_));
+        SaveSettings(edit2FullPath_, *this, programDirectory_,
+                     DefaultSettingsPath(programDirectory_, executableName_));
         event->accept();
     } catch (const std::exception& error) {
         ShowError(error.what());

@@ -82,8 +82,8 @@ public:
     // Builds the window and loads the default settings file of `executableName`
     // in the program's directory (or the built-in defaults). `assembler` is the
     // program's one sentence assembler; every run gets it.
-    TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& dialogs, std::string executableName,
-           QWidget* parent = nullptr);
+    TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& dialogs,
+           std::string executableName, QWidget* parent = nullptr);
 
     const TForm1Controls& controls() const { return ui_; }
     // The full paths the three file fields keep (their tooltips).

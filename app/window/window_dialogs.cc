@@ -29,7 +29,8 @@ std::optional<std::string> RunFileDialog(QWidget* parent, const FileDialogReques
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!request.filters.empty()) {
-        dialog.setNameFilters(QString::fromStdString(QtNameFilters(request.filters)).split(QStringLiteral(";;")));
+        dialog.setNameFilters(
+            QString::fromStdString(QtNameFilters(request.filters)).split(QStringLiteral(";;")));
     }
     if (!request.directory.empty()) {
         dialog.setDirectory(FromPath(request.directory));
@@ -58,8 +59,8 @@ std::string QtNameFilters(const std::vector<FileFilter>& filters) {
         }
         // A name that already shows its pattern in brackets is not given it twice.
         const std::string bracketed = "(" + filter.pattern + ")";
-        if (name.size() >= bracketed.size() && name.compare(name.size() - bracketed.size(), bracketed.size(),
-                                                            bracketed) == 0) {
+        if (name.size() >= bracketed.size() &&
+            name.compare(name.size() - bracketed.size(), bracketed.size(), bracketed) == 0) {
             result += name;
         } else {
             result += name + " (" + pattern + ")";
@@ -68,11 +69,13 @@ std::string QtNameFilters(const std::vector<FileFilter>& filters) {
     return result;
 }
 
-std::optional<std::string> QtWindowDialogs::GetOpenFileName(QWidget* parent, const FileDialogRequest& request) {
+std::optional<std::string> QtWindowDialogs::GetOpenFileName(QWidget* parent,
+                                                            const FileDialogRequest& request) {
     return RunFileDialog(parent, request, QFileDialog::AcceptOpen);
 }
 
-std::optional<std::string> QtWindowDialogs::GetSaveFileName(QWidget* parent, const FileDialogRequest& request) {
+std::optional<std::string> QtWindowDialogs::GetSaveFileName(QWidget* parent,
+                                                            const FileDialogRequest& request) {
     return RunFileDialog(parent, request, QFileDialog::AcceptSave);
 }
 

@@ -48,7 +48,8 @@ public:
     std::optional<std::string> GetOpenFileName(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<std::string> GetSaveFileName(QWidget* parent, const FileDialogRequest& request) override;
     std::optional<int32_t> GetColor(QWidget* parent, int32_t initial) override;
-    void ShowMessage(QWidget* parent, MessageIcon icon, const std::string& caption, const std::string& text) override;
+    void ShowMessage(QWidget* parent, MessageIcon icon, const std::string& caption,
+                     const std::string& text) override;
     bool AskYesNo(QWidget* parent, const std::string& caption, const std::string& text) override;
 };
 

@@ -24,7 +24,8 @@ bool HasEnvironment(const char* name) {
 // Without a display Qt would abort with a message about platform plugins that
 // does not tell the user what to do instead.
 bool CanOpenWindow() {
-    return HasEnvironment("DISPLAY") || HasEnvironment("WAYLAND_DISPLAY") || HasEnvironment("QT_QPA_PLATFORM");
+    return HasEnvironment("DISPLAY") || HasEnvironment("WAYLAND_DISPLAY") ||
+           HasEnvironment("QT_QPA_PLATFORM");
 }
 
 }  // namespace
@@ -48,7 +49,8 @@ int main(int argc, char** argv) {
     tervo::UseWindowStyle();
     tervo::QtWindowDialogs dialogs;
     try {
-        const std::string executableName = QFileInfo(QApplication::applicationFilePath()).fileName().toStdString();
+        const std::string executableName =
+            QFileInfo(QApplication::applicationFilePath()).fileName().toStdString();
         tervo::TForm1 Form1(platform, assembler, dialogs, executableName);
         Form1.show();
         return QApplication::exec();

@@ -32,7 +32,8 @@ std::optional<int32_t> ScriptedDialogs::GetColor(QWidget*, int32_t initial) {
     return Next(colorAnswers, unexpected, std::optional<int32_t>());
 }
 
-void ScriptedDialogs::ShowMessage(QWidget*, MessageIcon icon, const std::string& caption, const std::string& text) {
+void ScriptedDialogs::ShowMessage(QWidget*, MessageIcon icon, const std::string& caption,
+                                  const std::string& text) {
     messages.push_back({icon, caption, text});
     if (onMessage) {
         onMessage(messages.back());

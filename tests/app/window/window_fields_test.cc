@@ -31,6 +31,7 @@ private slots:
     void SwatchesTakeTheChosenColour();
     void UncheckingTheDateBoxGreysTheDateField();
     void LeavingAnIncompleteDateComplainsAndEscapeRestores();
+    void QtFiltersShowEachPatternOnceAndAllFilesWithoutAFullStop();
 };
 
 void WindowFieldsTest::StartsWithTheLayoutAndTheBuiltInDefaults() {
@@ -71,6 +72,7 @@ void WindowFieldsTest::GroupsSitWhereTheLayoutPutsThem_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QRect>("place");
+    // clang-format off
     QTest::newRow("input") << "GroupBox1" << ">>>Input" << QRect(0, 176, 202, 73);
     QTest::newRow("output") << "GroupBox10" << ">>>Output(.kmz)" << QRect(0, 248, 202, 40);
     QTest::newRow("settings") << "GroupBox3" << " Settings" << QRect(202, 0, 147, 285);
@@ -80,6 +82,7 @@ void WindowFieldsTest::GroupsSitWhereTheLayoutPutsThem_data() {
     QTest::newRow("d-track") << "GroupBox12" << "D-Track" << QRect(4, 242, 141, 38);
     QTest::newRow("run") << "GroupBox9" << "" << QRect(0, 284, 349, 35);
     QTest::newRow("configuration") << "GroupBox2" << "Configuration" << QRect(0, 320, 349, 40);
+    // clang-format on
 }
 
 void WindowFieldsTest::GroupsSitWhereTheLayoutPutsThem() {
@@ -187,6 +190,7 @@ void WindowFieldsTest::SpinsStepWithinTheirBounds_data() {
     QTest::addColumn<QString>("start");
     QTest::addColumn<bool>("up");
     QTest::addColumn<QString>("expected");
+    // clang-format off
     QTest::newRow("width at 10 up") << "Edit3" << "UpDown1" << "10" << true << "10";
     QTest::newRow("width at 1 down") << "Edit3" << "UpDown1" << "1" << false << "1";
     QTest::newRow("width 5 up") << "Edit3" << "UpDown1" << "5" << true << "6";
@@ -200,6 +204,7 @@ void WindowFieldsTest::SpinsStepWithinTheirBounds_data() {
     QTest::newRow("scale 0.2 down") << "Edit4" << "UpDown2" << "0.200000" << false << "0.100000";
     QTest::newRow("scale 0.1 down") << "Edit4" << "UpDown2" << "0.100000" << false << "0.1";
     QTest::newRow("scale text down") << "Edit4" << "UpDown2" << "big" << false << "0.1";
+    // clang-format on
 }
 
 void WindowFieldsTest::SpinsStepWithinTheirBounds() {
@@ -293,7 +298,8 @@ void WindowFieldsTest::LeavingAnIncompleteDateComplainsAndEscapeRestores() {
     QTRY_COMPARE(dialogs.messages.size(), size_t(1));
     QCOMPARE(dialogs.messages[0].icon, MessageIcon::Error);
     QCOMPARE(dialogs.messages[0].caption, std::string("TervoConverter"));
-    QCOMPARE(dialogs.messages[0].text, std::string("Invalid input value.  Use escape key to abandon changes."));
+    QCOMPARE(dialogs.messages[0].text,
+             std::string("Invalid input value.  Use escape key to abandon changes."));
     QTRY_VERIFY(ui.MaskEdit1->hasFocus());
 
     QTest::keyClick(ui.MaskEdit1, Qt::Key_Escape);
@@ -302,6 +308,13 @@ void WindowFieldsTest::LeavingAnIncompleteDateComplainsAndEscapeRestores() {
     QCoreApplication::processEvents();
     QCOMPARE(dialogs.messages.size(), size_t(1));
     QCOMPARE(t.window().CurrentConversionSettings().MaskEdit1, std::string("2024-01-01"));
+}
+
+void WindowFieldsTest::QtFiltersShowEachPatternOnceAndAllFilesWithoutAFullStop() {
+    QCOMPARE(tervo::QtNameFilters({{"Configuration (*.ini)", "*.ini"}, {"All files ", "*.*"}}),
+             std::string("Configuration (*.ini);;All files (*)"));
+    QCOMPARE(tervo::QtNameFilters({{"Logs", "*.nmea"}}), std::string("Logs (*.nmea)"));
+    QVERIFY(tervo::QtNameFilters({}).empty());
 }
 
 QTEST_MAIN(WindowFieldsTest)

@@ -36,9 +36,10 @@ bool SimulateLog(const std::string& path) {
     if (tools == nullptr) {
         return false;
     }
-    const int status = QProcess::execute(QString::fromUtf8(tools) + QStringLiteral("/simulate_log"),
-                                         {QStringLiteral("--epochs"), QStringLiteral("20"), QStringLiteral("--seed"),
-                                          QStringLiteral("3"), QStringLiteral("--out"), QString::fromStdString(path)});
+    const int status =
+        QProcess::execute(QString::fromUtf8(tools) + QStringLiteral("/simulate_log"),
+                          {QStringLiteral("--epochs"), QStringLiteral("20"), QStringLiteral("--seed"),
+                           QStringLiteral("3"), QStringLiteral("--out"), QString::fromStdString(path)});
     return status == 0 && FileExists(path);
 }
 

@@ -18,7 +18,9 @@ namespace {
 constexpr const char* kDefaultFile =
     "[Settings]\r\nShapeStyleTrack=$123456\r\nEdit7=3\r\nCheckBox2=1\r\nMaskEdit1=1999-12-31\r\n";
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
 
 }  // namespace
 
