@@ -1,0 +1,34 @@
+// A conversion run without files: the log comes from memory and the KML text
+// stays there, so a fuzz target can afford one per input. The body is written
+// in the order RunConversion writes it; no icon is drawn and nothing is packed.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/conversion.h"
+
+namespace tervo::fuzzing {
+
+struct InMemoryRun {
+    ConversionResult result = ConversionResult::Completed;
+    std::string kml;
+    // The last text the run showed in the right pane ("Waypoints N").
+    std::string countText;
+};
+
+// Converts `log` with `settings` (Format and the display values are used; the
+// paths are not). Icon names are those MakeWaypointIcon would give.
+InMemoryRun ConvertInMemory(std::string_view log, const ConversionSettings& settings);
+
+// The four options a fuzz input controls through its first byte, chosen so
+// that a log starting with "$" or DLE gets the usual ones: bit 0 clear uses the
+// fallback date, bit 1 writes the all-points line, bit 2 extrudes, bit 3 starts
+// at the first fix.
+ConversionSettings SettingsFromFirstByte(std::string_view log, int32_t format);
+
+// Prints what is wrong with a completed run's document, with the input's size,
+// and aborts; does nothing for a sound one or a run that stopped.
+void AbortUnlessSound(const InMemoryRun& run, size_t inputSize);
+
+}  // namespace tervo::fuzzing
