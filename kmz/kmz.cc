@@ -28,7 +28,6 @@ constexpr uint32_t kArchiveAttribute = 0x20;
 constexpr int kDeflateLevel = 6;
 // Without Zip64 every size and offset must fit 32 bits.
 constexpr uint64_t kZip32Limit = 0xFFFFFFFFu;
-constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kLocalCrcOffset = 14;
 
 // Raised anywhere inside the packing; PackKmz reports it as CreateFileError.
