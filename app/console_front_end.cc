@@ -8,6 +8,7 @@
 
 #include "app/console_view.h"
 #include "app/file_fields.h"
+#include "app/ini.h"
 #include "app/settings.h"
 #include "core/conversion.h"
 
@@ -65,19 +66,6 @@ struct CommandLine {
     int32_t format = 0;
     std::string error;  // what is wrong with it; empty when nothing
 };
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 void SetFormat(CommandLine& line, std::string_view name) {
     if (EqualNoCase(name, "nmea")) {

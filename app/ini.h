@@ -59,6 +59,9 @@ private:
 // the empty text and decimal values outside 32 bits included, gives nothing.
 std::optional<int32_t> ParseIniInteger(std::string_view text);
 
+// Equal but for the case of ASCII letters (section and key names, the date text).
+bool EqualNoCase(std::string_view a, std::string_view b);
+
 // One value of the file at `path`; nothing when the file, the section or the key
 // is missing.
 std::optional<std::string> ReadIniValue(const std::string& path, std::string_view section,
