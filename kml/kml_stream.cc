@@ -190,7 +190,11 @@ std::string EscapeValue(std::string_view value) {
             out += "&lt;";
         } else if (c == '>') {
             out += "&gt;";
-        } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+        } else if (c == '\r') {
+            // Written bare it would end a line without its LF; the reference
+            // gives the reader the same character.
+            out += "&#13;";
+        } else if (c < 0x20 && c != '\t' && c != '\n') {
             out += kReplacement;
         } else if (c < 0x80) {
             out += static_cast<char>(c);

@@ -87,9 +87,10 @@ private:
 
 // The text that stands for `value` inside the document: "&", "<" and ">" as
 // entities (so "]]>" cannot end a CDATA section and HTML inside the description
-// shows the value, not markup), every byte XML cannot hold (NUL and the other
-// control bytes except tab, line feed and carriage return) and every byte that is
-// not part of valid UTF-8 as U+FFFD. An ordinary value comes back unchanged.
+// shows the value, not markup), a carriage return as "&#13;" (so that every line
+// of the file still ends in CR LF), every byte XML cannot hold (NUL and the other
+// control bytes except tab and line feed) and every byte that is not part of
+// valid UTF-8 as U+FFFD. An ordinary value comes back unchanged.
 std::string EscapeValue(std::string_view value);
 
 // "%.Nf" of value in the C locale into `out` (at least 350 bytes); returns the length.

@@ -95,15 +95,16 @@ TEST(KmlStream, ValuesAreEscapedOrdinaryOnesUnchanged) {
         {"overlong UTF-8", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"truncated UTF-8 at the end", "\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"tab stays", "a\tb", "a\tb"},
+        {"a bare CR would end a line without its LF", "a\rb", "a&#13;b"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(EscapeValue(c.in), c.out) << c.legend;
     }
     StringSink sink;
     KmlStream s(sink);
-    s.Value("a\nb").Char('\0');
+    s.Value("a\nb").Char('\0').Value("c\r\nd");
     s.Close();
-    EXPECT_EQ(sink.text, "a\r\nb\xEF\xBF\xBD");
+    EXPECT_EQ(sink.text, "a\r\nb\xEF\xBF\xBD" "c&#13;\r\nd");
 }
 
 TEST(KmlStream, AFailedWriteIsRememberedUntilClose) {
