@@ -18,7 +18,7 @@ namespace {
 
 // Keeps the right pane's text; everything else a run shows is dropped.
 class CountView : public ConversionView {
-public:
+  public:
     void ShowStatus(const std::string&) override {}
     void ShowCount(const std::string& text) override { countText = text; }
     void ResetProgress() override {}
@@ -73,7 +73,8 @@ InMemoryRun ConvertInMemory(std::string_view log, const ConversionSettings& sett
         if (settings.Format == 0) {
             if (ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4, assembler, platform, points,
                             logDate) == ReadOutcome::ListNotCreated ||
-                WriteNmeaWaypoints(kml, points.Start, options, logDate, view) == WaypointsOutcome::DateNotFound) {
+                WriteNmeaWaypoints(kml, points.Start, options, logDate, view) ==
+                    WaypointsOutcome::DateNotFound) {
                 run.result = ConversionResult::Stopped;
                 return run;
             }

@@ -139,7 +139,7 @@ size_t ReferenceLength(std::string_view text, size_t pos) {
 }
 
 class XmlScanner {
-public:
+  public:
     explicit XmlScanner(std::string_view text) : text_(text) {}
 
     std::string Scan() {
@@ -171,7 +171,7 @@ public:
         return "";
     }
 
-private:
+  private:
     std::string Markup(size_t& pos) {
         if (StartsWith(text_, pos, "<![CDATA[")) {
             if (open_.empty()) {
@@ -219,9 +219,10 @@ private:
             return At(text_, pos, "end tag </" + std::string(name) + " not closed by \">\"");
         }
         if (open_.empty() || open_.back() != name) {
-            return At(text_, pos,
-                      "</" + std::string(name) + "> does not close " +
-                          (open_.empty() ? std::string("any element") : "<" + std::string(open_.back()) + ">"));
+            return At(
+                text_, pos,
+                "</" + std::string(name) + "> does not close " +
+                    (open_.empty() ? std::string("any element") : "<" + std::string(open_.back()) + ">"));
         }
         open_.pop_back();
         pos = close + 1;
@@ -416,11 +417,13 @@ std::string NumberError(std::string_view text) {
             const std::string_view tuple = content.substr(pos, end - pos);
             const size_t first = tuple.find(',');
             const size_t second = first == std::string_view::npos ? first : tuple.find(',', first + 1);
-            const bool three = second != std::string_view::npos && tuple.find(',', second + 1) == std::string_view::npos;
+            const bool three =
+                second != std::string_view::npos && tuple.find(',', second + 1) == std::string_view::npos;
             if (!three || !IsDecimalNumber(tuple.substr(0, first)) ||
                 !IsDecimalNumber(tuple.substr(first + 1, second - first - 1)) ||
                 !IsDecimalNumber(tuple.substr(second + 1))) {
-                return At(text, offset + pos, "coordinate tuple \"" + std::string(tuple) + "\" is not three numbers");
+                return At(text, offset + pos,
+                          "coordinate tuple \"" + std::string(tuple) + "\" is not three numbers");
             }
             pos = end;
         }
@@ -432,7 +435,8 @@ std::string NumberError(std::string_view text) {
         }
         error = ForEachElement(text, name, [&](size_t offset, std::string_view content) {
             if (!IsDecimalNumber(content)) {
-                return At(text, offset, "<" + std::string(name) + "> \"" + std::string(content) + "\" is no number");
+                return At(text, offset,
+                          "<" + std::string(name) + "> \"" + std::string(content) + "\" is no number");
             }
             return std::string();
         });
