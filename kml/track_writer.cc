@@ -1,5 +1,7 @@
 #include "kml/track_writer.h"
 
+#include <cmath>
+
 namespace tervo {
 
 namespace {
@@ -20,6 +22,9 @@ void EndLineString(KmlStream& stream) {
 }
 
 void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab) {
+    if (!IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
+        return;
+    }
     if (tab) {
         stream.Text("\t");
     }
@@ -28,6 +33,10 @@ void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab) {
 }
 
 }  // namespace
+
+bool IsPlottable(double longitude, double latitude, double altitude) {
+    return std::isfinite(longitude) && std::isfinite(latitude) && std::isfinite(altitude);
+}
 
 void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name) {
     stream.Text("<Placemark>\n");
@@ -73,7 +82,7 @@ void WriteDTrackLine(KmlStream& stream, const list* start, std::string_view name
     for (const list* node = start; node != nullptr; node = node->Next) {
         const DTrackPoint& dtrack = node->Point.DTrack;
         const bool known = dtrack.Status == 'A' || dtrack.Status == 'D' || dtrack.Status == 'V';
-        if (known && dtrack.Matched == 1) {
+        if (known && dtrack.Matched == 1 && IsPlottable(dtrack.Longitude, dtrack.Latitude, 0)) {
             stream.Fixed(dtrack.Longitude, 6).Text(",").Fixed(dtrack.Latitude, 6).Text(",0.000000\n");
         }
     }

@@ -8,6 +8,11 @@
 
 namespace tervo {
 
+// True when a viewer can place the point: a receiver can send NaN or infinity,
+// and one such coordinate would make a viewer reject the placemark or the whole
+// line, so such points are left out of every folder and line.
+bool IsPlottable(double longitude, double latitude, double altitude);
+
 void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name);
 void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name);
 void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view name);

@@ -1,6 +1,9 @@
 #include "kml/waypoint_writer.h"
 
+#include <cmath>
 #include <string>
+
+#include "kml/track_writer.h"
 
 namespace tervo {
 
@@ -95,6 +98,14 @@ DateChoice ChooseDate(DateRule rule, bool useFallback, bool dateFound, bool date
     return DateChoice::Unchanged;
 }
 
+// A course that is no number leaves the heading out, and with it the arrow
+// points north as it does for a receiver standing still.
+void WriteHeading(KmlStream& stream, double course) {
+    if (std::isfinite(course)) {
+        stream.Text("<heading>").Fixed(course, 6).Text("</heading>\n");
+    }
+}
+
 }  // namespace
 
 void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::string_view iconName,
@@ -148,7 +159,7 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
     stream.Text("<Style>\n");
     stream.Text("<IconStyle>\n");
     stream.Text("<scale>").Value(scale).Text("</scale>\n");
-    stream.Text("<heading>").Fixed(point.Course, 6).Text("</heading>\n");
+    WriteHeading(stream, point.Course);
     stream.Text("<Icon>\n");
     stream.Text("<href>").Value(iconName).Text("</href>\n");
     stream.Text("</Icon>\n");
@@ -193,7 +204,7 @@ void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int numb
     stream.Text("<Style>\n");
     stream.Text("<IconStyle>\n");
     stream.Text("<scale>").Value(scale).Text("</scale>\n");
-    stream.Text("<heading>").Fixed(dtrack.Course, 6).Text("</heading>\n");
+    WriteHeading(stream, dtrack.Course);
     stream.Text("<Icon>\n");
     stream.Text("<href>").Value(iconName).Text("</href>\n");
     stream.Text("</Icon>\n");
@@ -230,6 +241,9 @@ WaypointsOutcome WriteNmeaWaypoints(KmlStream& stream, list* start, const Waypoi
         } else {
             continue;
         }
+        if (!IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
+            continue;
+        }
         const bool valid = rule == DateRule::G || point.Status == 'A';
         switch (ChooseDate(rule, options.UseFallbackDate, logDate.DateFound, point.Date.empty())) {
             case DateChoice::Unchanged:
@@ -262,7 +276,8 @@ void WriteBinrWaypoints(KmlStream& stream, const list* start, const WaypointOpti
     int number = 0;
     for (const list* node = start; node != nullptr; node = node->Next) {
         const waypoints& point = node->Point;
-        if (point.Status != 'A' && point.Status != 'V') {
+        if ((point.Status != 'A' && point.Status != 'V') ||
+            !IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
             continue;
         }
         const std::string& icon = point.Status == 'A' ? options.ValidIconName : options.InvalidIconName;
@@ -280,8 +295,9 @@ void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOp
     int number = 0;
     for (const list* node = start; node != nullptr; node = node->Next) {
         // Every matched fix gets a placemark, whatever its status letter.
-        if (node->Point.DTrack.Matched == 1) {
-            WriteDTrackPlacemark(stream, node->Point.DTrack, number, options.DTrackIconName, options.Scale);
+        const DTrackPoint& dtrack = node->Point.DTrack;
+        if (dtrack.Matched == 1 && IsPlottable(dtrack.Longitude, dtrack.Latitude, 0)) {
+            WriteDTrackPlacemark(stream, dtrack, number, options.DTrackIconName, options.Scale);
             ++number;
         }
     }

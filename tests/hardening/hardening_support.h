@@ -1,0 +1,56 @@
+// Whole runs for the hardening tests: a log through RunConversion into a KMZ
+// file, or the built program in batch mode, and the checks every finished
+// document must pass.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/conversion.h"
+
+namespace tervo::testing {
+
+struct RunOutcome {
+    ConversionResult result = ConversionResult::Completed;
+    // The left pane's texts in order, blank ones left out.
+    std::vector<std::string> statuses;
+    // The right pane's last text ("Waypoints N").
+    std::string countText;
+    // The KML document inside the KMZ file, "" when there is none.
+    std::string kml;
+    // Set when the run ended with CreateFileError.
+    std::string error;
+};
+
+// Converts the log at `inputPath` into the KMZ file `outputPath` with the
+// display values and format of `settings` (its paths and names are set here).
+RunOutcome ConvertFile(const std::string& inputPath, const std::string& outputPath,
+                       ConversionSettings settings = {});
+
+// "" when the run completed and its document passes our checks and, when it is
+// installed, xmllint; otherwise what is wrong. `scratchDir` takes a copy of the
+// document for xmllint.
+std::string FinishedDocumentError(const RunOutcome& run, const std::string& scratchDir);
+
+// "$" + body + "*" + the checksum in upper-case hexadecimal + CR LF.
+std::string Sentence(std::string_view body);
+
+struct ProgramOutcome {
+    int status = -1;  // the exit status; -1 when it did not exit normally
+    std::string err;
+};
+
+// Runs `argv` (argv[0] is the program's path) with `workDir` as current
+// directory and stderr captured; as `uid` (with its group) when it is not -1.
+ProgramOutcome RunProgram(const std::vector<std::string>& argv, const std::string& workDir,
+                          uid_t uid = static_cast<uid_t>(-1));
+
+// The built converter (TERVO_APP_DIR) and the simulators (TERVO_TOOLS_DIR).
+std::string ConverterPath();
+// Writes a log of our simulator: tool "simulate_log" or "simulate_binr".
+void Simulate(const std::string& tool, int epochs, const std::string& path);
+
+}  // namespace tervo::testing
