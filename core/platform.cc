@@ -3,17 +3,67 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
 namespace tervo {
 
-CivilDate SystemPlatform::Today() {
-    std::time_t now = std::time(nullptr);
+namespace {
+
+constexpr std::time_t kSecondsPerDay = 86400;
+
+long UtcOffsetAt(std::time_t t) {
     std::tm local{};
-    localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    return localtime_r(&t, &local) != nullptr ? local.tm_gmtoff : 0;
 }
+
+// The first instant in (from, to] whose UTC offset is not `offset`, given that
+// `to` has another offset and the offset changes once in between.
+std::time_t FirstOtherOffset(std::time_t from, std::time_t to, long offset) {
+    while (to - from > 1) {
+        const std::time_t middle = from + (to - from) / 2;
+        if (UtcOffsetAt(middle) == offset) {
+            from = middle;
+        } else {
+            to = middle;
+        }
+    }
+    return to;
+}
+
+}  // namespace
+
+CivilDate LocalDateCache::Today(std::time_t now) {
+    if (now >= dayStart_ && now < dayEnd_) {
+        return date_;
+    }
+    std::tm local{};
+    if (localtime_r(&now, &local) == nullptr) {
+        dayStart_ = dayEnd_ = 0;
+        return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    }
+    date_ = {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+    // While the UTC offset stays that of `now`, local time runs with the clock,
+    // so the day is the 86400 seconds around `now` that its wall-clock time
+    // gives. A clock change on this day cuts the span at the change, and the
+    // date is worked out afresh on the other side of it.
+    const long offset = local.tm_gmtoff;
+    const std::time_t secondsIntoDay = local.tm_hour * 3600 + local.tm_min * 60 + std::min(local.tm_sec, 59);
+    std::time_t start = now - secondsIntoDay;
+    std::time_t end = start + kSecondsPerDay;
+    if (UtcOffsetAt(start) != offset) {
+        start = FirstOtherOffset(start, now, UtcOffsetAt(start));
+    }
+    if (UtcOffsetAt(end - 1) != offset) {
+        end = FirstOtherOffset(now, end - 1, offset);
+    }
+    dayStart_ = start;
+    dayEnd_ = end;
+    return date_;
+}
+
+CivilDate SystemPlatform::Today() { return today_.Today(std::time(nullptr)); }
 
 std::string SystemPlatform::ProgramDirectory() {
     std::vector<char> buffer(4096);

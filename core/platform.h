@@ -3,6 +3,7 @@
 // directory. Tests pass fixed values; the program passes SystemPlatform.
 #pragma once
 
+#include <ctime>
 #include <string>
 
 namespace tervo {
@@ -37,12 +38,30 @@ public:
     virtual bool LastWriteTime(const std::string& path, CivilTime* local) = 0;
 };
 
+// Today's local date for a given clock reading. The RMC decoder asks for it
+// once per sentence without a date, and a log can hold millions of those, so
+// the time-zone rules are consulted only when the clock leaves the local day
+// worked out last (at local midnight, or when the clock is set back).
+class LocalDateCache {
+public:
+    CivilDate Today(std::time_t now);
+
+private:
+    // The local day [dayStart_, dayEnd_) of date_; empty until the first call.
+    std::time_t dayStart_ = 0;
+    std::time_t dayEnd_ = 0;
+    CivilDate date_;
+};
+
 // The real machine: the local time zone, /proc/self/exe, stat().
 class SystemPlatform : public Platform {
 public:
     CivilDate Today() override;
     std::string ProgramDirectory() override;
     bool LastWriteTime(const std::string& path, CivilTime* local) override;
+
+private:
+    LocalDateCache today_;
 };
 
 // A fixed date, time and directory, for tests and reproducible runs.
