@@ -56,7 +56,8 @@ constexpr const char* kHelp =
     "  5  the conversion stopped (Operation aborted): a point list node could not\n"
     "     be allocated, or a point has no date (Date isn't found)\n"
     "  6  an icon file or the KMZ file could not be created\n"
-    "  7  the KML file could not be written whole\n";
+    "  7  the KML file could not be written whole\n"
+    "  8  the input file could not be read to its end\n";
 
 struct CommandLine {
     std::vector<std::string> positional;
@@ -170,6 +171,8 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
             return kExitStopped;
         case ConversionResult::WriteFailed:
             return kExitWriteFailed;
+        case ConversionResult::InputNotRead:
+            return kExitInputNotRead;
     }
     return kExitOtherError;
 }

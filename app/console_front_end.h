@@ -29,6 +29,7 @@ enum ExitStatus : int {
     kExitStopped = 5,           // "Operation aborted" after "Can't create the list!" or "Date isn't found"
     kExitFileNotCreated = 6,    // "Cannot create file <path>": an icon or the KMZ file
     kExitWriteFailed = 7,       // the KML file could not be written whole
+    kExitInputNotRead = 8,      // "Can't read the input file": a read error before its end
 };
 
 // True when the window would not open: two or more positional arguments, or an

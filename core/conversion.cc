@@ -1,6 +1,8 @@
 #include "core/conversion.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -46,14 +48,24 @@ struct FileCloser {
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Opens the log for binary reading; a directory is no log.
+// Opens the log for binary reading; a directory is no log. The open itself does
+// not wait: a FIFO that nobody writes to would otherwise hold the run, and the
+// window with it, for ever; it now reads as an empty log. Reads wait as usual.
 InputFile OpenInput(const std::string& path) {
-    InputFile file(std::fopen(path.c_str(), "rb"));
-    if (file) {
-        struct stat info {};
-        if (fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-            file.reset();
-        }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat info {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    InputFile file(::fdopen(fd, "rb"));
+    if (!file) {
+        ::close(fd);
     }
     return file;
 }
@@ -166,10 +178,25 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         return ConversionResult::Stopped;
     };
 
+    // The read loops end at a read error as at the end of the log; a track cut
+    // short by a failing disk is not passed off as the whole log.
+    auto inputNotRead = [&] {
+        view.ShowStatus("");
+        view.ShowStatus("Can't read the input file");
+        view.ProcessPendingEvents();
+        points.FreePointList(points.Head);
+        kml.Close();
+        view.UnlockControls();
+        return ConversionResult::InputNotRead;
+    };
+
     if (settings.Format == 0) {
         if (ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4, assembler, platform, points,
                         logDate) == ReadOutcome::ListNotCreated) {
             return listNotCreated();
+        }
+        if (std::ferror(input.get())) {
+            return inputNotRead();
         }
         if (WriteNmeaWaypoints(kml, points.Start, options, logDate, view) == WaypointsOutcome::DateNotFound) {
             points.FreePointList(points.Head);
@@ -186,6 +213,9 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         if (ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4, points) ==
             ReadOutcome::ListNotCreated) {
             return listNotCreated();
+        }
+        if (std::ferror(input.get())) {
+            return inputNotRead();
         }
         WriteBinrWaypoints(kml, points.Start, options, view);
         WriteBinrTrack(kml, points.Start, "NormalTrack");

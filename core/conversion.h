@@ -40,6 +40,7 @@ enum class ConversionResult {
     OutputNotCreated,  // "Can't create the output file"
     Stopped,           // "Can't create the list!" or "Date isn't found"
     WriteFailed,       // the KML file could not be written whole: "Can't write the output file"
+    InputNotRead,      // the log could not be read to its end: "Can't read the input file"
 };
 
 // Performs one run. Besides its result it can end with CreateFileError (an icon

@@ -85,6 +85,7 @@ ProgramOutcome RunProgram(const std::vector<std::string>& argv, const std::strin
         if (!switched || chdir(workDir.c_str()) != 0 || dup2(fileno(err), 2) < 0) {
             _exit(127);
         }
+        alarm(60);
         const int devNull = open("/dev/null", O_WRONLY);
         dup2(devNull, 1);
         execv(args[0], args.data());

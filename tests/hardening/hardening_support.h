@@ -45,6 +45,8 @@ struct ProgramOutcome {
 
 // Runs `argv` (argv[0] is the program's path) with `workDir` as current
 // directory and stderr captured; as `uid` (with its group) when it is not -1.
+// A program still running after a minute is killed: a hang fails the test
+// instead of holding the suite.
 ProgramOutcome RunProgram(const std::vector<std::string>& argv, const std::string& workDir,
                           uid_t uid = static_cast<uid_t>(-1));
 

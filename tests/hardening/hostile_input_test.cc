@@ -2,6 +2,10 @@
 // should send. Every run must end with a sound document (or a clear failure),
 // never with a crash or a hang.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -278,14 +282,48 @@ TEST_F(HostileInput, BinrLogsEndInASoundDocument) {
     }
 }
 
-TEST_F(HostileInput, ADirectoryOrAMissingFileIsNoLog) {
+TEST_F(HostileInput, InputsThatAreNoReadableLogEndClearly) {
     std::filesystem::create_directory(dir.File("folder"));
-    for (const std::string& input : {dir.File("folder"), dir.File("missing.nmea")}) {
-        const RunOutcome run = ConvertFile(input, dir.File("out.kmz"));
-        EXPECT_EQ(run.result, ConversionResult::InputNotOpened) << input;
-        EXPECT_EQ(run.statuses, std::vector<std::string>{"Can't open the input file"}) << input;
-        EXPECT_FALSE(FileExists(dir.File("out.kml"))) << input;
+    // A socket cannot be opened for reading, not even by root.
+    const std::string socketPath = dir.File("socket");
+    const int socketFd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    struct Row {
+        const char* legend;
+        std::string input;
+        ConversionResult result;
+        std::string status;
+    };
+    const Row rows[] = {
+        {"a directory taken for a log", dir.File("folder"), ConversionResult::InputNotOpened,
+         "Can't open the input file"},
+        {"a missing file taken for a log", dir.File("missing.nmea"), ConversionResult::InputNotOpened,
+         "Can't open the input file"},
+        {"a socket taken for a log", socketPath, ConversionResult::InputNotOpened,
+         "Can't open the input file"},
+        // It opens, and its first read fails with EIO.
+        {"a read error taken for the end of the log", "/proc/self/mem", ConversionResult::InputNotRead,
+         "Can't read the input file"},
+    };
+    for (const Row& row : rows) {
+        const RunOutcome run = ConvertFile(row.input, dir.File("out.kmz"));
+        EXPECT_EQ(run.result, row.result) << row.legend;
+        ASSERT_FALSE(run.statuses.empty()) << row.legend;
+        EXPECT_EQ(run.statuses.back(), row.status) << row.legend;
+        EXPECT_FALSE(FileExists(dir.File("out.kmz"))) << row.legend;
     }
+    close(socketFd);
+}
+
+TEST_F(HostileInput, AFifoWithoutWriterReadsAsAnEmptyLog) {
+    const std::string fifo = dir.File("fifo.nmea");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const ProgramOutcome outcome = RunProgram({ConverterPath(), fifo, dir.File("out.kmz")}, dir.path());
+    EXPECT_EQ(outcome.status, 0) << "the open waited for a writer\n" << outcome.err;
+    EXPECT_NE(outcome.err.find("Waypoints 0"), std::string::npos) << outcome.err;
 }
 
 }  // namespace
