@@ -379,6 +379,11 @@ void WriteContainer(const std::string& containerPath, const std::vector<std::str
             }
         }
     }
+    // A container we may not write stays as it is: replacing it by a new name
+    // would pass over the protection its owner gave it.
+    if (replacing && ::access(target.c_str(), W_OK) != 0) {
+        throw PackFailure{};
+    }
     std::string temporaryPath;
     int fd = CreateSibling(target, &temporaryPath);
     if (fd < 0) {

@@ -1,0 +1,181 @@
+// Disks that refuse or fill up during a run. Each run in batch mode must end
+// with its status text and a non-zero exit status, never report the run as
+// finished, and never leave anything but the user's previous KMZ file in its
+// place.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/console_front_end.h"
+#include "hardening_support.h"
+#include "support/test_files.h"
+#include "support/zip_reader.h"
+
+namespace tervo::testing {
+namespace {
+
+const std::string kPrevious = "PK the user's previous container";
+
+// Names in `directory` of the form ".<name>.<pid>-<n>.tmp": containers being written.
+std::vector<std::string> TemporaryContainers(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(".") && name.ends_with(".tmp")) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+class FailingDisk : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_FALSE(ConverterPath().empty()) << "run through ctest: TERVO_APP_DIR names the built program";
+        Simulate("simulate_log", 20, log);
+    }
+
+    // Runs the program on `log` into `output`; checks everything a failed run must hold.
+    void ExpectFailure(const char* legend, const std::string& output, int status, const std::string& text,
+                       uid_t uid = static_cast<uid_t>(-1)) {
+        SCOPED_TRACE(legend);
+        const bool hadPrevious = FileExists(output);
+        const ProgramOutcome outcome = RunProgram({ConverterPath(), log, output}, dir.path(), uid);
+        EXPECT_EQ(outcome.status, status) << outcome.err;
+        EXPECT_NE(outcome.err.find(text), std::string::npos) << outcome.err;
+        EXPECT_EQ(outcome.err.find("The progress finished"), std::string::npos) << outcome.err;
+        EXPECT_EQ(outcome.err.find("KMZ file written"), std::string::npos) << outcome.err;
+        if (hadPrevious) {
+            EXPECT_EQ(ReadFile(output), kPrevious) << "the previous container was not kept";
+        }
+        const std::string directory = DirectoryPart(output);
+        if (std::filesystem::is_directory(directory)) {
+            EXPECT_EQ(TemporaryContainers(directory), std::vector<std::string>{});
+        }
+    }
+
+    TempDir dir;
+    const std::string log = dir.File("log.nmea");
+};
+
+TEST_F(FailingDisk, EachRefusalEndsWithItsStatusAndKeepsThePreviousContainer) {
+    WriteFile(dir.File("plain"), "");
+    ExpectFailure("an output directory that is missing", dir.File("missing/out.kmz"), kExitOutputNotCreated,
+                  "Can't create the output file");
+    ExpectFailure("a path component that is a regular file", dir.File("plain/out.kmz"), kExitOutputNotCreated,
+                  "Can't create the output file");
+
+    // The KML file's name leads to /dev/full, where every write fails.
+    std::filesystem::create_directory(dir.File("full"));
+    std::filesystem::create_symlink("/dev/full", dir.File("full/out.kml"));
+    WriteFile(dir.File("full/out.kmz"), kPrevious);
+    ExpectFailure("a KML file that cannot be written whole", dir.File("full/out.kmz"), kExitWriteFailed,
+                  "Can't write the output file");
+
+    // The built-in settings draw the valid-point icon in red: 16711680.png.
+    std::filesystem::create_directories(dir.File("icon/16711680.png"));
+    WriteFile(dir.File("icon/out.kmz"), kPrevious);
+    ExpectFailure("an icon that cannot be created", dir.File("icon/out.kmz"), kExitFileNotCreated,
+                  "Cannot create file " + dir.File("icon/16711680.png") + ".");
+}
+
+TEST_F(FailingDisk, AReadOnlyContainerIsNotReplaced) {
+    const std::string locked = dir.File("locked/out.kmz");
+    std::filesystem::create_directory(dir.File("locked"));
+    WriteFile(locked, kPrevious);
+    const std::string chattr = "chattr +i '" + locked + "' 2>/dev/null";
+    if (std::system(chattr.c_str()) == 0) {
+        ExpectFailure("an immutable container replaced", locked, kExitFileNotCreated,
+                      "Cannot create file " + locked);
+        std::system(("chattr -i '" + locked + "'").c_str());
+    }
+
+    // Without write permission; root would ignore it, so root runs the program as nobody.
+    const std::string readOnly = dir.File("readonly/out.kmz");
+    std::filesystem::create_directory(dir.File("readonly"));
+    WriteFile(readOnly, kPrevious);
+    chmod(readOnly.c_str(), 0444);
+    const uid_t nobody = 65534;
+    if (geteuid() == 0) {
+        for (const std::string& path : {dir.path(), dir.File("readonly"), log}) {
+            chmod(path.c_str(), 0777);
+        }
+        ExpectFailure("a read-only container replaced", readOnly, kExitFileNotCreated,
+                      "Cannot create file " + readOnly, nobody);
+    } else {
+        ExpectFailure("a read-only container replaced", readOnly, kExitFileNotCreated,
+                      "Cannot create file " + readOnly);
+    }
+}
+
+// A small tmpfs mounted for one test; mounted() is false where this machine
+// does not let us mount.
+class SmallDisk {
+  public:
+    SmallDisk(const std::string& path, size_t bytes) : path_(path) {
+        std::filesystem::create_directory(path);
+        const std::string options = "size=" + std::to_string(bytes);
+        mounted_ = mount("tmpfs", path.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_) {
+            umount2(path_.c_str(), MNT_DETACH);
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool mounted() const { return mounted_; }
+
+  private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
+// Bytes a file of `size` bytes takes on a tmpfs.
+size_t Pages(size_t size) { return (size + 4095) / 4096 * 4096; }
+
+TEST_F(FailingDisk, ADiskThatFillsUpDuringTheRun) {
+    // What the run writes, measured on the real disk: the KML file, the icons and the container.
+    Simulate("simulate_log", 1500, log);
+    const std::string measured = dir.File("measured/out.kmz");
+    std::filesystem::create_directory(dir.File("measured"));
+    ASSERT_EQ(RunProgram({ConverterPath(), log, measured}, dir.path()).status, 0);
+    ZipArchive archive;
+    std::string error;
+    ASSERT_TRUE(ReadZip(ReadFile(measured), &archive, &error)) << error;
+    size_t sources = 0;
+    for (const ZipEntry& entry : archive.entries) {
+        sources += Pages(entry.uncompressedSize);
+    }
+    const size_t container = std::filesystem::file_size(measured);
+    ASSERT_GT(container, 64u * 1024)
+        << "the log is too small to fill the disk while the container is written";
+
+    {
+        SmallDisk disk(dir.File("kml-full"), 256 * 1024);
+        if (!disk.mounted()) {
+            GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root and CAP_SYS_ADMIN)";
+        }
+        ASSERT_LT(256u * 1024, sources) << "the KML file would fit";
+        WriteFile(dir.File("kml-full/out.kmz"), kPrevious);
+        ExpectFailure("a disk that fills up while the KML file is written", dir.File("kml-full/out.kmz"),
+                      kExitWriteFailed, "Can't write the output file");
+    }
+    {
+        // Room for the previous container, the KML file and the icons, and half the new container.
+        SmallDisk disk(dir.File("kmz-full"), Pages(kPrevious.size()) + sources + Pages(container / 2));
+        ASSERT_TRUE(disk.mounted());
+        WriteFile(dir.File("kmz-full/out.kmz"), kPrevious);
+        ExpectFailure("a disk that fills up while the container is written", dir.File("kmz-full/out.kmz"),
+                      kExitFileNotCreated, "Cannot create file " + dir.File("kmz-full/out.kmz"));
+    }
+}
+
+}  // namespace
+}  // namespace tervo::testing
