@@ -20,23 +20,21 @@
 
 namespace {
 
-constexpr std::array<const char*, 15> kKeys = {
-    "CheckBox1",
-    "MaskEdit1",
-    "ShapeStyleTrack",
-    "ShapeFullTrack",
-    "Edit3",
-    "CheckBox2",
-    "CheckBox4",
-    "ShapeRightPoint",
-    "ShapeIncorPoint",
-    "CheckBox3",
-    "Edit4",
-    "ShapeDTrack",
-    "Edit7",
-    "Left",
-    "Top",
-};
+constexpr std::array<const char*, 15> kKeys = {"CheckBox1",
+                                               "MaskEdit1",
+                                               "ShapeStyleTrack",
+                                               "ShapeFullTrack",
+                                               "Edit3",
+                                               "CheckBox2",
+                                               "CheckBox4",
+                                               "ShapeRightPoint",
+                                               "ShapeIncorPoint",
+                                               "CheckBox3",
+                                               "Edit4",
+                                               "ShapeDTrack",
+                                               "Edit7",
+                                               "Left",
+                                               "Top"};
 
 // One epoch of every sentence the converter reads, and a differential fix.
 constexpr std::string_view kLog =

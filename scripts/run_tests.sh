@@ -1,7 +1,21 @@
 #!/usr/bin/env bash
-# Sets everything up and runs the whole test suite.
+# Sets everything up and runs the whole test suite: the normal build, then the
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then each
+# fuzz target for a short while.
+#
+# TERVO_FUZZ_SECONDS  seconds per fuzz target (default 30; 0 leaves fuzzing out)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 TERVO_WARNINGS_AS_ERRORS="${TERVO_WARNINGS_AS_ERRORS:-ON}" scripts/setup.sh build
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j2
+
+# Without the window: the sanitizers are for our code, not Qt's.
+cmake --preset sanitize -DTERVO_WARNINGS_AS_ERRORS="${TERVO_WARNINGS_AS_ERRORS:-ON}" >&2
+cmake --build --preset sanitize >&2
+ctest --preset sanitize -j2
+
+fuzz_seconds="${TERVO_FUZZ_SECONDS:-30}"
+if ((fuzz_seconds > 0)); then
+  TERVO_WARNINGS_AS_ERRORS="${TERVO_WARNINGS_AS_ERRORS:-ON}" scripts/run_fuzz.sh "$fuzz_seconds"
+fi
