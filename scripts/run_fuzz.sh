@@ -48,15 +48,16 @@ fuzz/make_seed_corpus.sh "$dir/tools" "$dir/seeds"
 # hundreds of runs a second; 16 KB still spans many read blocks and epochs.
 max_len=16384
 work="$(cd "$dir" && pwd)"
+here="$(pwd)"
 shopt -s nullglob
 parallel=()
 if ((jobs > 1)); then parallel=(-jobs="$jobs" -workers="$jobs"); fi
 failed=()
 for target in $targets; do
   case "$target" in
-    nmea_fuzzer) seeds=nmea ;;
-    binr_fuzzer) seeds=binr ;;
-    settings_fuzzer) seeds=settings ;;
+    nmea_fuzzer) kind=nmea ;;
+    binr_fuzzer) kind=binr ;;
+    settings_fuzzer) kind=settings ;;
     *) echo "unknown target $target" >&2; exit 2 ;;
   esac
   mkdir -p "$work/corpus/$target" "$work/artifacts/$target"
@@ -66,7 +67,7 @@ for target in $targets; do
   (cd "$work/artifacts/$target" && rm -f fuzz-*.log &&
     "$work/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
       "${parallel[@]}" -print_final_stats=1 -artifact_prefix="$work/artifacts/$target/" \
-      "$work/corpus/$target" "$work/seeds/$seeds") > "$log" 2>&1 || status=$?
+      -dict="$here/fuzz/$kind.dict" "$work/corpus/$target" "$work/seeds/$kind") > "$log" 2>&1 || status=$?
   logs=("$log" "$work/artifacts/$target"/fuzz-*.log)
   runs=$(awk '/stat::number_of_executed_units/ {sum += $2} END {print sum + 0}' "${logs[@]}")
   corpus=$(find "$work/corpus/$target" -type f | wc -l)
