@@ -5,9 +5,14 @@
 // loss spells clear the status bit; noise bytes (some opening a message that is
 // never finished) and an unknown message lie between the messages.
 //
-//   simulate_binr [--epochs N] [--seed S] [--week W] [--acquire A] [--out FILE]
+//   simulate_binr [--epochs N | --hours H] [--rate HZ] [--satellites N] [--seed S]
+//                 [--week W] [--acquire A] [--out FILE]
 //
 // --acquire: the first A epochs have no fix yet, as after a cold start.
+// --hours: H hours of epochs at the rate (default 1 Hz); the week number goes on
+// when the time of week passes its end.
+// --satellites: N satellites (12 to 24) over GPS, GLONASS and SBAS that rise and
+// set as the hours pass, instead of the eight fixed ones of the short logs.
 //
 // The same options always give the same bytes.
 #include <algorithm>
@@ -18,39 +23,31 @@
 #include <cstdlib>
 #include <cstring>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "simulation.h"
 
 namespace {
 
 constexpr uint8_t kDle = 0x10;
 constexpr uint8_t kEtx = 0x03;
 
-// A small deterministic generator (xorshift64*), independent of the C library.
-class Random {
-public:
-    explicit Random(uint64_t seed) : state_(seed * 2654435761u + 0x9E3779B97F4A7C15ull) {}
-    uint64_t Next() {
-        state_ ^= state_ >> 12;
-        state_ ^= state_ << 25;
-        state_ ^= state_ >> 27;
-        return state_ * 2685821657736338717ull;
-    }
-    // Uniform in [0, 1).
-    double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
-    int Range(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<uint64_t>(hi - lo + 1)); }
-
-private:
-    uint64_t state_;
-};
+using simulation::Random;
 
 struct Options {
     long epochs = 60;
+    double hours = -1;  // when given, sets the number of epochs
+    int rate = 1;
+    int satellites = 0;  // 0: the fixed sky of the short logs
     uint64_t seed = 1;
     int week = 711;  // as the receiver counts it
     long acquire = 0;
     const char* out = nullptr;
 };
+
+constexpr uint64_t kWeekMs = 7 * 86400000ull;
 
 // Little-endian payload fields.
 class Payload {
@@ -148,16 +145,23 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             o->week = std::atoi(v3);
         } else if (const char* v5 = value("--acquire")) {
             o->acquire = std::atol(v5);
+        } else if (const char* v6 = value("--hours")) {
+            o->hours = std::atof(v6);
+        } else if (const char* v7 = value("--rate")) {
+            o->rate = std::atoi(v7);
+        } else if (const char* v8 = value("--satellites")) {
+            o->satellites = std::atoi(v8);
         } else if (const char* v4 = value("--out")) {
             o->out = v4;
         } else {
-            std::fprintf(
-                stderr,
-                "usage: simulate_binr [--epochs N] [--seed S] [--week W] [--acquire A] [--out FILE]\n");
             return false;
         }
     }
-    return o->epochs >= 0 && o->acquire >= 0 && o->week >= -32768 && o->week <= 32767;
+    if (o->hours >= 0) {
+        o->epochs = std::lround(o->hours * 3600 * o->rate);
+    }
+    return o->epochs >= 0 && o->acquire >= 0 && o->week >= -32768 && o->week <= 32767 && o->rate >= 1 &&
+           o->rate <= 1000 && (o->satellites == 0 || (o->satellites >= 12 && o->satellites <= 24));
 }
 
 }  // namespace
@@ -165,6 +169,9 @@ bool ParseOptions(int argc, char** argv, Options* o) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr,
+                     "usage: simulate_binr [--epochs N | --hours H] [--rate HZ] [--satellites 12-24]\n"
+                     "                     [--seed S] [--week W] [--acquire A] [--out FILE]\n");
         return 2;
     }
     std::FILE* out = options.out ? std::fopen(options.out, "wb") : stdout;
@@ -187,21 +194,44 @@ int main(int argc, char** argv) {
         s.azimuth = random.Range(0, 359);
         s.snr = random.Range(25, 48);
     }
-    // Day 3 of the week, 10:15:00.000, advancing one second per epoch with a few
-    // milliseconds of jitter.
-    uint64_t timeMs = (3 * 86400ull + 10 * 3600 + 15 * 60) * 1000;
+    std::optional<simulation::MovingSky> sky;
+    if (options.satellites > 0) {
+        sky.emplace(options.satellites, options.seed);
+    }
+    const double step = 1.0 / options.rate;
+    // Day 3 of the week, 10:15:00.000, advancing by the epoch interval with a
+    // few milliseconds of jitter.
+    const uint64_t startMs = (3 * 86400ull + 10 * 3600 + 15 * 60) * 1000;
     std::string log;
-    for (long e = 0; e < options.epochs; ++e, timeMs += 1000) {
-        // Besides acquisition, a spell of 20 and single epochs without a fix.
-        const bool fix = e >= options.acquire && (e / 20) % 5 != 4 && e % 7 != 6;
-        const double speed = fix ? 10.0 + 5.0 * std::sin(e / 15.0) : 0.0;  // m/s
-        heading = std::fmod(heading + 3.0 * std::sin(e / 10.0) + 360.0, 360.0);
+    for (long e = 0; e < options.epochs; ++e) {
+        const uint64_t elapsedMs = static_cast<uint64_t>(e) * 1000 / static_cast<uint64_t>(options.rate);
+        const uint64_t timeMs = (startMs + elapsedMs) % kWeekMs;
+        const uint64_t week = static_cast<uint64_t>(options.week) + (startMs + elapsedMs) / kWeekMs;
+        const uint64_t second = elapsedMs / 1000;
+        // Besides acquisition: in the short logs a spell of 20 and single epochs
+        // without a fix; in the long ones a 50-second spell every 20 minutes.
+        const bool fix = e >= options.acquire &&
+                         (sky ? second % 1200 < 1150 : (e / 20) % 5 != 4 && e % 7 != 6);
+        const double t = static_cast<double>(e) * step;
+        const double speed = fix ? 10.0 + 5.0 * std::sin(t / 15.0) : 0.0;  // m/s
+        heading = std::fmod(heading + 3.0 * step * std::sin(t / 10.0) + 360.0, 360.0);
         const double north = speed * std::cos(heading * std::numbers::pi / 180.0);
         const double east = speed * std::sin(heading * std::numbers::pi / 180.0);
         if (fix) {
-            lat += north / 111320.0;
-            lon += east / (111320.0 * std::cos(lat * std::numbers::pi / 180.0));
-            alt += (random.Unit() - 0.5) * 0.4;
+            lat += north * step / 111320.0;
+            lon += east * step / (111320.0 * std::cos(lat * std::numbers::pi / 180.0));
+            alt += (random.Unit() - 0.5) * 0.4 * step;
+        }
+        if (sky) {
+            sky->MoveTo(static_cast<double>(elapsedMs) / 1000.0);
+            sats.clear();
+            for (const simulation::SkySatellite& s : sky->InView()) {
+                const uint8_t system = s.system == simulation::System::Gps       ? 1
+                                       : s.system == simulation::System::Glonass ? 2
+                                                                                 : 4;
+                sats.push_back({system, static_cast<uint8_t>(s.number), static_cast<int8_t>(s.channel),
+                                s.elevation, s.azimuth, s.snr});
+            }
         }
 
         WriteNoise(log, random);
@@ -211,7 +241,7 @@ int main(int argc, char** argv) {
         position.F64(alt);
         position.F32(fix ? static_cast<float>(1.5 + random.Unit()) : 99.0f);
         position.F80(timeMs + static_cast<uint64_t>(random.Range(0, 3)));
-        position.U16(static_cast<uint16_t>(options.week));
+        position.U16(static_cast<uint16_t>(week));
         position.F64(north);
         position.F64(east);
         position.Zeros(12);
@@ -232,7 +262,9 @@ int main(int argc, char** argv) {
         WriteNoise(log, random);
         Payload inView;
         for (Satellite& s : sats) {
-            s.snr = std::max(0, std::min(55, s.snr + random.Range(-1, 1)));
+            if (!sky) {
+                s.snr = std::max(0, std::min(55, s.snr + random.Range(-1, 1)));
+            }
             inView.U8(s.system);
             inView.U8(s.number);
             inView.U8(static_cast<uint8_t>(s.channel));
@@ -282,9 +314,12 @@ int main(int argc, char** argv) {
         used.U32(sbasUsed);
         used.Zeros(e % 2 == 0 ? 1 : 5);
         WriteMessage(log, 0x93, used);
+        if (log.size() >= 1 << 16 || e + 1 == options.epochs) {
+            std::fwrite(log.data(), 1, log.size(), out);
+            log.clear();
+        }
     }
-    std::fwrite(log.data(), 1, log.size(), out);
-    if (out != stdout && std::fclose(out) != 0) {
+    if (std::ferror(out) || (out != stdout && std::fclose(out) != 0)) {
         std::perror(options.out);
         return 1;
     }

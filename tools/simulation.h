@@ -1,0 +1,149 @@
+// What our two log simulators share: the random generator and the moving sky
+// of the long logs.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <vector>
+
+namespace simulation {
+
+// A small deterministic generator (xorshift64*), independent of the C library.
+class Random {
+public:
+    explicit Random(uint64_t seed) : state_(seed * 2654435761u + 0x9E3779B97F4A7C15ull) {}
+    uint64_t Next() {
+        state_ ^= state_ >> 12;
+        state_ ^= state_ << 25;
+        state_ ^= state_ >> 27;
+        return state_ * 2685821657736338717ull;
+    }
+    // Uniform in [0, 1).
+    double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
+    int Range(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<uint64_t>(hi - lo + 1)); }
+
+private:
+    uint64_t state_;
+};
+
+enum class System { Gps, Glonass, Sbas };
+
+struct SkySatellite {
+    System system;
+    int number;   // GPS PRN 1-32, GLONASS slot 1-24, SBAS PRN 120-151
+    int channel;  // GLONASS frequency channel -7 to 6; 0 for the others
+    int elevation;
+    int azimuth;
+    int snr;
+};
+
+// A fixed number of satellites in view over GPS, GLONASS and SBAS, as a day
+// long log sees them: each GPS and GLONASS satellite rises, passes and sets
+// within hours and another one of its system takes its place; the SBAS
+// satellites stand still. Signal strength follows the elevation with a little
+// noise, so low satellites drop out of the fix.
+class MovingSky {
+public:
+    MovingSky(int count, uint64_t seed) : random_(seed ^ 0x5EED5C1E5ull) {
+        const int sbas = std::max(1, count / 12);
+        const int glonass = (count - sbas) * 2 / 5;
+        for (int i = 0; i < count; ++i) {
+            const System system = i < count - sbas - glonass ? System::Gps
+                                  : i < count - sbas         ? System::Glonass
+                                                             : System::Sbas;
+            Slot slot;
+            slot.satellite.system = system;
+            slot.snrNoise = random_.Range(-3, 3);
+            Rise(slot, 0.0);
+            // Passes already under way when the log starts, at every stage.
+            slot.riseTime = -random_.Unit() * slot.duration;
+            slots_.push_back(slot);
+        }
+        MoveTo(0.0);
+    }
+
+    // The sky `seconds` after the start of the log; times only go forward.
+    void MoveTo(double seconds) {
+        for (Slot& slot : slots_) {
+            if (slot.satellite.system != System::Sbas && seconds >= slot.riseTime + slot.duration) {
+                Rise(slot, seconds);
+            }
+            const double phase = (seconds - slot.riseTime) / slot.duration;
+            SkySatellite& s = slot.satellite;
+            if (s.system == System::Sbas) {
+                s.elevation = slot.peak;
+                s.azimuth = slot.azimuth;
+            } else {
+                s.elevation = 5 + static_cast<int>((slot.peak - 5) * std::sin(std::numbers::pi * phase));
+                s.azimuth = (static_cast<int>(slot.azimuth + slot.sweep * phase) % 360 + 360) % 360;
+            }
+            slot.snrNoise = std::clamp(slot.snrNoise + random_.Range(-1, 1), -4, 4);
+            s.snr = std::clamp(25 + s.elevation / 4 + slot.snrNoise, 0, 55);
+        }
+        view_.clear();
+        for (const Slot& slot : slots_) {
+            view_.push_back(slot.satellite);
+        }
+        std::sort(view_.begin(), view_.end(), [](const SkySatellite& a, const SkySatellite& b) {
+            return a.system != b.system ? a.system < b.system : a.number < b.number;
+        });
+    }
+
+    // Sorted by system (GPS, GLONASS, SBAS), then by number.
+    const std::vector<SkySatellite>& InView() const { return view_; }
+
+private:
+    struct Slot {
+        SkySatellite satellite{};
+        double riseTime = 0;
+        double duration = 1;
+        int peak = 0;
+        int azimuth = 0;
+        int sweep = 0;
+        int snrNoise = 0;
+    };
+
+    bool Taken(System system, int number) const {
+        return std::any_of(slots_.begin(), slots_.end(), [&](const Slot& s) {
+            return s.satellite.system == system && s.satellite.number == number;
+        });
+    }
+
+    // A satellite of the slot's system that is not in view yet starts its pass.
+    void Rise(Slot& slot, double seconds) {
+        static constexpr int kSbasNumbers[] = {120, 123, 124, 126, 127, 136, 140, 148};
+        SkySatellite& s = slot.satellite;
+        const System system = s.system;
+        s.number = 0;  // this slot's own satellite is leaving
+        int number = 0;
+        do {
+            switch (system) {
+                case System::Gps:
+                    number = random_.Range(1, 32);
+                    break;
+                case System::Glonass:
+                    number = random_.Range(1, 24);
+                    break;
+                case System::Sbas:
+                    number = kSbasNumbers[random_.Range(0, 7)];
+                    break;
+            }
+        } while (Taken(system, number));
+        s.number = number;
+        s.channel = system == System::Glonass ? (s.number * 5) % 14 - 7 : 0;
+        slot.riseTime = seconds;
+        const double hours = system == System::Gps ? 4.0 + 3.0 * random_.Unit() : 3.5 + 2.5 * random_.Unit();
+        slot.duration = hours * 3600;
+        slot.peak = system == System::Sbas ? random_.Range(20, 35) : random_.Range(25, 88);
+        slot.azimuth = random_.Range(0, 359);
+        slot.sweep = random_.Range(-150, 150);
+    }
+
+    Random random_;
+    std::vector<Slot> slots_;
+    std::vector<SkySatellite> view_;
+};
+
+}  // namespace simulation
