@@ -59,7 +59,7 @@ std::string Gga(int second, const std::string& latitude = "5545.4296",
                     ",N,03736.9137,E,1,08,0.9," + altitude + ",M,14.2,M,,");
 }
 
-// A 0x88 message: 55.75 N 37.62 E, status `status`, with `edit` applied to its fields.
+// A 0x88 message of a 3D fix at 55.75 N 37.62 E, changed by `edit`.
 template <typename Edit>
 std::string Position(Edit edit) {
     PositionFields fields;
