@@ -204,10 +204,19 @@ void DecodeBinrUsedSatellites(const BinrPacket& packet, waypoints& record) {
     const uint32_t glonass = ReadU32Le(p + 8);  // bit i: GLONASS slot i + 1
     const uint32_t sbas = ReadU32Le(p + 12);    // bit i: SBAS number 120 + i
 
+    // Every row's Used flag takes its bit. A clear bit of a row the table does
+    // not hold leaves it as it reads already, so no row is added for it.
+    auto mark = [&record](size_t id, uint32_t bit) {
+        if (bit != 0) {
+            record.Satellites[id].Used = 1;
+        } else if (SatelliteInfo* row = record.Satellites.Find(id)) {
+            row->Used = 0;
+        }
+    };
     for (int i = 0; i < 32; ++i) {
-        record.Satellites[static_cast<size_t>(i + 1)].Used = static_cast<uint8_t>((gps >> i) & 1);
-        record.Satellites[static_cast<size_t>(i + 65)].Used = static_cast<uint8_t>((glonass >> i) & 1);
-        record.Satellites[static_cast<size_t>(i + 33)].Used = static_cast<uint8_t>((sbas >> i) & 1);
+        mark(static_cast<size_t>(i + 1), (gps >> i) & 1);
+        mark(static_cast<size_t>(i + 65), (glonass >> i) & 1);
+        mark(static_cast<size_t>(i + 33), (sbas >> i) & 1);
     }
     record.SatellitesUsed = std::popcount(gps) + std::popcount(glonass) + std::popcount(sbas);
 }

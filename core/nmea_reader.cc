@@ -13,23 +13,8 @@ namespace {
 
 constexpr size_t kBlockSize = 1024;
 
-// Puts the working record into the zero state while its texts keep their
-// storage, so decoding one sentence after another allocates nothing new.
-void ZeroFill(waypoints& record) {
-    std::string time = std::move(record.Time);
-    std::string date = std::move(record.Date);
-    std::string statusText = std::move(record.StatusText);
-    std::string dtrackTime = std::move(record.DTrack.Time);
-    record = waypoints{};
-    time.clear();
-    date.clear();
-    statusText.clear();
-    dtrackTime.clear();
-    record.Time = std::move(time);
-    record.Date = std::move(date);
-    record.StatusText = std::move(statusText);
-    record.DTrack.Time = std::move(dtrackTime);
-}
+// Puts the working record into the zero state.
+void ZeroFill(waypoints& record) { record = waypoints{}; }
 
 bool TypeIs(const SentenceBuffer& buffer, std::string_view type) {
     return std::string_view(buffer.data() + 3, 3) == type;
@@ -143,17 +128,21 @@ private:
     void TakeTvldr(std::string_view text) {
         ZeroFill(work_);
         DecodeTvldr(text, work_);
-        DTrackPoint& dtrack = points_.Tail->Point.DTrack;
-        if (work_.TimeMs != points_.Tail->Point.TimeMs) {
-            dtrack.Matched = 0;
+        waypoints& tail = points_.Tail->Point;
+        if (work_.TimeMs != tail.TimeMs) {
+            // A node without a fix reads Matched 0 already.
+            if (tail.DTrack) {
+                tail.DTrack.Edit().Matched = 0;
+            }
             return;
         }
-        dtrack.Time = work_.DTrack.Time;
-        dtrack.Longitude = work_.DTrack.Longitude;
-        dtrack.Latitude = work_.DTrack.Latitude;
-        dtrack.Status = work_.DTrack.Status;
-        dtrack.Speed = work_.DTrack.Speed;
-        dtrack.Course = work_.DTrack.Course;
+        DTrackPoint& dtrack = tail.DTrack.Edit();
+        dtrack.Time = work_.DTrack->Time;
+        dtrack.Longitude = work_.DTrack->Longitude;
+        dtrack.Latitude = work_.DTrack->Latitude;
+        dtrack.Status = work_.DTrack->Status;
+        dtrack.Speed = work_.DTrack->Speed;
+        dtrack.Course = work_.DTrack->Course;
         dtrack.Matched = 1;
     }
 

@@ -80,7 +80,7 @@ void WriteDTrackLine(KmlStream& stream, const list* start, std::string_view name
     stream.Text("<Placemark>\n");
     BeginLineString(stream, name);
     for (const list* node = start; node != nullptr; node = node->Next) {
-        const DTrackPoint& dtrack = node->Point.DTrack;
+        const DTrackPoint& dtrack = *node->Point.DTrack;
         const bool known = dtrack.Status == 'A' || dtrack.Status == 'D' || dtrack.Status == 'V';
         if (known && dtrack.Matched == 1 && IsPlottable(dtrack.Longitude, dtrack.Latitude, 0)) {
             stream.Fixed(dtrack.Longitude, 6).Text(",").Fixed(dtrack.Latitude, 6).Text(",0.000000\n");

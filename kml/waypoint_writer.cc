@@ -52,8 +52,9 @@ void WriteSatelliteTable(KmlStream& stream, const waypoints& point, int format) 
     stream.Text("\t<table>\n");
     stream.Text("<tfoot><tr><th colspan=5 align=center>Information about the satellites</th></tr></tfoot>\n");
     stream.Text("\t<tr>\t<th>SYS</th>\t<th>Svn</th>\t<th>El</th>\t<th>Az</th>\t<th>SNR</th>\t</tr>\n");
-    for (int id = 0; id < kSatelliteRows; ++id) {
-        const SatelliteInfo& sat = point.Satellites[id];
+    // The stored rows in id order are rows 0 to 96 without the zero rows,
+    // which are never in view.
+    for (const SatelliteRow& sat : point.Satellites) {
         if (sat.InView != 1) {
             continue;
         }
@@ -295,7 +296,7 @@ void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOp
     int number = 0;
     for (const list* node = start; node != nullptr; node = node->Next) {
         // Every matched fix gets a placemark, whatever its status letter.
-        const DTrackPoint& dtrack = node->Point.DTrack;
+        const DTrackPoint& dtrack = *node->Point.DTrack;
         if (dtrack.Matched == 1 && IsPlottable(dtrack.Longitude, dtrack.Latitude, 0)) {
             WriteDTrackPlacemark(stream, dtrack, number, options.DTrackIconName, options.Scale);
             ++number;

@@ -69,7 +69,7 @@ enum class FieldRule {
 
 // Where a slot stores: one of the pointers is set, matching the rule.
 struct FieldPlace {
-    std::string* (*text)(waypoints&) = nullptr;
+    RecordText* (*text)(waypoints&) = nullptr;
     double* (*number)(waypoints&) = nullptr;
     int32_t* (*integer)(waypoints&) = nullptr;
     char* (*letter)(waypoints&) = nullptr;
@@ -79,7 +79,7 @@ namespace field_place_detail {
 template <typename T>
 constexpr FieldPlace Make(T* (*at)(waypoints&)) {
     FieldPlace place;
-    if constexpr (std::is_same_v<T, std::string>) {
+    if constexpr (std::is_same_v<T, RecordText>) {
         place.text = at;
     } else if constexpr (std::is_same_v<T, double>) {
         place.number = at;
@@ -104,7 +104,7 @@ constexpr FieldPlace At() {
 template <auto Member>
 constexpr FieldPlace AtDTrack() {
     using T = std::remove_reference_t<decltype(std::declval<DTrackPoint&>().*Member)>;
-    return field_place_detail::Make<T>([](waypoints& r) { return &(r.DTrack.*Member); });
+    return field_place_detail::Make<T>([](waypoints& r) { return &(r.DTrack.Edit().*Member); });
 }
 
 struct FieldSlot {

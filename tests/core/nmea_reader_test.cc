@@ -84,7 +84,7 @@ struct LogRun {
                           "%s lat%.0f gga%d q%d alt%g rmc%d %c %s view%d used%d mode%d rms%g dt%d %s",
                           p.Time.c_str(), (p.Latitude - 48) * 60, p.HasGga, p.FixQuality, p.Altitude,
                           p.HasRmc, p.Status ? p.Status : '-', p.Date.c_str(), inView, used, p.FixMode, p.Rms,
-                          p.DTrack.Matched, p.DTrack.Time.c_str());
+                          p.DTrack->Matched, p.DTrack->Time.c_str());
             lines.push_back(text);
         }
         return lines;

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace tervo {
 namespace {
@@ -105,8 +108,8 @@ TEST(MergeRecords, NeverTouchesSatellitesRmsFixModeOrDTrack) {
     node.FixMode = 3;
     node.Satellites[7].InView = 1;
     node.HasSatellites = 1;
-    node.DTrack.Matched = 1;
-    node.DTrack.Status = 'D';
+    node.DTrack.Edit().Matched = 1;
+    node.DTrack.Edit().Status = 'D';
     waypoints source = RmcRecord();
     source.Rms = 9.0f;
     source.FixMode = 1;
@@ -114,27 +117,27 @@ TEST(MergeRecords, NeverTouchesSatellitesRmsFixModeOrDTrack) {
     EXPECT_FLOAT_EQ(node.Rms, 1.5f);
     EXPECT_EQ(node.FixMode, 3);
     EXPECT_EQ(node.Satellites[7].InView, 1);
-    EXPECT_EQ(node.DTrack.Status, 'D');
-    EXPECT_EQ(node.DTrack.Matched, 1);
+    EXPECT_EQ(node.DTrack->Status, 'D');
+    EXPECT_EQ(node.DTrack->Matched, 1);
 }
 
 TEST(ResetRecord, SetsTheResetStateAndKeepsTableAndMatched) {
     waypoints r = RmcRecord();
     r.Satellites[3].InView = 1;
     r.HasSatellites = 1;
-    r.DTrack.Matched = 1;
-    r.DTrack.Status = 'A';
-    r.DTrack.Time = "x";
+    r.DTrack.Edit().Matched = 1;
+    r.DTrack.Edit().Status = 'A';
+    r.DTrack.Edit().Time = "x";
     ResetRecord(r);
     EXPECT_EQ(r.Status, ' ');
     EXPECT_EQ(r.StatusText, " ");
     EXPECT_TRUE(r.Time.empty());
-    EXPECT_TRUE(r.DTrack.Time.empty());
-    EXPECT_EQ(r.DTrack.Status, 0);
+    EXPECT_TRUE(r.DTrack->Time.empty());
+    EXPECT_EQ(r.DTrack->Status, 0);
     EXPECT_EQ(r.TimeMs, 0);
     EXPECT_EQ(r.Satellites[3].InView, 1);
     EXPECT_EQ(r.HasSatellites, 1);
-    EXPECT_EQ(r.DTrack.Matched, 1);
+    EXPECT_EQ(r.DTrack->Matched, 1);
 }
 
 TEST(CopyRecordFields, LeavesSatellitesFixModeAndDTrackOfTheNode) {
@@ -142,7 +145,7 @@ TEST(CopyRecordFields, LeavesSatellitesFixModeAndDTrackOfTheNode) {
     source.Satellites[5].InView = 1;
     source.HasSatellites = 1;
     source.FixMode = 3;
-    source.DTrack.Matched = 1;
+    source.DTrack.Edit().Matched = 1;
     waypoints node;
     CopyRecordFields(source, node);
     EXPECT_EQ(node.Time, source.Time);
@@ -152,7 +155,7 @@ TEST(CopyRecordFields, LeavesSatellitesFixModeAndDTrackOfTheNode) {
     EXPECT_EQ(node.Satellites[5].InView, 0);
     EXPECT_EQ(node.HasSatellites, 0);
     EXPECT_EQ(node.FixMode, 0);
-    EXPECT_EQ(node.DTrack.Matched, 0);
+    EXPECT_EQ(node.DTrack->Matched, 0);
 }
 
 TEST(MsOfDay, UsesExtendedPrecisionAndTruncates) {
@@ -229,6 +232,92 @@ TEST(PointList, FreeReleasesFromTheGivenNodeOn) {
     EXPECT_EQ(points.Head, nullptr);
     EXPECT_EQ(points.Tail, nullptr);
     EXPECT_EQ(points.Start, nullptr);
+}
+
+TEST(RecordText, HoldsShortAndLongTextsWithTheirNul) {
+    const std::string fifteen = "10:15:00.123456";  // one byte past what stays inline
+    RecordText text = "10:15:00.00";
+    EXPECT_EQ(text, "10:15:00.00");
+    EXPECT_EQ(text.c_str()[text.size()], '\0');
+    text += ".1234";  // grows onto the heap
+    EXPECT_EQ(text, "10:15:00.00.1234");
+    text = fifteen;
+    RecordText copy = text;
+    text = std::string_view(text).substr(3);  // from its own bytes
+    EXPECT_EQ(text, "15:00.123456");
+    EXPECT_EQ(copy, fifteen);
+    EXPECT_EQ(std::string(copy.c_str()), fifteen);
+    RecordText moved = std::move(copy);
+    EXPECT_EQ(moved, fifteen);
+    EXPECT_TRUE(copy.empty());
+    moved = std::string("with\0nul", 8);
+    EXPECT_EQ(moved.size(), 8u);
+}
+
+// Only rows written are stored; the table still reads as rows 0 to 96.
+TEST(SatelliteTable, StoresWrittenRowsInIdOrderAndReadsOthersAsZero) {
+    waypoints r;
+    const waypoints& reading = r;
+    EXPECT_EQ(reading.Satellites[40].Snr, 0);
+    EXPECT_EQ(reading.Satellites.size(), 0u) << "reading adds no row";
+    for (int id : {66, 3, 96, 40, 1, 12}) {
+        r.Satellites[id].Snr = static_cast<uint8_t>(id);
+    }
+    r.Satellites[3].Used = 1;
+    std::vector<int> ids;
+    for (const SatelliteRow& row : reading.Satellites) {
+        ids.push_back(row.Id);
+        EXPECT_EQ(row.Snr, row.Id);
+    }
+    EXPECT_EQ(ids, (std::vector<int>{1, 3, 12, 40, 66, 96}));
+    EXPECT_EQ(reading.Satellites[3].Used, 1);
+    EXPECT_EQ(r.Satellites.Find(2), nullptr);
+    EXPECT_THROW(r.Satellites[97], std::out_of_range);
+
+    waypoints copy = r;
+    EXPECT_TRUE(copy.Satellites == r.Satellites);
+    copy.Satellites[2];  // a zero row reads as an absent one
+    EXPECT_TRUE(copy.Satellites == r.Satellites);
+    copy.Satellites[40].Azimuth = 359;
+    EXPECT_FALSE(copy.Satellites == r.Satellites);
+    EXPECT_EQ(r.Satellites[40].Azimuth, 0);
+}
+
+// A node left behind by the read loop keeps its rows and fix in the list's
+// arena, and stays a full record: readable, writable and copyable.
+TEST(PointList, NodesKeepTheirRowsAndFixOnceTheNextNodeCame) {
+    auto fill = [](waypoints& p, int n) {
+        for (int id = 1; id <= n; ++id) {
+            p.Satellites[id].Elevation = static_cast<uint8_t>(n);
+        }
+        p.DTrack.Edit().Time = "12:00:00.00";
+        p.DTrack.Edit().Matched = 1;
+    };
+    PointList points;
+    for (int n = 1; n <= 2500; ++n) {  // several node chunks and arena chunks
+        fill(points.AppendPoint()->Point, n % 24 + 1);
+    }
+    int n = 1;
+    for (const list* node = points.Head; node != nullptr; node = node->Next, ++n) {
+        ASSERT_EQ(node->Point.Satellites.size(), static_cast<size_t>(n % 24 + 1));
+        EXPECT_EQ(node->Point.Satellites[1].Elevation, n % 24 + 1);
+        EXPECT_EQ(node->Point.DTrack->Time, "12:00:00.00");
+    }
+    EXPECT_EQ(n, 2501);
+
+    waypoints& first = points.Head->Point;
+    first.Satellites[50].InView = 1;  // a row added after the node was left
+    first.DTrack.Edit().Status = 'D';
+    waypoints copy = first;
+    points.FreePointList(points.Head);
+    EXPECT_EQ(copy.Satellites[50].InView, 1);
+    EXPECT_EQ(copy.Satellites[1].Elevation, 2);
+    EXPECT_EQ(copy.DTrack->Status, 'D');
+    EXPECT_EQ(copy.DTrack->Time, "12:00:00.00");
+
+    list* again = points.AppendPoint();
+    EXPECT_EQ(again->Point.Satellites.size(), 0u);
+    EXPECT_FALSE(again->Point.DTrack);
 }
 
 }  // namespace

@@ -59,15 +59,16 @@ TEST(TrackWriters, SelectionAndCoordinateLines) {
         p.HasGga = n.gga;
         p.HasRmc = n.rmc;
         p.Status = n.status;
-        p.DTrack.Status = n.dtrackStatus;
-        p.DTrack.Matched = n.matched;
+        DTrackPoint& fix = p.DTrack.Edit();
+        fix.Status = n.dtrackStatus;
+        fix.Matched = n.matched;
         // Distinct coordinates per node; every other one south and west.
         double sign = i % 2 == 0 ? 1 : -1;
         p.Longitude = sign * (10.5 + i);
         p.Latitude = sign * (50.25 + i);
         p.Altitude = 100.125 + i;
-        p.DTrack.Longitude = -p.Longitude;
-        p.DTrack.Latitude = -p.Latitude;
+        fix.Longitude = -p.Longitude;
+        fix.Latitude = -p.Latitude;
         char line[128];
         std::snprintf(line, sizeof line, "%.6f,%.6f,%.6f\r\n", p.Longitude, p.Latitude, p.Altitude);
         if (n.nmea) {
@@ -78,7 +79,7 @@ TEST(TrackWriters, SelectionAndCoordinateLines) {
         }
         all += std::string("\t") + line;
         if (n.dtrack) {
-            std::snprintf(line, sizeof line, "%.6f,%.6f,0.000000\r\n", p.DTrack.Longitude, p.DTrack.Latitude);
+            std::snprintf(line, sizeof line, "%.6f,%.6f,0.000000\r\n", fix.Longitude, fix.Latitude);
             dtrack += line;
         }
         ++i;

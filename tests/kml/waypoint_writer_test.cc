@@ -355,7 +355,7 @@ TEST(WriteDTrackWaypoints, EveryMatchedFixWhateverItsStatus) {
     } nodes[] = {{'A', 1}, {'D', 0}, {0, 1}, {'V', 1}, {'X', 0}};
     PointList points;
     for (const Node& n : nodes) {
-        DTrackPoint& d = points.AppendPoint()->Point.DTrack;
+        DTrackPoint& d = points.AppendPoint()->Point.DTrack.Edit();
         d.Status = n.status;
         d.Matched = n.matched;
     }

@@ -14,9 +14,28 @@ namespace {
 
 // A record with every field set, so that a decoder writing a field it does not
 // own shows up among the changes.
-const waypoints kSentinel{
-    "t", 1.5, 2.5, 3.5, "d", 'Q', 4.5f, 9, "s", 99,
-    5.5, 6.5, 7.5, 8,   {},  0,   1234, 7, 7,   DTrackPoint{"dt", 'Z', 8.5, 9.5, 10.5, 11.5, 1}};
+const waypoints kSentinel = [] {
+    waypoints r;
+    r.Time = "t";
+    r.Latitude = 1.5;
+    r.Longitude = 2.5;
+    r.Altitude = 3.5;
+    r.Date = "d";
+    r.Status = 'Q';
+    r.Rms = 4.5f;
+    r.FixQuality = 9;
+    r.StatusText = "s";
+    r.SatellitesUsed = 99;
+    r.Hdop = 5.5;
+    r.Speed = 6.5;
+    r.Course = 7.5;
+    r.FixMode = 8;
+    r.TimeMs = 1234;
+    r.HasGga = 7;
+    r.HasRmc = 7;
+    r.DTrack.Edit() = DTrackPoint{"dt", 'Z', 8.5, 9.5, 10.5, 11.5, 1};
+    return r;
+}();
 
 // A printf-formatted text.
 template <typename... Args>
@@ -43,9 +62,9 @@ std::vector<std::string> Fields(const waypoints& r) {
         " HasSatellites=%d TimeMs=%d HasGga=%d HasRmc=%d DTime=%s DStatus=%c DLatitude=%.10g "
         "DLongitude=%.10g "
         "DSpeed=%.10g DCourse=%.10g DMatched=%d",
-        r.HasSatellites, r.TimeMs, r.HasGga, r.HasRmc, r.DTrack.Time.c_str(),
-        r.DTrack.Status ? r.DTrack.Status : '-', r.DTrack.Latitude, r.DTrack.Longitude, r.DTrack.Speed,
-        r.DTrack.Course, r.DTrack.Matched);
+        r.HasSatellites, r.TimeMs, r.HasGga, r.HasRmc, r.DTrack->Time.c_str(),
+        r.DTrack->Status ? r.DTrack->Status : '-', r.DTrack->Latitude, r.DTrack->Longitude, r.DTrack->Speed,
+        r.DTrack->Course, r.DTrack->Matched);
     std::vector<std::string> fields;
     std::istringstream words(text);
     for (std::string word; words >> word;) {
