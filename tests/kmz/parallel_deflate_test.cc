@@ -1,0 +1,106 @@
+#include "kmz/parallel_deflate.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+#include <vector>
+
+namespace tervo {
+namespace {
+
+std::string Inflate(const std::string& deflated, bool* complete) {
+    z_stream z{};
+    inflateInit2(&z, -MAX_WBITS);
+    std::string out;
+    char buffer[4096];
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(deflated.data()));
+    z.avail_in = static_cast<uInt>(deflated.size());
+    int status = Z_OK;
+    while (status == Z_OK) {
+        z.next_out = reinterpret_cast<Bytef*>(buffer);
+        z.avail_out = sizeof buffer;
+        status = inflate(&z, Z_NO_FLUSH);
+        out.append(buffer, sizeof buffer - z.avail_out);
+    }
+    *complete = status == Z_STREAM_END && z.avail_in == 0;
+    inflateEnd(&z);
+    return out;
+}
+
+// Text that repeats itself across chunk boundaries (so chunks refer back into
+// the dictionary), with noise that keeps it from compressing to nothing.
+std::string Document(size_t size) {
+    std::string text;
+    uint32_t state = 7;
+    while (text.size() < size) {
+        state = state * 1103515245u + 12345u;
+        text += "<Placemark><name>" + std::to_string(state >> 16) + "</name>\r\n";
+        if (state % 7 == 0) {
+            text += static_cast<char>(state >> 24);
+        }
+    }
+    text.resize(size);
+    return text;
+}
+
+std::string Deflate(const std::string& input, unsigned threads, size_t chunk, uint32_t* crc) {
+    std::string out;
+    ParallelDeflater deflater(
+        [&](const uint8_t* data, size_t size) { out.append(reinterpret_cast<const char*>(data), size); },
+        threads, chunk);
+    // Written in pieces that do not line up with the chunks.
+    for (size_t at = 0; at < input.size(); at += 777) {
+        const std::string piece = input.substr(at, 777);
+        deflater.Write(reinterpret_cast<const uint8_t*>(piece.data()), piece.size());
+    }
+    deflater.Finish();
+    EXPECT_EQ(deflater.InputSize(), input.size());
+    EXPECT_EQ(deflater.OutputSize(), out.size());
+    *crc = deflater.Crc();
+    return out;
+}
+
+// Chunks of 5000 bytes, shorter than the 32 KiB dictionary, so that several
+// chunks make up one dictionary; sizes on and around chunk boundaries.
+TEST(ParallelDeflater, ChunksJoinIntoOneStreamThatInflatesToTheInput) {
+    constexpr size_t kChunk = 5000;
+    for (size_t size :
+         {size_t{0}, size_t{1}, kChunk - 1, kChunk, kChunk + 1, 3 * kChunk, 60 * kChunk + 123}) {
+        SCOPED_TRACE(size);
+        const std::string input = Document(size);
+        uint32_t crcOne = 0;
+        uint32_t crcMany = 0;
+        const std::string one = Deflate(input, 1, kChunk, &crcOne);
+        const std::string many = Deflate(input, 3, kChunk, &crcMany);
+        EXPECT_TRUE(one == many) << "the bytes must not depend on the threads";
+        bool complete = false;
+        EXPECT_TRUE(Inflate(many, &complete) == input);
+        EXPECT_TRUE(complete);
+        const uint32_t crc = static_cast<uint32_t>(
+            crc32(0, reinterpret_cast<const Bytef*>(input.data()), static_cast<uInt>(input.size())));
+        EXPECT_EQ(crcMany, crc);
+        EXPECT_EQ(crcOne, crc);
+    }
+}
+
+TEST(ParallelDeflater, AnOutputThatThrowsLeavesTheCallAndTheWorkersStop) {
+    const std::string input = Document(200000);
+    int calls = 0;
+    ParallelDeflater deflater(
+        [&](const uint8_t*, size_t) {
+            if (++calls == 2) {
+                throw std::runtime_error("disk full");
+            }
+        },
+        2, 10000);
+    EXPECT_THROW(
+        {
+            deflater.Write(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+            deflater.Finish();
+        },
+        std::runtime_error);
+}
+
+}  // namespace
+}  // namespace tervo
