@@ -43,6 +43,24 @@ private:
     ConversionView& view_;
 };
 
+// The KML file, with a copy of every byte for the packer.
+class PackingSink : public ByteSink {
+public:
+    PackingSink(FileSink& file, KmlPacker* packer) : file_(file), packer_(packer) {}
+    bool Write(const char* data, size_t size) override {
+        const bool written = file_.Write(data, size);
+        if (packer_ != nullptr) {
+            packer_->Add(data, size);
+        }
+        return written;
+    }
+    bool Close() override { return file_.Close(); }
+
+private:
+    FileSink& file_;
+    KmlPacker* packer_;
+};
+
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
@@ -132,9 +150,18 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         view.ProcessPendingEvents();
         return ConversionResult::OutputNotCreated;
     }
-    KmlStream kml(kmlFile);
-
     const std::string containerPath = outputDir + settings.OutputName;
+    // The document is packed while it is written; when the disk fills up, the
+    // KML file gets the packer's space and PackKmz packs from the file.
+    std::unique_ptr<KmlPacker> packer = KmlPacker::Begin(containerPath, kmlPath);
+    kmlFile.OnDiskFull([&packer] {
+        if (packer) {
+            packer->Abandon();
+        }
+    });
+    PackingSink kmlSink(kmlFile, packer.get());
+    KmlStream kml(kmlSink);
+
     view.SetOutputPath(containerPath);
     view.ResetProgress();
     view.ShowStatus(" ");
@@ -243,7 +270,7 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     const std::string invalidIcon = outputDir + options.InvalidIconName;
     const std::string dtrackIcon = outputDir + options.DTrackIconName;
     try {
-        PackKmz(containerPath, kmlPath, validIcon, invalidIcon, dtrackIcon, platform);
+        PackKmz(containerPath, kmlPath, validIcon, invalidIcon, dtrackIcon, platform, packer.get());
     } catch (const CreateFileError&) {
         points.FreePointList(points.Head);
         view.UnlockControls();

@@ -1,5 +1,9 @@
 #include "kml/kml_stream.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -43,34 +47,46 @@ size_t Utf8SequenceLength(const unsigned char* s, size_t n) {
 }
 }  // namespace
 
-FileSink::FileSink(const std::string& path) { file_ = std::fopen(path.c_str(), "wb"); }
+FileSink::FileSink(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+}
 
 FileSink::~FileSink() {
-    if (file_ != nullptr) {
-        std::fclose(file_);
+    if (fd_ >= 0) {
+        ::close(fd_);
     }
 }
 
 bool FileSink::Write(const char* data, size_t size) {
-    if (file_ == nullptr || failed_) {
+    if (fd_ < 0 || failed_) {
         return false;
     }
-    if (std::fwrite(data, 1, size, file_) != size) {
-        failed_ = true;
+    while (size > 0) {
+        const ssize_t written = ::write(fd_, data, size);
+        if (written > 0) {
+            data += written;
+            size -= static_cast<size_t>(written);
+        } else if (written < 0 && errno == EINTR) {
+            continue;
+        } else if (written < 0 && (errno == ENOSPC || errno == EDQUOT) && makeRoom_) {
+            std::function<void()> makeRoom = std::move(makeRoom_);
+            makeRoom_ = nullptr;
+            makeRoom();
+        } else {
+            failed_ = true;
+            return false;
+        }
     }
-    return !failed_;
+    return true;
 }
 
 bool FileSink::Close() {
-    if (file_ == nullptr) {
+    if (fd_ < 0) {
         return false;
     }
-    bool good = !failed_ && std::fflush(file_) == 0 && std::ferror(file_) == 0;
-    if (std::fclose(file_) != 0) {
-        good = false;
-    }
-    file_ = nullptr;
-    return good;
+    const bool closed = ::close(fd_) == 0;
+    fd_ = -1;
+    return closed && !failed_;
 }
 
 KmlStream::KmlStream(ByteSink& sink) : sink_(sink), buffer_(new char[kBufferSize]) {}

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,13 +32,18 @@ public:
     ~FileSink() override;
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
-    bool is_open() const { return file_ != nullptr; }
+    bool is_open() const { return fd_ >= 0; }
     bool Write(const char* data, size_t size) override;
     bool Close() override;
 
+    // Called once when the disk is full, to free space that others hold for
+    // the run; the write that failed is then tried again.
+    void OnDiskFull(std::function<void()> makeRoom) { makeRoom_ = std::move(makeRoom); }
+
 private:
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     bool failed_ = false;
+    std::function<void()> makeRoom_;
 };
 
 // Collects everything in memory (tests, fuzzing).

@@ -11,10 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/conversion_view.h"
+#include "kmz/parallel_deflate.h"
 
 namespace tervo {
 
@@ -25,10 +27,9 @@ constexpr size_t kChunkSize = 64 * 1024;
 constexpr uint16_t kZipVersion = 20;
 constexpr uint16_t kMethodDeflate = 8;
 constexpr uint32_t kArchiveAttribute = 0x20;
-constexpr int kDeflateLevel = 6;
 // Without Zip64 every size and offset must fit 32 bits.
 constexpr uint64_t kZip32Limit = 0xFFFFFFFFu;
-constexpr size_t kLocalCrcOffset = 14;
+constexpr size_t kLocalTimeOffset = 10;
 
 // Raised anywhere inside the packing; PackKmz reports it as CreateFileError.
 struct PackFailure {};
@@ -113,6 +114,7 @@ public:
     explicit ContainerWriter(int fd) : file_(fd) { buffer_.reserve(kChunkSize); }
 
     uint64_t Position() const { return position_; }
+    int fd() const { return file_.get(); }
 
     void Write(const uint8_t* data, size_t size) {
         position_ += size;
@@ -170,22 +172,6 @@ private:
     uint64_t position_ = 0;
 };
 
-class Deflater {
-public:
-    Deflater() {
-        if (deflateInit2(&stream_, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-            throw PackFailure{};
-        }
-    }
-    ~Deflater() { deflateEnd(&stream_); }
-    Deflater(const Deflater&) = delete;
-    Deflater& operator=(const Deflater&) = delete;
-    z_stream* get() { return &stream_; }
-
-private:
-    z_stream stream_{};
-};
-
 size_t ReadSome(int fd, uint8_t* out, size_t size) {
     for (;;) {
         ssize_t got = ::read(fd, out, size);
@@ -236,64 +222,68 @@ void AppendCentralHeader(std::vector<uint8_t>& out, const Entry& entry) {
     out.insert(out.end(), entry.name.begin(), entry.name.end());
 }
 
-// Streams one source file through deflate into the container. The local header
-// goes first with zero CRC and sizes, which are patched in once known, so no
-// data descriptor is needed and no file is held in memory whole.
-void WriteEntry(ContainerWriter& out, Entry& entry, Platform& platform) {
+// The local header's fields from the modification time on, once they are known.
+void PatchLocalHeader(ContainerWriter& out, const Entry& entry) {
+    std::vector<uint8_t> known;
+    PutU16(known, entry.modified.time);
+    PutU16(known, entry.modified.date);
+    PutU32(known, entry.crc);
+    PutU32(known, entry.compressedSize);
+    PutU32(known, entry.uncompressedSize);
+    out.Patch(entry.localOffset + kLocalTimeOffset, known);
+}
+
+// The local header, with zero CRC and sizes until PatchLocalHeader.
+void BeginEntry(ContainerWriter& out, Entry& entry) {
     if (entry.name.size() > 0xFFFF || out.Position() > kZip32Limit) {
+        throw PackFailure{};
+    }
+    entry.localOffset = static_cast<uint32_t>(out.Position());
+    out.Write(LocalHeader(entry));
+}
+
+// The deflated data is complete: the entry takes its CRC and sizes.
+void EndEntry(ContainerWriter& out, Entry& entry, const ParallelDeflater& deflater, Platform& platform) {
+    if (deflater.InputSize() > kZip32Limit || deflater.OutputSize() > kZip32Limit) {
         throw PackFailure{};
     }
     CivilTime modified;
     if (platform.LastWriteTime(entry.sourcePath, &modified)) {
         entry.modified = ToDosTime(modified);
     }
+    entry.crc = deflater.Crc();
+    entry.compressedSize = static_cast<uint32_t>(deflater.OutputSize());
+    entry.uncompressedSize = static_cast<uint32_t>(deflater.InputSize());
+    PatchLocalHeader(out, entry);
+}
+
+// Compressed output goes straight into the container.
+ParallelDeflater::Output Into(ContainerWriter& out) {
+    return [&out](const uint8_t* data, size_t size) { out.Write(data, size); };
+}
+
+// Streams one source file through deflate into the container, a large one on
+// every core. Neither the file nor its deflated form is held in memory whole.
+void WriteEntry(ContainerWriter& out, Entry& entry, Platform& platform) {
     Descriptor source(::open(entry.sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
     if (source.get() < 0) {
         throw PackFailure{};
     }
-    entry.localOffset = static_cast<uint32_t>(out.Position());
-    out.Write(LocalHeader(entry));
-
-    Deflater deflater;
-    z_stream* z = deflater.get();
+    struct stat info {};
+    const bool large = ::fstat(source.get(), &info) == 0 &&
+                       static_cast<uint64_t>(info.st_size) > ParallelDeflater::kDefaultChunkSize;
+    BeginEntry(out, entry);
+    ParallelDeflater deflater(Into(out), large ? 0 : 1);
     std::vector<uint8_t> input(kChunkSize);
-    std::vector<uint8_t> deflated(kChunkSize);
-    uLong crc = crc32(0, Z_NULL, 0);
-    uint64_t uncompressed = 0;
-    uint64_t compressed = 0;
-    int flush = Z_NO_FLUSH;
-    int status = Z_OK;
-    do {
-        size_t got = ReadSome(source.get(), input.data(), input.size());
-        flush = got == 0 ? Z_FINISH : Z_NO_FLUSH;
-        crc = crc32(crc, input.data(), static_cast<uInt>(got));
-        uncompressed += got;
-        z->next_in = input.data();
-        z->avail_in = static_cast<uInt>(got);
-        do {
-            z->next_out = deflated.data();
-            z->avail_out = static_cast<uInt>(deflated.size());
-            status = deflate(z, flush);
-            if (status == Z_STREAM_ERROR) {
-                throw PackFailure{};
-            }
-            size_t produced = deflated.size() - z->avail_out;
-            out.Write(deflated.data(), produced);
-            compressed += produced;
-        } while (z->avail_out == 0);
-    } while (flush != Z_FINISH);
-    if (status != Z_STREAM_END || uncompressed > kZip32Limit || compressed > kZip32Limit) {
-        throw PackFailure{};
+    for (;;) {
+        const size_t got = ReadSome(source.get(), input.data(), input.size());
+        if (got == 0) {
+            break;
+        }
+        deflater.Write(input.data(), got);
     }
-
-    entry.crc = static_cast<uint32_t>(crc);
-    entry.compressedSize = static_cast<uint32_t>(compressed);
-    entry.uncompressedSize = static_cast<uint32_t>(uncompressed);
-    std::vector<uint8_t> known;
-    PutU32(known, entry.crc);
-    PutU32(known, entry.compressedSize);
-    PutU32(known, entry.uncompressedSize);
-    out.Patch(entry.localOffset + kLocalCrcOffset, known);
+    deflater.Finish();
+    EndEntry(out, entry, deflater, platform);
 }
 
 // The file to replace: the container path itself, or the file a symbolic link
@@ -346,8 +336,70 @@ private:
     bool kept_ = false;
 };
 
+// What PackKmz takes over from a KmlPacker: the temporary container with the
+// whole KML entry in it.
+struct PackedStart {
+    std::unique_ptr<ContainerWriter> out;
+    std::string temporaryPath;
+    std::optional<Entry> kmlEntry;
+};
+
+}  // namespace
+
+struct KmlPacker::State {
+    std::string target;
+    std::string temporaryPath;
+    std::unique_ptr<ContainerWriter> out;
+    Entry entry;
+    std::unique_ptr<ParallelDeflater> deflater;
+
+    ~State() {
+        deflater.reset();
+        out.reset();
+        if (!temporaryPath.empty()) {
+            ::unlink(temporaryPath.c_str());
+        }
+    }
+};
+
+struct KmlPackerAccess {
+    // The packed entry, when it is whole and meant for this container and this
+    // KML file; otherwise the packing is given up and nullptr returned.
+    static std::unique_ptr<PackedStart> TakeOver(KmlPacker& packer, const std::string& target,
+                                                 const Entry& expected, Platform& platform) {
+        if (!packer.state_) {
+            return nullptr;
+        }
+        KmlPacker::State& state = *packer.state_;
+        if (state.target != target || state.entry.name != expected.name ||
+            state.entry.sourcePath != expected.sourcePath) {
+            packer.Abandon();
+            return nullptr;
+        }
+        try {
+            state.deflater->Finish();
+            EndEntry(*state.out, state.entry, *state.deflater, platform);
+        } catch (const std::exception&) {
+            packer.Abandon();
+            return nullptr;
+        } catch (const PackFailure&) {
+            packer.Abandon();
+            return nullptr;
+        }
+        auto start = std::make_unique<PackedStart>();
+        start->out = std::move(state.out);
+        start->temporaryPath = std::move(state.temporaryPath);
+        start->kmlEntry = state.entry;
+        state.temporaryPath.clear();
+        packer.state_.reset();
+        return start;
+    }
+};
+
+namespace {
+
 void WriteContainer(const std::string& containerPath, const std::vector<std::string>& sources,
-                    Platform& platform) {
+                    Platform& platform, KmlPacker* packed) {
     std::vector<Entry> entries;
     for (const std::string& path : sources) {
         std::string name = BareName(path);
@@ -384,24 +436,36 @@ void WriteContainer(const std::string& containerPath, const std::vector<std::str
     if (replacing && ::access(target.c_str(), W_OK) != 0) {
         throw PackFailure{};
     }
-    std::string temporaryPath;
-    int fd = CreateSibling(target, &temporaryPath);
-    if (fd < 0) {
-        throw PackFailure{};
+    std::unique_ptr<PackedStart> start;
+    if (packed != nullptr) {
+        start = KmlPackerAccess::TakeOver(*packed, target, entries.front(), platform);
     }
-    PendingFile pending(temporaryPath);
-    ContainerWriter out(fd);
+    if (!start) {
+        start = std::make_unique<PackedStart>();
+        const int fd = CreateSibling(target, &start->temporaryPath);
+        if (fd < 0) {
+            throw PackFailure{};
+        }
+        start->out = std::make_unique<ContainerWriter>(fd);
+    }
+    PendingFile pending(start->temporaryPath);
+    ContainerWriter& out = *start->out;
     // A replaced container keeps its permissions and, where we may, its owner,
     // as it did when it was overwritten in place.
     if (replacing && S_ISREG(existing.st_mode)) {
-        if (::fchown(fd, existing.st_uid, existing.st_gid) != 0) {
+        if (::fchown(out.fd(), existing.st_uid, existing.st_gid) != 0) {
             // Someone else's file: the new one is ours, with the old permissions.
         }
-        ::fchmod(fd, existing.st_mode & 07777);
+        ::fchmod(out.fd(), existing.st_mode & 07777);
     }
 
-    for (Entry& entry : entries) {
-        WriteEntry(out, entry, platform);
+    size_t written = 0;
+    if (start->kmlEntry) {
+        entries.front() = *start->kmlEntry;
+        written = 1;
+    }
+    for (size_t i = written; i < entries.size(); ++i) {
+        WriteEntry(out, entries[i], platform);
     }
 
     const uint64_t centralOffset = out.Position();
@@ -425,7 +489,7 @@ void WriteContainer(const std::string& containerPath, const std::vector<std::str
     out.Write(end);
     out.Finish();
 
-    if (::rename(temporaryPath.c_str(), target.c_str()) != 0) {
+    if (::rename(start->temporaryPath.c_str(), target.c_str()) != 0) {
         throw PackFailure{};
     }
     pending.Keep();
@@ -442,15 +506,58 @@ void WriteContainer(const std::string& containerPath, const std::vector<std::str
 }  // namespace
 
 void PackKmz(const std::string& containerPath, const std::string& kmlPath, const std::string& validIconPath,
-             const std::string& invalidIconPath, const std::string& dtrackIconPath, Platform& platform) {
+             const std::string& invalidIconPath, const std::string& dtrackIconPath, Platform& platform,
+             KmlPacker* packed) {
     try {
-        WriteContainer(containerPath, {kmlPath, validIconPath, invalidIconPath, dtrackIconPath}, platform);
+        WriteContainer(containerPath, {kmlPath, validIconPath, invalidIconPath, dtrackIconPath}, platform,
+                       packed);
     } catch (const PackFailure&) {
         throw CreateFileError(containerPath);
     } catch (const std::bad_alloc&) {
         throw CreateFileError(containerPath);
     }
 }
+
+KmlPacker::KmlPacker(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+KmlPacker::~KmlPacker() = default;
+
+std::unique_ptr<KmlPacker> KmlPacker::Begin(const std::string& containerPath, const std::string& kmlPath) {
+    try {
+        auto state = std::make_unique<State>();
+        state->target = ReplacedFile(containerPath);
+        const int fd = CreateSibling(state->target, &state->temporaryPath);
+        if (fd < 0) {
+            state->temporaryPath.clear();
+            return nullptr;
+        }
+        state->out = std::make_unique<ContainerWriter>(fd);
+        state->entry.name = BareName(kmlPath);
+        state->entry.sourcePath = kmlPath;
+        BeginEntry(*state->out, state->entry);
+        state->deflater = std::make_unique<ParallelDeflater>(Into(*state->out));
+        return std::unique_ptr<KmlPacker>(new KmlPacker(std::move(state)));
+    } catch (const PackFailure&) {
+        return nullptr;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+void KmlPacker::Add(const char* data, size_t size) {
+    if (!state_) {
+        return;
+    }
+    try {
+        state_->deflater->Write(reinterpret_cast<const uint8_t*>(data), size);
+    } catch (const PackFailure&) {
+        Abandon();
+    } catch (const std::exception&) {
+        Abandon();
+    }
+}
+
+void KmlPacker::Abandon() { state_.reset(); }
 
 void RemoveIntermediateFiles(const std::string& kmlPath, const std::string& validIconPath,
                              const std::string& invalidIconPath, const std::string& dtrackIconPath) {

@@ -1,11 +1,14 @@
 // The KMZ container: a ZIP file of the KML document and its icons.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/platform.h"
 
 namespace tervo {
+
+class KmlPacker;
 
 // Writes the container with the four files as deflated entries named by their
 // bare names, in this order (a name already in the container replaces that entry
@@ -14,8 +17,42 @@ namespace tervo {
 // the container's path when it cannot be written, when a source cannot be read
 // whole, or when the container path is one of the sources; an existing container
 // is then left as it was and no temporary file remains.
+//
+// With `packed`, the KML entry that was packed while the document was written
+// is taken as it stands, when it is whole; otherwise the KML file is read.
 void PackKmz(const std::string& containerPath, const std::string& kmlPath, const std::string& validIconPath,
-             const std::string& invalidIconPath, const std::string& dtrackIconPath, Platform& platform);
+             const std::string& invalidIconPath, const std::string& dtrackIconPath, Platform& platform,
+             KmlPacker* packed = nullptr);
+
+// Packs the KML document into the new container while the run writes it, so
+// that deflating it (the bulk of a run's work) overlaps with writing it. Nothing
+// here is visible: the container is only finished by PackKmz, and the packer
+// removes its temporary file when it goes without PackKmz having taken it.
+class KmlPacker {
+public:
+    // Starts the container beside the one `containerPath` names with the local
+    // header of the KML entry; nullptr when that cannot be done now (PackKmz
+    // then packs from the KML file, and reports a container it cannot write).
+    static std::unique_ptr<KmlPacker> Begin(const std::string& containerPath, const std::string& kmlPath);
+    ~KmlPacker();
+    KmlPacker(const KmlPacker&) = delete;
+    KmlPacker& operator=(const KmlPacker&) = delete;
+
+    // The next bytes of the document. A container that cannot be written gives
+    // up the packing without a word.
+    void Add(const char* data, size_t size);
+    // Gives up the packing and removes the temporary container at once, so that
+    // its disk space is free for the KML file.
+    void Abandon();
+    bool Active() const { return state_ != nullptr; }
+
+private:
+    struct State;
+    explicit KmlPacker(std::unique_ptr<State> state);
+    friend struct KmlPackerAccess;
+
+    std::unique_ptr<State> state_;
+};
 
 // Deletes the four files in this order; failures are ignored.
 void RemoveIntermediateFiles(const std::string& kmlPath, const std::string& validIconPath,

@@ -135,5 +135,17 @@ TEST(FileSink, ReportsAFileThatCannotBeCreated) {
     EXPECT_FALSE(sink.Write("a", 1));
 }
 
+// /dev/full refuses every write with "no space left".
+TEST(FileSink, AFullDiskAsksForRoomOnceThenFails) {
+    FileSink sink("/dev/full");
+    ASSERT_TRUE(sink.is_open());
+    int asked = 0;
+    sink.OnDiskFull([&] { ++asked; });
+    EXPECT_FALSE(sink.Write("a", 1));
+    EXPECT_FALSE(sink.Write("b", 1));
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(sink.Close());
+}
+
 }  // namespace
 }  // namespace tervo

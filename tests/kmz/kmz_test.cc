@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -313,6 +314,58 @@ TEST(PackKmz, FailureKeepsThePreviousContainerAndLeavesNoTemporaryFile) {
         } else if (std::string(c.container) == "track.kml") {
             EXPECT_TRUE(ReadFile(container) == LongKml());
         }
+    }
+}
+
+// The KML entry packed while the document was written, whole or given up on
+// half way, makes the same container as packing the file; no temporary file
+// outlives the packer.
+TEST(KmlPacker, PacksTheDocumentWrittenMeanwhileAsTheFileWouldBe) {
+    for (const char* how : {"whole", "given up half way", "dropped without packing"}) {
+        SCOPED_TRACE(how);
+        TempDir dir;
+        Sources sources(dir);
+        std::string document;
+        while (document.size() < 3000000) {  // several deflate chunks
+            document += LongKml();
+        }
+        WriteFile(sources.kml, document);
+        const std::vector<std::string> before = Listing(dir.path());
+        TestPlatform platform;
+        const std::string container = dir.File("track.kmz");
+        std::unique_ptr<KmlPacker> packer = KmlPacker::Begin(container, sources.kml);
+        ASSERT_NE(packer, nullptr);
+        for (size_t at = 0; at < document.size(); at += 65536) {
+            if (std::string(how) != "whole" && at >= document.size() / 2) {
+                packer->Abandon();
+                EXPECT_EQ(Listing(dir.path()), before);
+            }
+            packer->Add(document.data() + at, std::min<size_t>(65536, document.size() - at));
+        }
+        if (std::string(how) == "dropped without packing") {
+            packer.reset();
+            EXPECT_EQ(Listing(dir.path()), before);
+            continue;
+        }
+        PackKmz(container, sources.kml, sources.valid, sources.invalid, sources.dtrack, platform,
+                packer.get());
+        packer.reset();
+        std::vector<std::string> after = before;
+        after.push_back("track.kmz");
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(Listing(dir.path()), after);
+        ZipArchive zip = ReadContainer(container);
+        ASSERT_EQ(Names(zip),
+                  (std::vector<std::string>{"track.kml", "255.png", "65280.png", "16711680.png"}));
+        const ZipEntry& e = zip.entries[0];
+        EXPECT_TRUE(e.data == document);
+        EXPECT_EQ(e.crc, e.computedCrc);
+        EXPECT_EQ(e.localCrc, e.crc);
+        EXPECT_EQ(e.localCompressedSize, e.compressedSize);
+        EXPECT_EQ(e.localUncompressedSize, e.uncompressedSize);
+        EXPECT_EQ(e.localTime, kDosTime);
+        EXPECT_EQ(e.localDate, kDosDate);
+        EXPECT_EQ(zip.entries[1].localHeaderOffset, 30 + e.name.size() + e.compressedSize);
     }
 }
 
