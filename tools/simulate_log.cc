@@ -2,8 +2,8 @@
 // a smooth curve, with GGA, RMC, GSV series per system, GSA per system, $PORZD
 // and $TVLDR sentences.
 //
-//   simulate_log [--epochs N] [--seed S] [--rate HZ] [--nmea 2.2|2.3|4.1]
-//                [--whole-seconds] [--out FILE]
+//   simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ] [--satellites N]
+//                [--nmea 2.2|2.3|4.1] [--whole-seconds] [--out FILE]
 //
 // --nmea picks the sentence forms of one protocol version:
 //   2.2  RMC without the mode field (11 commas);
@@ -12,41 +12,37 @@
 //        with the system id after VDOP (18 commas), Galileo GSV and GSA too.
 // --whole-seconds writes UTC times without a fraction ("101500"), as many
 // receivers do; it needs a rate of 1 Hz.
+// --hours: H hours of epochs at the rate.
+// --satellites: the log of a long recording: N satellites (12 to 24) over GPS,
+// GLONASS and SBAS that rise and set as the hours pass, a 50-second fix loss
+// every 20 minutes, $TVLDR fixes during ten minutes of every half hour, and an
+// RMC date that changes at midnight. Without it the short logs' fixed sky,
+// fix loss spells and date.
 //
 // The same options always give the same bytes.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <optional>
 #include <vector>
+
+#include "simulation.h"
 
 namespace {
 
-// A small deterministic generator (xorshift64*), independent of the C library.
-class Random {
-  public:
-    explicit Random(uint64_t seed) : state_(seed * 2654435761u + 0x9E3779B97F4A7C15ull) {}
-    uint64_t Next() {
-        state_ ^= state_ >> 12;
-        state_ ^= state_ << 25;
-        state_ ^= state_ >> 27;
-        return state_ * 2685821657736338717ull;
-    }
-    // Uniform in [0, 1).
-    double Unit() { return static_cast<double>(Next() >> 11) / 9007199254740992.0; }
-    int Range(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<uint64_t>(hi - lo + 1)); }
-
-  private:
-    uint64_t state_;
-};
+using simulation::Random;
 
 enum class NmeaVersion { V22, V23, V41 };
 
 struct Options {
     long epochs = 60;
+    double hours = -1;   // when given, sets the number of epochs
+    int satellites = 0;  // 0: the fixed sky of the short logs
     uint64_t seed = 1;
     int rate = 1;
     NmeaVersion version = NmeaVersion::V23;
@@ -121,18 +117,27 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             } else {
                 return false;
             }
+        } else if (const char* v6 = value("--hours")) {
+            o->hours = std::atof(v6);
+        } else if (const char* v7 = value("--satellites")) {
+            o->satellites = std::atoi(v7);
         } else if (std::strcmp(argv[i], "--whole-seconds") == 0) {
             o->wholeSeconds = true;
         } else {
             return false;
         }
     }
-    return o->epochs >= 0 && o->rate >= 1 && !(o->wholeSeconds && o->rate != 1);
+    if (o->hours >= 0) {
+        o->epochs = std::lround(o->hours * 3600 * o->rate);
+    }
+    return o->epochs >= 0 && o->rate >= 1 && o->rate <= 1000 && !(o->wholeSeconds && o->rate != 1) &&
+           (o->satellites == 0 || (o->satellites >= 12 && o->satellites <= 24));
 }
 
 // The GSV series of one system: up to four satellites per sentence. NMEA 4.1
 // adds the signal id (1: the L1 signal) as the last field.
-std::string GsvSeries(const System& system, std::vector<Satellite>& sats, Random& random, bool signalId) {
+std::string GsvSeries(const System& system, std::vector<Satellite>& sats, Random& random, bool signalId,
+                      bool drift) {
     std::string text;
     const int count = static_cast<int>(sats.size());
     const int total = std::max(1, (count + 3) / 4);
@@ -142,7 +147,9 @@ std::string GsvSeries(const System& system, std::vector<Satellite>& sats, Random
         std::string gsv = header;
         for (int k = s * 4; k < count && k < s * 4 + 4; ++k) {
             Satellite& sat = sats[static_cast<size_t>(k)];
-            sat.snr = std::max(0, std::min(55, sat.snr + random.Range(-1, 1)));
+            if (drift) {
+                sat.snr = std::max(0, std::min(55, sat.snr + random.Range(-1, 1)));
+            }
             char block[32];
             std::snprintf(block, sizeof block, ",%02d,%02d,%03d,%02d", sat.id, sat.elevation, sat.azimuth,
                           sat.snr);
@@ -185,8 +192,9 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
-                     "usage: simulate_log [--epochs N] [--seed S] [--rate HZ] [--nmea 2.2|2.3|4.1] "
-                     "[--whole-seconds] [--out FILE]\n");
+                     "usage: simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ]\n"
+                     "                    [--satellites 12-24] [--nmea 2.2|2.3|4.1] [--whole-seconds]\n"
+                     "                    [--out FILE]\n");
         return 2;
     }
     std::FILE* out = options.out ? std::fopen(options.out, "wb") : stdout;
@@ -218,8 +226,19 @@ int main(int argc, char** argv) {
         skies.push_back(sky);
     }
 
-    long ms = (10 * 3600 + 15 * 60) * 1000L;
+    std::optional<simulation::MovingSky> moving;
+    if (options.satellites > 0) {
+        moving.emplace(options.satellites, options.seed);
+    }
+    const long startMs = (10 * 3600 + 15 * 60) * 1000L;
+    long ms = startMs;
     for (long e = 0; e < options.epochs; ++e, ms += 1000 / options.rate) {
+        // The long logs keep exact epoch times; the short ones sum the rounded interval.
+        const long elapsedMs = moving ? e * 1000 / options.rate : ms - startMs;
+        const long second = elapsedMs / 1000;
+        if (moving) {
+            ms = startMs + elapsedMs;
+        }
         const long daySeconds = (ms / 1000) % 86400;
         char timeText[16];
         if (options.wholeSeconds) {
@@ -229,7 +248,27 @@ int main(int argc, char** argv) {
             std::snprintf(timeText, sizeof timeText, "%02ld%02ld%02ld.%02ld", daySeconds / 3600,
                           daySeconds / 60 % 60, daySeconds % 60, (ms % 1000) / 10);
         }
-        const bool fix = (e / 20) % 5 != 4;  // every fifth spell of 20 epochs without a fix
+        char dateText[16] = "170524";
+        if (moving) {
+            const std::chrono::sys_days start = std::chrono::year{2024} / std::chrono::May / 17;
+            const std::chrono::year_month_day date{start + std::chrono::days{ms / 86400000}};
+            std::snprintf(dateText, sizeof dateText, "%02u%02u%02u", static_cast<unsigned>(date.day()),
+                          static_cast<unsigned>(date.month()), static_cast<unsigned>(int{date.year()} % 100));
+            moving->MoveTo(static_cast<double>(elapsedMs) / 1000.0);
+            skies[0].clear();
+            skies[1].clear();
+            for (const simulation::SkySatellite& sat : moving->InView()) {
+                const int id = sat.system == simulation::System::Gps       ? sat.number
+                               : sat.system == simulation::System::Glonass ? sat.number + 64
+                                                                           : sat.number - 87;
+                skies[sat.system == simulation::System::Glonass ? 1 : 0].push_back(
+                    {id, sat.elevation, sat.azimuth, sat.snr});
+            }
+        }
+        // Every fifth spell of 20 epochs without a fix; in the long logs 50 seconds every 20 minutes.
+        const bool fix = moving ? second % 1200 < 1150 : (e / 20) % 5 != 4;
+        // A differential fix every other epoch; in the long logs while the link is up.
+        const bool differential = fix && (moving ? second % 1800 < 600 : e % 2 == 0);
         const double speedKnots = fix ? 20.0 + 10.0 * std::sin(e / 15.0) : 0.0;
         heading = std::fmod(heading + 3.0 * std::sin(e / 10.0) + 360.0, 360.0);
         if (fix) {
@@ -249,9 +288,9 @@ int main(int argc, char** argv) {
                       Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(), fix ? 1 : 0,
                       fix ? used : 0, fix ? 0.9 : 99.9, alt);
         std::string text = WithChecksum(body);
-        std::snprintf(body, sizeof body, "%sRMC,%s,%c,%s,%s,%.1f,%.1f,170524,,", fixTalker, timeText,
+        std::snprintf(body, sizeof body, "%sRMC,%s,%c,%s,%s,%.1f,%.1f,%s,,", fixTalker, timeText,
                       fix ? 'A' : 'V', Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(),
-                      speedKnots, heading);
+                      speedKnots, heading, dateText);
         std::string rmc = body;
         if (options.version != NmeaVersion::V22) {
             rmc += fix ? ",A" : ",N";  // mode indicator
@@ -261,14 +300,14 @@ int main(int argc, char** argv) {
         }
         text += WithChecksum(rmc);
         for (size_t s = 0; s < systems.size(); ++s) {
-            text += GsvSeries(systems[s], skies[s], random, v41);
+            text += GsvSeries(systems[s], skies[s], random, v41, !moving || s == 2);
         }
         for (size_t s = 0; s < systems.size(); ++s) {
             text += Gsa(systems[s], skies[s], fix, v41);
         }
         std::snprintf(body, sizeof body, "PORZD,A,%.1f", fix ? 1.5 + random.Unit() : 99.0);
         text += WithChecksum(body);
-        if (fix && e % 2 == 0) {
+        if (differential) {
             std::snprintf(body, sizeof body, "TVLDR,%s,D,%s,%s,%.1f,%.1f", timeText,
                           Coordinate(lat + 0.00002, true).c_str(), Coordinate(lon - 0.00002, false).c_str(),
                           speedKnots, heading);
