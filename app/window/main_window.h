@@ -171,6 +171,7 @@ private:
     // A close asked for during a run: the closing dialogue comes after the run.
     bool closePending_ = false;
     QElapsedTimer eventClock_;
+    int callsBeforeClock_ = 1;
 };
 
 // The look the window's layout was drawn for (classic captions inline with the
