@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds the converter in Release form into build-bench, simulates an hour and a
+# day of NMEA and BINR logs (1 Hz, 12 satellites) and prints the benchmark table
+# with each target met or missed.
+#
+#   bash bench/run.sh [--runs N] [--with-peer] [--with-window]
+#
+# --runs N       conversions per case, medians reported (default 3)
+# --with-peer    install gpsbabel with apt-get when it is missing; without this
+#                flag an installed gpsbabel is used, and none is installed
+# --with-window  also build the window (Qt) into build-bench-window and measure
+#                what it costs a BINR run, offscreen
+#
+# The machine should be otherwise idle: the converter uses every core.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=3
+with_peer=0
+with_window=0
+while (($#)); do
+  case "$1" in
+    --runs) runs="$2"; shift 2 ;;
+    --with-peer) with_peer=1; shift ;;
+    --with-window) with_window=1; shift ;;
+    *) echo "usage: bash bench/run.sh [--runs N] [--with-peer] [--with-window]" >&2; exit 2 ;;
+  esac
+done
+
+peer=""
+if command -v gpsbabel >/dev/null 2>&1; then
+  peer="$(command -v gpsbabel)"
+elif ((with_peer)); then
+  echo "Installing gpsbabel" >&2
+  sudo_cmd=()
+  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends gpsbabel >&2
+  peer="$(command -v gpsbabel)"
+fi
+
+# -O2 as the packaged builds use; the warnings stay warnings here.
+release=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DBUILD_TESTING=OFF)
+cmake -S . -B build-bench "${release[@]}" -DTERVO_WITH_WINDOW=OFF >/dev/null
+cmake --build build-bench -j2 --target tervo_bench simulate_log simulate_binr >&2
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/tervo-bench.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+echo "Simulating the logs in $work" >&2
+for hours in 1 24; do
+  build-bench/tools/simulate_log --hours "$hours" --satellites 12 --seed 11 --out "$work/${hours}h.nmea"
+  build-bench/tools/simulate_binr --hours "$hours" --satellites 12 --seed 11 --out "$work/${hours}h.binr"
+done
+
+peer_args=()
+if [[ -n "$peer" ]]; then peer_args=(--peer "$peer"); fi
+build-bench/bench/tervo_bench --runs "$runs" --work "$work" "${peer_args[@]}" \
+  "nmea:1h:3600:$work/1h.nmea" "nmea:24h:86400:$work/24h.nmea" \
+  "binr:1h:3600:$work/1h.binr" "binr:24h:86400:$work/24h.binr"
+
+if ((with_window)); then
+  cmake -S . -B build-bench-window "${release[@]}" -DTERVO_WITH_WINDOW=ON >/dev/null
+  cmake --build build-bench-window -j2 --target tervo_window_bench >&2
+  echo
+  QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}" build-bench-window/bench/tervo_window_bench \
+    --runs "$runs" --format binr "$work/24h.binr" 2>/dev/null
+fi

@@ -1,0 +1,120 @@
+// What the window costs a conversion: the same log converted from the window's
+// Run button and by the bare run with a view that does nothing, in turns, in
+// one process. The BINR read loop gives the window a turn before every byte,
+// which makes it the case to watch.
+//
+//   tervo_window_bench [--runs N] [--format nmea|binr] LOG
+//
+// Runs offscreen unless QT_QPA_PLATFORM says otherwise.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QButtonGroup>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/window/main_window.h"
+#include "app/window/window_dialogs.h"
+#include "core/conversion.h"
+#include "core/platform.h"
+#include "nmea/sentence.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Opens the benchmark's log and answers every box at once.
+class BenchDialogs : public tervo::WindowDialogs {
+  public:
+    explicit BenchDialogs(std::string log) : log_(std::move(log)) {}
+    std::optional<std::string> GetOpenFileName(QWidget*, const tervo::FileDialogRequest&) override {
+        return log_;
+    }
+    std::optional<std::string> GetSaveFileName(QWidget*, const tervo::FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    std::optional<int32_t> GetColor(QWidget*, int32_t) override { return std::nullopt; }
+    void ShowMessage(QWidget*, tervo::MessageIcon, const std::string&, const std::string&) override {}
+    bool AskYesNo(QWidget*, const std::string&, const std::string&) override { return false; }
+
+  private:
+    std::string log_;
+};
+
+class SilentView : public tervo::ConversionView {
+  public:
+    void ShowStatus(const std::string&) override {}
+    void ShowCount(const std::string&) override {}
+    void ResetProgress() override {}
+    void StepProgress() override {}
+    void SetOutputPath(const std::string&) override {}
+    void DisableRun() override {}
+    void LockControls() override {}
+    void UnlockControls() override {}
+    void ProcessPendingEvents() override {}
+    void ShowInformation(const std::string&) override {}
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 5;
+    int format = 1;
+    std::string log;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--format") == 0 && i + 1 < argc) {
+            format = std::strcmp(argv[++i], "nmea") == 0 ? 0 : 1;
+        } else {
+            log = argv[i];
+        }
+    }
+    if (log.empty()) {
+        std::fprintf(stderr, "usage: tervo_window_bench [--runs N] [--format nmea|binr] LOG\n");
+        return 2;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    tervo::SystemPlatform platform;
+    tervo::SentenceAssembler assembler;
+    BenchDialogs dialogs(log);
+    tervo::TForm1 form(platform, assembler, dialogs, "tervo_window_bench");
+    form.show();
+    form.SpeedButtonOpenClick();
+    form.controls().RadioGroup1Items->button(format)->setChecked(true);
+
+    std::vector<double> window;
+    std::vector<double> bare;
+    for (int n = 0; n < runs; ++n) {
+        Clock::time_point start = Clock::now();
+        form.SpeedButton3Click();
+        window.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+
+        tervo::ConversionSettings settings = form.CurrentConversionSettings();
+        settings.Interactive = false;
+        SilentView view;
+        start = Clock::now();
+        tervo::RunConversion(settings, view, assembler, platform);
+        bare.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        std::fprintf(stderr, ".");
+    }
+    const double w = Median(window);
+    const double b = Median(bare);
+    const double overhead = (w - b) / b * 100;
+    std::printf(
+        "\nwindow run %.3f s, bare run %.3f s (medians of %d): the window costs %.1f%% (target < 5%%: %s)\n",
+        w, b, runs, overhead, overhead < 5 ? "met" : "MISSED");
+    return 0;
+}
