@@ -2,18 +2,18 @@
 
 namespace tervo {
 
-void BeginKmlDocument(KmlStream& stream) { stream.Text("<kml>\n<Document>\n"); }
+void BeginKmlDocument(KmlStream& stream) { stream.Text("<kml>\n<Document>\n"_kml); }
 
 void WriteLineStyle(KmlStream& stream, std::string_view widthText, std::string_view colourText,
                     std::string_view styleId) {
-    stream.Text("<Style id=\"").Value(styleId).Text("\">\n");
-    stream.Text("<LineStyle>\n");
-    stream.Text("<color>").Value(colourText).Text("</color>\n");
-    stream.Text("<width>").Value(widthText).Text("</width>\n");
-    stream.Text("</LineStyle>\n");
-    stream.Text("</Style>\n");
+    stream.Text("<Style id=\""_kml).Value(styleId).Text("\">\n"_kml);
+    stream.Text("<LineStyle>\n"_kml);
+    stream.Text("<color>"_kml).Value(colourText).Text("</color>\n"_kml);
+    stream.Text("<width>"_kml).Value(widthText).Text("</width>\n"_kml);
+    stream.Text("</LineStyle>\n"_kml);
+    stream.Text("</Style>\n"_kml);
 }
 
-void EndKmlDocument(KmlStream& stream) { stream.Text("</Document>\n</kml>"); }
+void EndKmlDocument(KmlStream& stream) { stream.Text("</Document>\n</kml>"_kml); }
 
 }  // namespace tervo

@@ -11,7 +11,6 @@
 namespace tervo {
 
 namespace {
-constexpr size_t kBufferSize = 1 << 16;
 constexpr char kReplacement[] = "\xEF\xBF\xBD";
 
 // Length of the valid UTF-8 sequence at s (which has n bytes), 0 when invalid.
@@ -107,18 +106,23 @@ void KmlStream::Flush() {
     }
 }
 
-void KmlStream::Append(const char* data, size_t size) {
-    if (size > kBufferSize - used_) {
-        Flush();
-        if (size > kBufferSize) {
-            if (ok_ && !sink_.Write(data, size)) {
-                ok_ = false;
-            }
-            return;
+void KmlStream::AppendPastBuffer(const char* data, size_t size) {
+    Flush();
+    if (size > kBufferSize) {
+        if (ok_ && !sink_.Write(data, size)) {
+            ok_ = false;
         }
+        return;
     }
-    std::memcpy(buffer_ + used_, data, size);
-    used_ += size;
+    std::memcpy(buffer_, data, size);
+    used_ = size;
+}
+
+char* KmlStream::NumberRoom() {
+    if (kBufferSize - used_ < kLongestNumber) {
+        Flush();
+    }
+    return buffer_ + used_;
 }
 
 KmlStream& KmlStream::Text(std::string_view text) {
@@ -150,16 +154,13 @@ size_t FormatFixed(double value, int decimals, char* out) {
 }
 
 KmlStream& KmlStream::Fixed(double value, int decimals) {
-    char text[350];
-    size_t n = FormatFixed(value, decimals, text);
-    Append(text, n);
+    used_ += FormatFixed(value, decimals, NumberRoom());
     return *this;
 }
 
 KmlStream& KmlStream::Int(int64_t value) {
-    char text[24];
-    auto result = std::to_chars(text, text + sizeof text, value);
-    Append(text, static_cast<size_t>(result.ptr - text));
+    char* room = NumberRoom();
+    used_ += static_cast<size_t>(std::to_chars(room, room + kLongestNumber, value).ptr - room);
     return *this;
 }
 

@@ -9,7 +9,9 @@
 #pragma once
 
 #include <cstdint>
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -57,6 +59,52 @@ public:
     std::string text;
 };
 
+// A format text of the program with its line feeds already turned into CR LF
+// when the program is compiled: "<Placemark>\n"_kml. The writers print their
+// texts this way, since a document holds tens of millions of them.
+struct KmlLiteral {
+    std::string_view text;
+};
+
+namespace kml_literal_detail {
+
+template <size_t N>
+struct Source {
+    char chars[N];
+    consteval Source(const char (&text)[N]) {
+        for (size_t i = 0; i < N; ++i) {
+            chars[i] = text[i];
+        }
+    }
+    consteval size_t CrLfSize() const {
+        size_t size = 0;
+        for (size_t i = 0; i + 1 < N; ++i) {
+            size += chars[i] == '\n' ? 2 : 1;
+        }
+        return size;
+    }
+};
+
+template <Source S>
+inline constexpr auto kCrLf = [] {
+    std::array<char, S.CrLfSize() + 1> out{};
+    size_t at = 0;
+    for (size_t i = 0; i + 1 < sizeof S.chars; ++i) {
+        if (S.chars[i] == '\n') {
+            out[at++] = '\r';
+        }
+        out[at++] = S.chars[i];
+    }
+    return out;
+}();
+
+}  // namespace kml_literal_detail
+
+template <kml_literal_detail::Source S>
+constexpr KmlLiteral operator""_kml() {
+    return {std::string_view(kml_literal_detail::kCrLf<S>.data(), kml_literal_detail::kCrLf<S>.size() - 1)};
+}
+
 class KmlStream {
 public:
     explicit KmlStream(ByteSink& sink);
@@ -66,6 +114,10 @@ public:
 
     // A format text of the program itself: written as it stands, "\n" as CR LF.
     KmlStream& Text(std::string_view text);
+    KmlStream& Text(KmlLiteral literal) {
+        Append(literal.text.data(), literal.text.size());
+        return *this;
+    }
     // "%.Nf" of value (decimals 0 to 17); "%f" is Fixed(value, 6).
     KmlStream& Fixed(double value, int decimals);
     // "%d" / "%u".
@@ -81,7 +133,21 @@ public:
     bool Close();
 
 private:
-    void Append(const char* data, size_t size);
+    static constexpr size_t kBufferSize = 1 << 16;
+    // The longest number Fixed and Int print: "%.17f" of the largest double.
+    static constexpr size_t kLongestNumber = 350;
+
+    void Append(const char* data, size_t size) {
+        if (size <= kBufferSize - used_) {
+            std::memcpy(buffer_ + used_, data, size);
+            used_ += size;
+        } else {
+            AppendPastBuffer(data, size);
+        }
+    }
+    void AppendPastBuffer(const char* data, size_t size);
+    // Room for a number at the end of the buffer.
+    char* NumberRoom();
     void Flush();
 
     ByteSink& sink_;

@@ -8,17 +8,17 @@ namespace {
 
 // Steps 2 to 6 of every track placemark, after its opening tag.
 void BeginLineString(KmlStream& stream, std::string_view name) {
-    stream.Text("<name>").Value(name).Text("</name>\n");
-    stream.Text("<styleUrl>#").Value(name).Text("</styleUrl>\n");
-    stream.Text("<LineString>\n");
-    stream.Text("<tessellate>1</tessellate>\n");
-    stream.Text("<coordinates>\n");
+    stream.Text("<name>"_kml).Value(name).Text("</name>\n"_kml);
+    stream.Text("<styleUrl>#"_kml).Value(name).Text("</styleUrl>\n"_kml);
+    stream.Text("<LineString>\n"_kml);
+    stream.Text("<tessellate>1</tessellate>\n"_kml);
+    stream.Text("<coordinates>\n"_kml);
 }
 
 void EndLineString(KmlStream& stream) {
-    stream.Text("</coordinates>\n");
-    stream.Text("</LineString>\n");
-    stream.Text("</Placemark>\n");
+    stream.Text("</coordinates>\n"_kml);
+    stream.Text("</LineString>\n"_kml);
+    stream.Text("</Placemark>\n"_kml);
 }
 
 void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab) {
@@ -26,10 +26,14 @@ void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab) {
         return;
     }
     if (tab) {
-        stream.Text("\t");
+        stream.Text("\t"_kml);
     }
-    stream.Fixed(point.Longitude, 6).Text(",").Fixed(point.Latitude, 6).Text(",").Fixed(point.Altitude, 6);
-    stream.Text("\n");
+    stream.Fixed(point.Longitude, 6)
+        .Text(","_kml)
+        .Fixed(point.Latitude, 6)
+        .Text(","_kml)
+        .Fixed(point.Altitude, 6);
+    stream.Text("\n"_kml);
 }
 
 }  // namespace
@@ -39,7 +43,7 @@ bool IsPlottable(double longitude, double latitude, double altitude) {
 }
 
 void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name) {
-    stream.Text("<Placemark>\n");
+    stream.Text("<Placemark>\n"_kml);
     BeginLineString(stream, name);
     for (const list* node = start; node != nullptr; node = node->Next) {
         const waypoints& point = node->Point;
@@ -55,7 +59,7 @@ void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name)
 }
 
 void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name) {
-    stream.Text("<Placemark>\n");
+    stream.Text("<Placemark>\n"_kml);
     BeginLineString(stream, name);
     for (const list* node = start; node != nullptr; node = node->Next) {
         if (node->Point.Status == 'A') {
@@ -68,7 +72,7 @@ void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name)
 void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view name) {
     // The line break inside the start tag is what viewers and stored files have
     // always seen; it is still well-formed XML.
-    stream.Text("<Placemark\n>");
+    stream.Text("<Placemark\n>"_kml);
     BeginLineString(stream, name);
     for (const list* node = start; node != nullptr; node = node->Next) {
         WriteCoordinateLine(stream, node->Point, true);
@@ -77,13 +81,13 @@ void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view 
 }
 
 void WriteDTrackLine(KmlStream& stream, const list* start, std::string_view name) {
-    stream.Text("<Placemark>\n");
+    stream.Text("<Placemark>\n"_kml);
     BeginLineString(stream, name);
     for (const list* node = start; node != nullptr; node = node->Next) {
         const DTrackPoint& dtrack = *node->Point.DTrack;
         const bool known = dtrack.Status == 'A' || dtrack.Status == 'D' || dtrack.Status == 'V';
         if (known && dtrack.Matched == 1 && IsPlottable(dtrack.Longitude, dtrack.Latitude, 0)) {
-            stream.Fixed(dtrack.Longitude, 6).Text(",").Fixed(dtrack.Latitude, 6).Text(",0.000000\n");
+            stream.Fixed(dtrack.Longitude, 6).Text(","_kml).Fixed(dtrack.Latitude, 6).Text(",0.000000\n"_kml);
         }
     }
     EndLineString(stream);

@@ -13,16 +13,16 @@ namespace {
 void WriteQualityText(KmlStream& stream, int32_t quality) {
     switch (quality) {
         case 0:
-            stream.Text("N/A (").Int(quality).Text(")");
+            stream.Text("N/A ("_kml).Int(quality).Text(")"_kml);
             break;
         case 1:
-            stream.Text("Fix valid (").Int(quality).Text(")");
+            stream.Text("Fix valid ("_kml).Int(quality).Text(")"_kml);
             break;
         case 2:
-            stream.Text("Diff fix valid (").Int(quality).Text(")");
+            stream.Text("Diff fix valid ("_kml).Int(quality).Text(")"_kml);
             break;
         case 6:
-            stream.Text("Dead (").Int(quality).Text(")");
+            stream.Text("Dead ("_kml).Int(quality).Text(")"_kml);
             break;
         default:
             stream.Int(quality);
@@ -34,13 +34,13 @@ void WriteQualityText(KmlStream& stream, int32_t quality) {
 void WriteModeText(KmlStream& stream, int32_t mode) {
     switch (mode) {
         case 1:
-            stream.Text("N/A (").Int(mode).Text(")");
+            stream.Text("N/A ("_kml).Int(mode).Text(")"_kml);
             break;
         case 2:
-            stream.Text("2D (").Int(mode).Text(")");
+            stream.Text("2D ("_kml).Int(mode).Text(")"_kml);
             break;
         case 3:
-            stream.Text("3D (").Int(mode).Text(")");
+            stream.Text("3D ("_kml).Int(mode).Text(")"_kml);
             break;
         default:
             stream.Int(mode);
@@ -49,29 +49,30 @@ void WriteModeText(KmlStream& stream, int32_t mode) {
 }
 
 void WriteSatelliteTable(KmlStream& stream, const waypoints& point, int format) {
-    stream.Text("\t<table>\n");
-    stream.Text("<tfoot><tr><th colspan=5 align=center>Information about the satellites</th></tr></tfoot>\n");
-    stream.Text("\t<tr>\t<th>SYS</th>\t<th>Svn</th>\t<th>El</th>\t<th>Az</th>\t<th>SNR</th>\t</tr>\n");
+    stream.Text("\t<table>\n"_kml);
+    stream.Text(
+        "<tfoot><tr><th colspan=5 align=center>Information about the satellites</th></tr></tfoot>\n"_kml);
+    stream.Text("\t<tr>\t<th>SYS</th>\t<th>Svn</th>\t<th>El</th>\t<th>Az</th>\t<th>SNR</th>\t</tr>\n"_kml);
     // The stored rows in id order are rows 0 to 96 without the zero rows,
     // which are never in view.
     for (const SatelliteRow& sat : point.Satellites) {
         if (sat.InView != 1) {
             continue;
         }
-        stream.Text("\t<tr>");
-        stream.Text("\t<td>").Char(sat.System);
+        stream.Text("\t<tr>"_kml);
+        stream.Text("\t<td>"_kml).Char(sat.System);
         // Only the binary protocol knows the GLONASS frequency channel.
         if (sat.System == 'R' && format == kPlacemarkBinr) {
-            stream.Text("/").Int(sat.Channel);
+            stream.Text("/"_kml).Int(sat.Channel);
         }
-        stream.Text("</td>");
-        stream.Text("\t<td>").Int(sat.Number).Text(sat.Used == 1 ? "*</td>" : "</td>");
-        stream.Text("\t<td>").Int(sat.Elevation).Text("</td>");
-        stream.Text("\t<td>").Int(sat.Azimuth).Text("</td>");
-        stream.Text("\t<td>").Int(sat.Snr).Text("</td>");
-        stream.Text("\t</tr>\n");
+        stream.Text("</td>"_kml);
+        stream.Text("\t<td>"_kml).Int(sat.Number).Text(sat.Used == 1 ? "*</td>"_kml : "</td>"_kml);
+        stream.Text("\t<td>"_kml).Int(sat.Elevation).Text("</td>"_kml);
+        stream.Text("\t<td>"_kml).Int(sat.Azimuth).Text("</td>"_kml);
+        stream.Text("\t<td>"_kml).Int(sat.Snr).Text("</td>"_kml);
+        stream.Text("\t</tr>\n"_kml);
     }
-    stream.Text("\t</table>\n");
+    stream.Text("\t</table>\n"_kml);
 }
 
 // The date rule of a row of the waypoint table; RMC-only points (None) keep the
@@ -103,7 +104,7 @@ DateChoice ChooseDate(DateRule rule, bool useFallback, bool dateFound, bool date
 // points north as it does for a receiver standing still.
 void WriteHeading(KmlStream& stream, double course) {
     if (std::isfinite(course)) {
-        stream.Text("<heading>").Fixed(course, 6).Text("</heading>\n");
+        stream.Text("<heading>"_kml).Fixed(course, 6).Text("</heading>\n"_kml);
     }
 }
 
@@ -111,122 +112,124 @@ void WriteHeading(KmlStream& stream, double course) {
 
 void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::string_view iconName,
                     int format, bool extrude, std::string_view scale) {
-    stream.Text("<Placemark>\n");
-    stream.Text("<name>").Int(number).Text("</name>\n");
-    stream.Text("<description><![CDATA[\n");
-    stream.Text("\t<table>\n");
-    stream.Text("\t<tr><th>Longitude</th><td>").Fixed(point.Longitude, 6).Text("</td></tr>\n");
-    stream.Text("\t<tr><th>Latitude</th><td>").Fixed(point.Latitude, 6).Text("</td></tr>\n");
-    stream.Text("\t<tr><th>Altitude</th><td>").Fixed(point.Altitude, 3).Text("m</td></tr>\n");
-    stream.Text("\t<tr><th>Time</th><td>")
+    stream.Text("<Placemark>\n"_kml);
+    stream.Text("<name>"_kml).Int(number).Text("</name>\n"_kml);
+    stream.Text("<description><![CDATA[\n"_kml);
+    stream.Text("\t<table>\n"_kml);
+    stream.Text("\t<tr><th>Longitude</th><td>"_kml).Fixed(point.Longitude, 6).Text("</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>Latitude</th><td>"_kml).Fixed(point.Latitude, 6).Text("</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>Altitude</th><td>"_kml).Fixed(point.Altitude, 3).Text("m</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>Time</th><td>"_kml)
         .Value(point.Date)
-        .Text("T")
+        .Text("T"_kml)
         .Value(point.Time)
-        .Text("Z</td></tr>\n");
-    stream.Text("\t<tr><th>Speed</th><td>").Fixed(point.Speed, 1).Text("kmh</td></tr>\n");
-    stream.Text("\t<tr><th>COG</th><td>").Fixed(point.Course, 1).Text("</td></tr>\n");
-    stream.Text("\t<tr><th>RMS</th><td>").Fixed(static_cast<double>(point.Rms), 1).Text("m</td></tr>\n");
+        .Text("Z</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>Speed</th><td>"_kml).Fixed(point.Speed, 1).Text("kmh</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>COG</th><td>"_kml).Fixed(point.Course, 1).Text("</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>RMS</th><td>"_kml)
+        .Fixed(static_cast<double>(point.Rms), 1)
+        .Text("m</td></tr>\n"_kml);
     if (format == kPlacemarkNmea) {
-        stream.Text("\t<tr><th>Status(GGA)</th><td>");
+        stream.Text("\t<tr><th>Status(GGA)</th><td>"_kml);
         WriteQualityText(stream, point.FixQuality);
-        stream.Text("</td></tr>\n");
-        stream.Text("\t<tr><th>Status(GSA)</th><td>");
+        stream.Text("</td></tr>\n"_kml);
+        stream.Text("\t<tr><th>Status(GSA)</th><td>"_kml);
         WriteModeText(stream, point.FixMode);
-        stream.Text("</td></tr>\n");
+        stream.Text("</td></tr>\n"_kml);
     }
     if (format == kPlacemarkBinr) {
-        stream.Text("\t<tr><th>Status</th><td>").Value(point.StatusText).Text("</td></tr>\n");
+        stream.Text("\t<tr><th>Status</th><td>"_kml).Value(point.StatusText).Text("</td></tr>\n"_kml);
     }
-    stream.Text("\t<tr><th>HDOP</th><td>").Fixed(point.Hdop, 3).Text("</td></tr>\n");
+    stream.Text("\t<tr><th>HDOP</th><td>"_kml).Fixed(point.Hdop, 3).Text("</td></tr>\n"_kml);
     // The binary protocol marks an unknown satellite count with -1.
     if (format == kPlacemarkBinr && point.SatellitesUsed == -1) {
-        stream.Text("\t<tr><th>SAT</th><td>None</td></tr>\n");
+        stream.Text("\t<tr><th>SAT</th><td>None</td></tr>\n"_kml);
     } else {
-        stream.Text("\t<tr><th>SAT</th><td>").Int(point.SatellitesUsed).Text("</td></tr>\n");
+        stream.Text("\t<tr><th>SAT</th><td>"_kml).Int(point.SatellitesUsed).Text("</td></tr>\n"_kml);
     }
-    stream.Text("\t</table>\n");
+    stream.Text("\t</table>\n"_kml);
     if (point.HasSatellites == 1) {
         WriteSatelliteTable(stream, point, format);
     }
-    stream.Text("]]></description>\n");
-    stream.Text("<LookAt>\n");
-    stream.Text("<longitude>").Fixed(point.Longitude, 6).Text("</longitude>\n");
-    stream.Text("<latitude>").Fixed(point.Latitude, 6).Text("</latitude>\n");
-    stream.Text("<tilt>66</tilt>\n");
-    stream.Text("</LookAt>\n");
-    stream.Text("<TimeStamp>\n");
-    stream.Text("<when>").Value(point.Date).Text("T").Value(point.Time).Text("Z</when>\n");
-    stream.Text("</TimeStamp>\n");
-    stream.Text("<Style>\n");
-    stream.Text("<IconStyle>\n");
-    stream.Text("<scale>").Value(scale).Text("</scale>\n");
+    stream.Text("]]></description>\n"_kml);
+    stream.Text("<LookAt>\n"_kml);
+    stream.Text("<longitude>"_kml).Fixed(point.Longitude, 6).Text("</longitude>\n"_kml);
+    stream.Text("<latitude>"_kml).Fixed(point.Latitude, 6).Text("</latitude>\n"_kml);
+    stream.Text("<tilt>66</tilt>\n"_kml);
+    stream.Text("</LookAt>\n"_kml);
+    stream.Text("<TimeStamp>\n"_kml);
+    stream.Text("<when>"_kml).Value(point.Date).Text("T"_kml).Value(point.Time).Text("Z</when>\n"_kml);
+    stream.Text("</TimeStamp>\n"_kml);
+    stream.Text("<Style>\n"_kml);
+    stream.Text("<IconStyle>\n"_kml);
+    stream.Text("<scale>"_kml).Value(scale).Text("</scale>\n"_kml);
     WriteHeading(stream, point.Course);
-    stream.Text("<Icon>\n");
-    stream.Text("<href>").Value(iconName).Text("</href>\n");
-    stream.Text("</Icon>\n");
-    stream.Text("</IconStyle>\n");
-    stream.Text("</Style>\n");
-    stream.Text("<Point>\n");
+    stream.Text("<Icon>\n"_kml);
+    stream.Text("<href>"_kml).Value(iconName).Text("</href>\n"_kml);
+    stream.Text("</Icon>\n"_kml);
+    stream.Text("</IconStyle>\n"_kml);
+    stream.Text("</Style>\n"_kml);
+    stream.Text("<Point>\n"_kml);
     if (extrude) {
-        stream.Text("<extrude>1</extrude>\n");
-        stream.Text("<altitudeMode>relativeToGround</altitudeMode>\n");
+        stream.Text("<extrude>1</extrude>\n"_kml);
+        stream.Text("<altitudeMode>relativeToGround</altitudeMode>\n"_kml);
     }
-    stream.Text("<coordinates>")
+    stream.Text("<coordinates>"_kml)
         .Fixed(point.Longitude, 6)
-        .Text(",")
+        .Text(","_kml)
         .Fixed(point.Latitude, 6)
-        .Text(",")
+        .Text(","_kml)
         .Fixed(point.Altitude, 6)
-        .Text("</coordinates>\n");
-    stream.Text("</Point>\n");
-    stream.Text("</Placemark>\n");
+        .Text("</coordinates>\n"_kml);
+    stream.Text("</Point>\n"_kml);
+    stream.Text("</Placemark>\n"_kml);
 }
 
 void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int number, std::string_view iconName,
                           std::string_view scale) {
-    stream.Text("<Placemark>\n");
-    stream.Text("<name>").Int(number).Text("</name>\n");
-    stream.Text("<description><![CDATA[\n");
-    stream.Text("\t<table>\n");
-    stream.Text("\t<tr><th>Longitude</th><td>").Fixed(dtrack.Longitude, 6).Text("</td></tr>\n");
-    stream.Text("\t<tr><th>Latitude</th><td>").Fixed(dtrack.Latitude, 6).Text("</td></tr>\n");
+    stream.Text("<Placemark>\n"_kml);
+    stream.Text("<name>"_kml).Int(number).Text("</name>\n"_kml);
+    stream.Text("<description><![CDATA[\n"_kml);
+    stream.Text("\t<table>\n"_kml);
+    stream.Text("\t<tr><th>Longitude</th><td>"_kml).Fixed(dtrack.Longitude, 6).Text("</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>Latitude</th><td>"_kml).Fixed(dtrack.Latitude, 6).Text("</td></tr>\n"_kml);
     // An empty status field leaves the character 0, which Char shows as U+FFFD.
-    stream.Text("\t<tr><th>Status</th><td>").Char(dtrack.Status).Text("</td></tr>\n");
-    stream.Text("\t<tr><th>Time</th><td>").Value(dtrack.Time).Text("</td></tr>\n");
-    stream.Text("\t<tr><th>Speed</th><td>").Fixed(dtrack.Speed, 1).Text("kmh</td></tr>\n");
-    stream.Text("\t<tr><th>COG</th><td>").Fixed(dtrack.Course, 1).Text("</td></tr>\n");
-    stream.Text("\t</table>\n");
-    stream.Text("]]></description>\n");
-    stream.Text("<LookAt>\n");
-    stream.Text("<longitude>").Fixed(dtrack.Longitude, 6).Text("</longitude>\n");
-    stream.Text("<latitude>").Fixed(dtrack.Latitude, 6).Text("</latitude>\n");
-    stream.Text("<tilt>66</tilt>\n");
-    stream.Text("</LookAt>\n");
-    stream.Text("<Style>\n");
-    stream.Text("<IconStyle>\n");
-    stream.Text("<scale>").Value(scale).Text("</scale>\n");
+    stream.Text("\t<tr><th>Status</th><td>"_kml).Char(dtrack.Status).Text("</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>Time</th><td>"_kml).Value(dtrack.Time).Text("</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>Speed</th><td>"_kml).Fixed(dtrack.Speed, 1).Text("kmh</td></tr>\n"_kml);
+    stream.Text("\t<tr><th>COG</th><td>"_kml).Fixed(dtrack.Course, 1).Text("</td></tr>\n"_kml);
+    stream.Text("\t</table>\n"_kml);
+    stream.Text("]]></description>\n"_kml);
+    stream.Text("<LookAt>\n"_kml);
+    stream.Text("<longitude>"_kml).Fixed(dtrack.Longitude, 6).Text("</longitude>\n"_kml);
+    stream.Text("<latitude>"_kml).Fixed(dtrack.Latitude, 6).Text("</latitude>\n"_kml);
+    stream.Text("<tilt>66</tilt>\n"_kml);
+    stream.Text("</LookAt>\n"_kml);
+    stream.Text("<Style>\n"_kml);
+    stream.Text("<IconStyle>\n"_kml);
+    stream.Text("<scale>"_kml).Value(scale).Text("</scale>\n"_kml);
     WriteHeading(stream, dtrack.Course);
-    stream.Text("<Icon>\n");
-    stream.Text("<href>").Value(iconName).Text("</href>\n");
-    stream.Text("</Icon>\n");
-    stream.Text("</IconStyle>\n");
-    stream.Text("</Style>\n");
-    stream.Text("<Point>\n");
-    stream.Text("<coordinates>")
+    stream.Text("<Icon>\n"_kml);
+    stream.Text("<href>"_kml).Value(iconName).Text("</href>\n"_kml);
+    stream.Text("</Icon>\n"_kml);
+    stream.Text("</IconStyle>\n"_kml);
+    stream.Text("</Style>\n"_kml);
+    stream.Text("<Point>\n"_kml);
+    stream.Text("<coordinates>"_kml)
         .Fixed(dtrack.Longitude, 6)
-        .Text(",")
+        .Text(","_kml)
         .Fixed(dtrack.Latitude, 6)
-        .Text(",0.000000</coordinates>\n");
-    stream.Text("</Point>\n");
-    stream.Text("</Placemark>\n");
+        .Text(",0.000000</coordinates>\n"_kml);
+    stream.Text("</Point>\n"_kml);
+    stream.Text("</Placemark>\n"_kml);
 }
 
 WaypointsOutcome WriteNmeaWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
                                     const NmeaLogDate& logDate, ConversionView& view) {
     view.ShowStatus("");
     view.ShowStatus("Creation of KML-file");
-    stream.Text("<Folder>\n");
-    stream.Text("<name>WayPoints</name>\n");
+    stream.Text("<Folder>\n"_kml);
+    stream.Text("<name>WayPoints</name>\n"_kml);
     int number = 0;
     for (list* node = start; node != nullptr; node = node->Next) {
         waypoints& point = node->Point;
@@ -262,7 +265,7 @@ WaypointsOutcome WriteNmeaWaypoints(KmlStream& stream, list* start, const Waypoi
                        kPlacemarkNmea, options.Extrude, options.Scale);
         ++number;
     }
-    stream.Text("</Folder>\n");
+    stream.Text("</Folder>\n"_kml);
     view.ShowCount("");
     view.ShowCount("Waypoints " + std::to_string(number));
     return WaypointsOutcome::Written;
@@ -272,8 +275,8 @@ void WriteBinrWaypoints(KmlStream& stream, const list* start, const WaypointOpti
                         ConversionView& view) {
     view.ShowStatus("");
     view.ShowStatus("Creation of KML-file");
-    stream.Text("<Folder>\n");
-    stream.Text("<name>WayPoints</name>\n");
+    stream.Text("<Folder>\n"_kml);
+    stream.Text("<name>WayPoints</name>\n"_kml);
     int number = 0;
     for (const list* node = start; node != nullptr; node = node->Next) {
         const waypoints& point = node->Point;
@@ -285,14 +288,14 @@ void WriteBinrWaypoints(KmlStream& stream, const list* start, const WaypointOpti
         WritePlacemark(stream, point, number, icon, kPlacemarkBinr, options.Extrude, options.Scale);
         ++number;
     }
-    stream.Text("</Folder>\n");
+    stream.Text("</Folder>\n"_kml);
     view.ShowCount("");
     view.ShowCount("Waypoints " + std::to_string(number));
 }
 
 void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options) {
-    stream.Text("<Folder>\n");
-    stream.Text("<name>D-Track WayPoints</name>\n");
+    stream.Text("<Folder>\n"_kml);
+    stream.Text("<name>D-Track WayPoints</name>\n"_kml);
     int number = 0;
     for (const list* node = start; node != nullptr; node = node->Next) {
         // Every matched fix gets a placemark, whatever its status letter.
@@ -302,7 +305,7 @@ void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOp
             ++number;
         }
     }
-    stream.Text("</Folder>\n");
+    stream.Text("</Folder>\n"_kml);
 }
 
 }  // namespace tervo

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "kml/document.h"
 
@@ -63,6 +66,53 @@ TEST(KmlStream, NumbersMatchPrintfInTheCLocale) {
         s.Fixed(v, 6);
         s.Close();
         EXPECT_EQ(sink.text, expected);
+    }
+}
+
+// Many values through one stream against snprintf: random bit patterns (every
+// magnitude, subnormals, NaNs with payloads), random coordinates, and the exact
+// ties of each precision (odd multiples of 2^-(decimals+1)) with their
+// neighbours, where a rounding that is not round-half-even shows.
+TEST(KmlStream, NumbersMatchPrintfOverManyValues) {
+    std::vector<double> values = {0.0, -0.0, std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(), std::nan(""), -std::nan(""),
+                                  std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min()};
+    uint64_t state = 0x243F6A8885A308D3ull;
+    auto next = [&] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        values.push_back(std::bit_cast<double>(next()));
+        values.push_back((static_cast<double>(next() % 360000000000ull) - 180000000000.0) / 1e9);
+    }
+    for (int decimals : {1, 3, 6}) {
+        const double unit = std::ldexp(1.0, -(decimals + 1));
+        for (int i = 0; i < 2000; ++i) {
+            const double tie = static_cast<double>(2 * (next() % 50000000) + 1) * unit * (i % 2 ? -1 : 1);
+            values.insert(values.end(), {tie, std::nextafter(tie, 1e300), std::nextafter(tie, -1e300)});
+        }
+    }
+    StringSink sink;
+    KmlStream s(sink);
+    for (double v : values) {
+        for (int decimals : {1, 3, 6}) {
+            s.Fixed(v, decimals).Text("|");
+        }
+    }
+    ASSERT_TRUE(s.Close());
+    size_t at = 0;
+    for (double v : values) {
+        for (int decimals : {1, 3, 6}) {
+            char expected[400];
+            std::snprintf(expected, sizeof expected, "%.*f", decimals, v);
+            const size_t end = sink.text.find('|', at);
+            ASSERT_NE(end, std::string::npos);
+            ASSERT_EQ(sink.text.substr(at, end - at), expected) << std::hexfloat << v << " with " << decimals;
+            at = end + 1;
+        }
     }
 }
 
