@@ -1,5 +1,6 @@
 #include "core/nmea_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
@@ -200,23 +201,37 @@ ReadOutcome ReadNmeaLog(std::FILE* input, ConversionView& view, int32_t progress
     EpochAssembly epochs(today, points, logDate);
     int32_t sinceStep = 0;
 
+    // The gauge steps for the bytes [from, to) of a block of `count` bytes: at
+    // byte progressStep, then every progressStep + 1 bytes, and at the last byte
+    // of a short (final) block. Counted in runs rather than byte by byte.
+    auto advanceProgress = [&](size_t from, size_t to, size_t count) {
+        const size_t lastOfShortBlock = count < kBlockSize ? count - 1 : kBlockSize;
+        for (size_t i = from; i < to;) {
+            size_t run = std::min(static_cast<size_t>(progressStep - sinceStep), to - i);
+            if (lastOfShortBlock >= i && lastOfShortBlock < i + run) {
+                run = lastOfShortBlock - i;
+            }
+            sinceStep += static_cast<int32_t>(run);
+            i += run;
+            if (i < to) {
+                // A step byte, or the last byte of a short block.
+                view.StepProgress();
+                sinceStep = 0;
+                ++i;
+            }
+        }
+    };
+
     while (!std::feof(input) && !std::ferror(input)) {
         block.fill(0);
         const size_t count = std::fread(block.data(), 1, block.size(), input);
         view.ProcessPendingEvents();
-        for (size_t i = 0; i < count; ++i) {
-            // A step at byte progressStep, then every progressStep + 1 bytes, and
-            // one at the last byte of a short (final) block.
-            if (sinceStep == progressStep) {
-                view.StepProgress();
-                sinceStep = 0;
-            } else if (i == count - 1 && count < kBlockSize) {
-                view.StepProgress();
-                sinceStep = 0;
-            } else {
-                ++sinceStep;
-            }
-            if (assembler.FeedByte(block[i], buffer) && !epochs.Take(buffer)) {
+        for (size_t i = 0; i < count;) {
+            bool complete = false;
+            const size_t taken = assembler.Feed(block.data() + i, count - i, buffer, &complete);
+            advanceProgress(i, i + taken, count);
+            i += taken;
+            if (complete && !epochs.Take(buffer)) {
                 return ReadOutcome::ListNotCreated;
             }
         }

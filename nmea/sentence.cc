@@ -88,6 +88,46 @@ bool SentenceAssembler::FeedByte(uint8_t byte, SentenceBuffer& buffer) {
     return false;
 }
 
+size_t SentenceAssembler::Feed(const uint8_t* data, size_t size, SentenceBuffer& buffer, bool* complete) {
+    *complete = false;
+    const uint8_t* p = data;
+    const uint8_t* const end = data + size;
+    while (p < end) {
+        if (position_ < kSentenceBufferSize) {
+            if (!inBody_ && !inChecksum_) {
+                // Between sentences every byte but "$" is passed over.
+                const void* dollar = std::memchr(p, '$', static_cast<size_t>(end - p));
+                if (dollar == nullptr) {
+                    return size;
+                }
+                p = static_cast<const uint8_t*>(dollar);
+            } else if (inBody_) {
+                // Body bytes are stored and summed until "*", "$" or a full buffer.
+                const size_t room = static_cast<size_t>(kSentenceBufferSize - position_);
+                const uint8_t* stop = p + std::min(room, static_cast<size_t>(end - p));
+                int8_t sum = sum_;
+                char* out = buffer.data() + position_;
+                const uint8_t* q = p;
+                for (; q < stop && *q != '*' && *q != '$'; ++q) {
+                    *out++ = static_cast<char>(*q);
+                    sum = static_cast<int8_t>(sum ^ static_cast<int8_t>(*q));
+                }
+                position_ += static_cast<int32_t>(q - p);
+                sum_ = sum;
+                p = q;
+                if (p == end) {
+                    return size;
+                }
+            }
+        }
+        if (FeedByte(*p++, buffer)) {
+            *complete = true;
+            return static_cast<size_t>(p - data);
+        }
+    }
+    return size;
+}
+
 bool CommaCountIs(const SentenceBuffer& buffer, int32_t expected) {
     return std::count(buffer.begin(), buffer.end(), ',') == expected;
 }

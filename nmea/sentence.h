@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -22,6 +23,12 @@ public:
     // Processes one byte; true exactly when it completed a sentence whose
     // checksum matched.
     bool FeedByte(uint8_t byte, SentenceBuffer& buffer);
+
+    // FeedByte on each of the `size` bytes in turn, up to the one that completes
+    // a sentence whose checksum matched; returns the number of bytes taken (that
+    // one included) and sets `complete`. The bytes between sentences and those
+    // of a sentence's body take a quick path.
+    size_t Feed(const uint8_t* data, size_t size, SentenceBuffer& buffer, bool* complete);
 
 private:
     int32_t position_ = 0;

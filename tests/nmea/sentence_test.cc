@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -88,6 +89,68 @@ TEST(FeedByte, TheStateOutlivesOneLog) {
     EXPECT_EQ(Reported(assembler, kRmc), std::vector<std::string>{kRmc});
     Reported(assembler, "$GPGGA,1235*");  // one that ends where a digit is awaited
     EXPECT_EQ(Reported(assembler, kRmc + kGga), std::vector<std::string>{kGga});
+}
+
+// Feed over a stream cut at random places must report what FeedByte reports, at
+// the same bytes and with the same buffers: the stream mixes whole sentences,
+// bad checksums, "$" and "*" in odd places, bodies that overflow the buffer and
+// noise.
+TEST(Feed, ReportsWhatFeedByteReportsAtTheSameBytes) {
+    uint32_t state = 99;
+    auto next = [&](uint32_t bound) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % bound;
+    };
+    std::string stream;
+    while (stream.size() < 400000) {
+        switch (next(8)) {
+            case 0:
+                stream += kGga + "\r\n";
+                break;
+            case 1:
+                stream += SentenceOfLength(90 + next(20));  // around the buffer's size
+                break;
+            case 2:
+                stream += kRmc.substr(0, next(static_cast<uint32_t>(kRmc.size())));  // cut short
+                break;
+            case 3:
+                stream += kGsaLower;
+                break;
+            case 4:  // bytes above 0x7F in a sentence that still checks out
+                stream += Sentence(std::string("GPTXT,\x80\x81,") + static_cast<char>('A' + next(20)));
+                break;
+            default: {
+                const char alphabet[] = "$*,0123456789ABCDEFabcdefGP\r\n\x80";
+                const uint32_t length = next(40);
+                for (uint32_t i = 0; i < length; ++i) {
+                    stream += alphabet[next(sizeof alphabet - 1)];
+                }
+            }
+        }
+    }
+    SentenceAssembler byByte;
+    SentenceAssembler inRuns;
+    SentenceBuffer byteBuffer{};
+    SentenceBuffer runBuffer{};
+    const auto* bytes = reinterpret_cast<const uint8_t*>(stream.data());
+    size_t reports = 0;
+    for (size_t at = 0; at < stream.size();) {
+        const size_t span = std::min<size_t>(1 + next(300), stream.size() - at);
+        bool complete = false;
+        const size_t taken = inRuns.Feed(bytes + at, span, runBuffer, &complete);
+        ASSERT_GE(taken, 1u);
+        ASSERT_LE(taken, span);
+        for (size_t i = 0; i < taken; ++i) {
+            const bool reported = byByte.FeedByte(bytes[at + i], byteBuffer);
+            ASSERT_EQ(reported, complete && i + 1 == taken) << "byte " << at + i;
+        }
+        if (complete) {
+            ASSERT_EQ(runBuffer, byteBuffer) << "byte " << at + taken - 1;
+            ++reports;
+        }
+        at += taken;
+    }
+    EXPECT_GT(reports, 1000u);
 }
 
 }  // namespace
