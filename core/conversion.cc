@@ -6,8 +6,10 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "binr/binr_reader.h"
+#include "core/folder_writer.h"
 #include "core/nmea_reader.h"
 #include "kml/document.h"
 #include "kml/icon.h"
@@ -35,12 +37,31 @@ public:
     void DisableRun() override { view_.DisableRun(); }
     void LockControls() override { view_.LockControls(); }
     void UnlockControls() override { view_.UnlockControls(); }
-    void ProcessPendingEvents() override { view_.ProcessPendingEvents(); }
+    // The read loops give the window a turn between blocks (NMEA) or bytes
+    // (BINR): the list is complete up to its last node then, so every so often
+    // the folder writer gets the new nodes.
+    void ProcessPendingEvents() override {
+        view_.ProcessPendingEvents();
+        if (folder_ != nullptr && --callsBeforePublish_ == 0) {
+            callsBeforePublish_ = kCallsPerPublish;
+            folder_->Publish(*points_, *logDate_);
+        }
+    }
     void ShowInformation(const std::string& text) override { view_.ShowInformation(text); }
+    void Follow(FolderWriter* folder, const PointList* points, const NmeaLogDate* logDate) {
+        folder_ = folder;
+        points_ = points;
+        logDate_ = logDate;
+    }
     std::string lastCount;
 
 private:
+    static constexpr int kCallsPerPublish = 1024;
     ConversionView& view_;
+    FolderWriter* folder_ = nullptr;
+    const PointList* points_ = nullptr;
+    const NmeaLogDate* logDate_ = nullptr;
+    int callsBeforePublish_ = kCallsPerPublish;
 };
 
 // The KML file, with a copy of every byte for the packer.
@@ -55,6 +76,13 @@ public:
         return written;
     }
     bool Close() override { return file_.Close(); }
+    // Only a run that stops takes bytes back, and it packs nothing.
+    bool Truncate(uint64_t size) override {
+        if (packer_ != nullptr) {
+            packer_->Abandon();
+        }
+        return file_.Truncate(size);
+    }
 
 private:
     FileSink& file_;
@@ -195,8 +223,18 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     view.ShowStatus("The progress started");
     view.LockControls();
 
-    // A stop ends the run at once: the partial KML and the icons stay on disk.
+    // The "WayPoints" folder is written while the log is read (see FolderWriter).
+    std::optional<FolderWriter> folder;
+    if (settings.Format == 0 || settings.Format == 1) {
+        folder.emplace(kml, options, settings.Format == 0 ? kPlacemarkNmea : kPlacemarkBinr, settings.CheckBox4);
+        view.Follow(&*folder, &points, &logDate);
+    }
+
+    // A stop ends the run at once: the partial KML (without any of the folder)
+    // and the icons stay on disk.
     auto listNotCreated = [&] {
+        view.Follow(nullptr, nullptr, nullptr);
+        folder->Cancel();
         view.ShowStatus("Can't create the list!");
         view.ProcessPendingEvents();
         points.FreePointList(points.Head);
@@ -208,6 +246,8 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     // The read loops end at a read error as at the end of the log; a track cut
     // short by a failing disk is not passed off as the whole log.
     auto inputNotRead = [&] {
+        view.Follow(nullptr, nullptr, nullptr);
+        folder->Cancel();
         view.ShowStatus("");
         view.ShowStatus("Can't read the input file");
         view.ProcessPendingEvents();
@@ -215,6 +255,20 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         kml.Close();
         view.UnlockControls();
         return ConversionResult::InputNotRead;
+    };
+
+    // The rest of the folder once the log is read whole; "Waypoints N" after it.
+    auto finishFolder = [&] {
+        view.Follow(nullptr, nullptr, nullptr);
+        view.ShowStatus("");
+        view.ShowStatus("Creation of KML-file");
+        if (folder->Finish(points, logDate) == WaypointsOutcome::DateNotFound) {
+            return false;
+        }
+        folder->End();
+        view.ShowCount("");
+        view.ShowCount("Waypoints " + std::to_string(folder->Count()));
+        return true;
     };
 
     if (settings.Format == 0) {
@@ -225,7 +279,7 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         if (std::ferror(input.get())) {
             return inputNotRead();
         }
-        if (WriteNmeaWaypoints(kml, points.Start, options, logDate, view) == WaypointsOutcome::DateNotFound) {
+        if (!finishFolder()) {
             points.FreePointList(points.Head);
             view.ShowStatus("");
             view.ShowStatus("Date isn't found");
@@ -244,7 +298,7 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         if (std::ferror(input.get())) {
             return inputNotRead();
         }
-        WriteBinrWaypoints(kml, points.Start, options, view);
+        finishFolder();
         WriteBinrTrack(kml, points.Start, "NormalTrack");
     }
 

@@ -79,6 +79,14 @@ bool FileSink::Write(const char* data, size_t size) {
     return true;
 }
 
+bool FileSink::Truncate(uint64_t size) {
+    if (fd_ < 0 || failed_) {
+        return false;
+    }
+    const auto length = static_cast<off_t>(size);
+    return ::ftruncate(fd_, length) == 0 && ::lseek(fd_, length, SEEK_SET) == length;
+}
+
 bool FileSink::Close() {
     if (fd_ < 0) {
         return false;
@@ -102,7 +110,20 @@ void KmlStream::Flush() {
         if (ok_ && !sink_.Write(buffer_, used_)) {
             ok_ = false;
         }
+        flushed_ += used_;
         used_ = 0;
+    }
+}
+
+void KmlStream::DiscardFrom(uint64_t position) {
+    if (position >= flushed_) {
+        used_ = static_cast<size_t>(std::min<uint64_t>(position - flushed_, used_));
+        return;
+    }
+    used_ = 0;
+    flushed_ = position;
+    if (ok_ && !sink_.Truncate(position)) {
+        ok_ = false;
     }
 }
 
@@ -112,6 +133,7 @@ void KmlStream::AppendPastBuffer(const char* data, size_t size) {
         if (ok_ && !sink_.Write(data, size)) {
             ok_ = false;
         }
+        flushed_ += size;
         return;
     }
     std::memcpy(buffer_, data, size);

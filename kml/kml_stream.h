@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +26,8 @@ public:
     virtual bool Write(const char* data, size_t size) = 0;
     // Flushes and closes; false when anything written could not reach its place.
     virtual bool Close() = 0;
+    // Cuts what was written back to its first `size` bytes; false when it cannot.
+    virtual bool Truncate(uint64_t) { return false; }
 };
 
 // A file created (or truncated) for writing. Creation failure leaves is_open() false.
@@ -37,6 +40,7 @@ public:
     bool is_open() const { return fd_ >= 0; }
     bool Write(const char* data, size_t size) override;
     bool Close() override;
+    bool Truncate(uint64_t size) override;
 
     // Called once when the disk is full, to free space that others hold for
     // the run; the write that failed is then tried again.
@@ -56,6 +60,10 @@ public:
         return true;
     }
     bool Close() override { return true; }
+    bool Truncate(uint64_t size) override {
+        text.resize(std::min<uint64_t>(size, text.size()));
+        return true;
+    }
     std::string text;
 };
 
@@ -127,6 +135,12 @@ public:
     // One character from the log ("%c"), escaped like a value.
     KmlStream& Char(char value);
 
+    // The number of bytes written so far.
+    uint64_t Position() const { return flushed_ + used_; }
+    // Takes back everything written from `position` on (a part of the document
+    // that a stopped run must not leave behind).
+    void DiscardFrom(uint64_t position);
+
     // False once any write failed.
     bool ok() const { return ok_; }
     // Flushes the buffer and closes the sink; false when any byte was lost.
@@ -153,6 +167,7 @@ private:
     ByteSink& sink_;
     char* buffer_;
     size_t used_ = 0;
+    uint64_t flushed_ = 0;
     bool ok_ = true;
     bool closed_ = false;
 };

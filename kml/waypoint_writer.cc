@@ -224,73 +224,89 @@ void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int numb
     stream.Text("</Placemark>\n"_kml);
 }
 
+WaypointFolder::WaypointFolder(KmlStream& stream, const WaypointOptions& options, int format)
+    : stream_(stream), options_(options), format_(format) {}
+
+void WaypointFolder::Begin() {
+    stream_.Text("<Folder>\n"_kml);
+    stream_.Text("<name>WayPoints</name>\n"_kml);
+}
+
+bool WaypointFolder::Add(waypoints& point, const NmeaLogDate& logDate) {
+    if (format_ == kPlacemarkBinr) {
+        if ((point.Status != 'A' && point.Status != 'V') ||
+            !IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
+            return true;
+        }
+        const std::string& icon = point.Status == 'A' ? options_.ValidIconName : options_.InvalidIconName;
+        WritePlacemark(stream_, point, number_, icon, kPlacemarkBinr, options_.Extrude, options_.Scale);
+        ++number_;
+        return true;
+    }
+    DateRule rule;
+    if (point.HasGga == 1 && point.HasRmc == 1 && point.Status == 'A') {
+        rule = DateRule::A;
+    } else if (point.HasGga == 1 && point.HasRmc == 1 && point.Status == 'V') {
+        rule = DateRule::V;
+    } else if (point.HasGga == 1 && point.HasRmc == 0) {
+        rule = DateRule::G;
+    } else if (point.HasGga == 0 && point.HasRmc == 1 && (point.Status == 'A' || point.Status == 'V')) {
+        rule = DateRule::None;
+    } else {
+        return true;
+    }
+    if (!IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
+        return true;
+    }
+    const bool valid = rule == DateRule::G || point.Status == 'A';
+    switch (ChooseDate(rule, options_.UseFallbackDate, logDate.DateFound, point.Date.empty())) {
+        case DateChoice::Unchanged:
+            break;
+        case DateChoice::Fallback:
+            point.Date = options_.FallbackDate;
+            break;
+        case DateChoice::LogDate:
+            point.Date = logDate.LogDate;
+            break;
+        case DateChoice::Stop:
+            return false;
+    }
+    WritePlacemark(stream_, point, number_, valid ? options_.ValidIconName : options_.InvalidIconName,
+                   kPlacemarkNmea, options_.Extrude, options_.Scale);
+    ++number_;
+    return true;
+}
+
+void WaypointFolder::End() { stream_.Text("</Folder>\n"_kml); }
+
 WaypointsOutcome WriteNmeaWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
                                     const NmeaLogDate& logDate, ConversionView& view) {
     view.ShowStatus("");
     view.ShowStatus("Creation of KML-file");
-    stream.Text("<Folder>\n"_kml);
-    stream.Text("<name>WayPoints</name>\n"_kml);
-    int number = 0;
+    WaypointFolder folder(stream, options, kPlacemarkNmea);
+    folder.Begin();
     for (list* node = start; node != nullptr; node = node->Next) {
-        waypoints& point = node->Point;
-        DateRule rule;
-        if (point.HasGga == 1 && point.HasRmc == 1 && point.Status == 'A') {
-            rule = DateRule::A;
-        } else if (point.HasGga == 1 && point.HasRmc == 1 && point.Status == 'V') {
-            rule = DateRule::V;
-        } else if (point.HasGga == 1 && point.HasRmc == 0) {
-            rule = DateRule::G;
-        } else if (point.HasGga == 0 && point.HasRmc == 1 && (point.Status == 'A' || point.Status == 'V')) {
-            rule = DateRule::None;
-        } else {
-            continue;
+        if (!folder.Add(node->Point, logDate)) {
+            return WaypointsOutcome::DateNotFound;
         }
-        if (!IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
-            continue;
-        }
-        const bool valid = rule == DateRule::G || point.Status == 'A';
-        switch (ChooseDate(rule, options.UseFallbackDate, logDate.DateFound, point.Date.empty())) {
-            case DateChoice::Unchanged:
-                break;
-            case DateChoice::Fallback:
-                point.Date = options.FallbackDate;
-                break;
-            case DateChoice::LogDate:
-                point.Date = logDate.LogDate;
-                break;
-            case DateChoice::Stop:
-                return WaypointsOutcome::DateNotFound;
-        }
-        WritePlacemark(stream, point, number, valid ? options.ValidIconName : options.InvalidIconName,
-                       kPlacemarkNmea, options.Extrude, options.Scale);
-        ++number;
     }
-    stream.Text("</Folder>\n"_kml);
+    folder.End();
     view.ShowCount("");
-    view.ShowCount("Waypoints " + std::to_string(number));
+    view.ShowCount("Waypoints " + std::to_string(folder.Count()));
     return WaypointsOutcome::Written;
 }
 
-void WriteBinrWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options,
-                        ConversionView& view) {
+void WriteBinrWaypoints(KmlStream& stream, list* start, const WaypointOptions& options, ConversionView& view) {
     view.ShowStatus("");
     view.ShowStatus("Creation of KML-file");
-    stream.Text("<Folder>\n"_kml);
-    stream.Text("<name>WayPoints</name>\n"_kml);
-    int number = 0;
-    for (const list* node = start; node != nullptr; node = node->Next) {
-        const waypoints& point = node->Point;
-        if ((point.Status != 'A' && point.Status != 'V') ||
-            !IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
-            continue;
-        }
-        const std::string& icon = point.Status == 'A' ? options.ValidIconName : options.InvalidIconName;
-        WritePlacemark(stream, point, number, icon, kPlacemarkBinr, options.Extrude, options.Scale);
-        ++number;
+    WaypointFolder folder(stream, options, kPlacemarkBinr);
+    folder.Begin();
+    for (list* node = start; node != nullptr; node = node->Next) {
+        folder.Add(node->Point, NmeaLogDate{});
     }
-    stream.Text("</Folder>\n"_kml);
+    folder.End();
     view.ShowCount("");
-    view.ShowCount("Waypoints " + std::to_string(number));
+    view.ShowCount("Waypoints " + std::to_string(folder.Count()));
 }
 
 void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options) {

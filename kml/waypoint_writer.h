@@ -40,13 +40,33 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
 void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int number, std::string_view iconName,
                           std::string_view scale);
 
+// The "WayPoints" folder, written one point at a time (a run writes it while
+// its log is still being read).
+class WaypointFolder {
+public:
+    WaypointFolder(KmlStream& stream, const WaypointOptions& options, int format);
+    void Begin();
+    // The point's placemark when its status gives one. An NMEA point first gets
+    // its date by the date rule, written into the point; false when the rule
+    // stops the run, and then nothing was written.
+    bool Add(waypoints& point, const NmeaLogDate& logDate);
+    void End();
+    // The placemarks written so far.
+    int Count() const { return number_; }
+
+private:
+    KmlStream& stream_;
+    const WaypointOptions& options_;
+    int format_;
+    int number_ = 0;
+};
+
 // Shows "Creation of KML-file" first and "Waypoints N" after the folder. The date
 // rules write the chosen date into the nodes. On DateNotFound nothing more is
 // written and the status panes are left to the run.
 WaypointsOutcome WriteNmeaWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
                                     const NmeaLogDate& logDate, ConversionView& view);
-void WriteBinrWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options,
-                        ConversionView& view);
+void WriteBinrWaypoints(KmlStream& stream, list* start, const WaypointOptions& options, ConversionView& view);
 void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options);
 
 }  // namespace tervo

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "fuzz/in_memory_run.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"
 #include "support/zip_reader.h"
@@ -165,6 +168,96 @@ TEST_F(ConversionRun, ANodeThatCannotBeAllocatedStopsTheRunAndKeepsTheRemains) {
     EXPECT_TRUE(testing::FileExists(dir.File("out.kml")));
     EXPECT_TRUE(testing::FileExists(dir.File("255.png")) || testing::FileExists(dir.File("16711680.png")));
     EXPECT_FALSE(testing::FileExists(dir.File("out.kmz")));
+}
+
+// A gate that lets `allowed` nodes through and refuses the rest.
+class NodeBudget : public AllocationGate {
+public:
+    explicit NodeBudget(int allowed) : allowed_(allowed) {}
+    bool AllowNode() override { return allowed_-- > 0; }
+
+private:
+    int allowed_;
+};
+
+std::string Simulated(const std::string& tool, const std::string& arguments, const std::string& path) {
+    const char* tools = std::getenv("TERVO_TOOLS_DIR");
+    const std::string command = std::string(tools ? tools : ".") + "/" + tool + " " + arguments + " --out " + path;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return testing::ReadFile(path);
+}
+
+// The "WayPoints" folder is written while the log is read. Over logs long
+// enough for many hand-overs, the document must be the one the writers give
+// after the read loop, also when the log's date comes late, when the run starts
+// at a first fix that comes late, and when the run stops.
+TEST_F(ConversionRun, TheFolderWrittenWhileReadingIsTheOneWrittenAfter) {
+    const std::string nmea = Simulated("simulate_log", "--epochs 6000 --seed 5", dir.File("sim.nmea"));
+    // No RMC in the first two thirds: the nodes wait for the log's date.
+    std::string lateDate;
+    for (size_t at = 0; at < nmea.size();) {
+        const size_t end = nmea.find('\n', at) + 1;
+        if (at > nmea.size() * 2 / 3 || nmea.compare(at, 6, "$GPRMC") != 0) {
+            lateDate.append(nmea, at, end - at);
+        }
+        at = end;
+    }
+    std::string ggaOnly;
+    for (size_t at = 0; at < nmea.size();) {
+        const size_t end = nmea.find('\n', at) + 1;
+        if (nmea.compare(at, 6, "$GPGGA") == 0) {
+            ggaOnly.append(nmea, at, end - at);
+        }
+        at = end;
+    }
+    const std::string binr =
+        Simulated("simulate_binr", "--epochs 6000 --seed 5 --acquire 2500", dir.File("sim.binr"));
+    struct Case {
+        const char* legend;
+        const std::string& log;
+        int32_t format;
+        bool fallbackDate;
+        bool startFirstFix;
+        int nodes;  // the gate's budget; -1 lets every node through
+        ConversionResult result;
+    };
+    const Case cases[] = {
+        {"NMEA", nmea, 0, true, false, -1, ConversionResult::Completed},
+        {"NMEA, the log's date, first fix", nmea, 0, false, true, -1, ConversionResult::Completed},
+        {"NMEA whose date comes late", lateDate, 0, false, false, -1, ConversionResult::Completed},
+        {"NMEA without a date: Date isn't found", ggaOnly, 0, false, false, -1, ConversionResult::Stopped},
+        {"NMEA whose list cannot grow", nmea, 0, true, false, 5000, ConversionResult::Stopped},
+        {"BINR, first fix late", binr, 1, true, true, -1, ConversionResult::Completed},
+        {"BINR whose list cannot grow", binr, 1, true, false, 5000, ConversionResult::Stopped},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.legend);
+        testing::WriteFile(dir.File("in.log"), c.log);
+        ConversionSettings s = Settings("in.log");
+        s.Format = c.format;
+        s.CheckBox1 = c.fallbackDate;
+        s.CheckBox4 = c.startFirstFix;
+        s.CheckBox2 = true;
+        std::optional<NodeBudget> gate;
+        if (c.nodes >= 0) {
+            gate.emplace(c.nodes);
+        }
+        ASSERT_EQ(RunConversion(s, view, assembler, platform, gate ? &*gate : nullptr), c.result);
+        if (c.result == ConversionResult::Completed) {
+            const fuzzing::InMemoryRun expected = fuzzing::ConvertInMemory(c.log, s);
+            ASSERT_EQ(expected.result, c.result);
+            EXPECT_TRUE(testing::ZipEntryData(dir.File("out.kmz"), "out.kml") == expected.kml);
+        } else {
+            // A stopped run keeps the document as far as it was written: the
+            // head and the styles, and with "Date isn't found" the folder's start.
+            const std::string kml = testing::ReadFile(dir.File("out.kml"));
+            const std::string end = c.nodes < 0 ? "</Style>\r\n<Folder>\r\n<name>WayPoints</name>\r\n"
+                                                : "<width>7</width>\r\n</LineStyle>\r\n</Style>\r\n";
+            EXPECT_TRUE(kml.size() > end.size() && kml.compare(kml.size() - end.size(), end.size(), end) == 0)
+                << kml.substr(kml.size() > 200 ? kml.size() - 200 : 0);
+            EXPECT_EQ(kml.find("<Placemark>"), std::string::npos);
+        }
+    }
 }
 
 TEST(Paths, KmlPathReplacesTheLastExtension) {
