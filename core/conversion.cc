@@ -226,7 +226,8 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     // The "WayPoints" folder is written while the log is read (see FolderWriter).
     std::optional<FolderWriter> folder;
     if (settings.Format == 0 || settings.Format == 1) {
-        folder.emplace(kml, options, settings.Format == 0 ? kPlacemarkNmea : kPlacemarkBinr, settings.CheckBox4);
+        const int format = settings.Format == 0 ? kPlacemarkNmea : kPlacemarkBinr;
+        folder.emplace(kml, options, format, settings.CheckBox4);
         view.Follow(&*folder, &points, &logDate);
     }
 

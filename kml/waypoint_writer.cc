@@ -296,7 +296,8 @@ WaypointsOutcome WriteNmeaWaypoints(KmlStream& stream, list* start, const Waypoi
     return WaypointsOutcome::Written;
 }
 
-void WriteBinrWaypoints(KmlStream& stream, list* start, const WaypointOptions& options, ConversionView& view) {
+void WriteBinrWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
+                        ConversionView& view) {
     view.ShowStatus("");
     view.ShowStatus("Creation of KML-file");
     WaypointFolder folder(stream, options, kPlacemarkBinr);

@@ -182,7 +182,8 @@ private:
 
 std::string Simulated(const std::string& tool, const std::string& arguments, const std::string& path) {
     const char* tools = std::getenv("TERVO_TOOLS_DIR");
-    const std::string command = std::string(tools ? tools : ".") + "/" + tool + " " + arguments + " --out " + path;
+    const std::string command =
+        std::string(tools ? tools : ".") + "/" + tool + " " + arguments + " --out " + path;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return testing::ReadFile(path);
 }
