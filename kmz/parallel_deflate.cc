@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "kmz/crc32.h"
+
 namespace tervo {
 
 namespace {
@@ -26,7 +28,7 @@ ParallelDeflater::Compressor::~Compressor() {
 void ParallelDeflater::Compressor::Compress(Slot& slot) {
     slot.failed = true;
     slot.outputSize = 0;
-    slot.crc = static_cast<uint32_t>(crc32(0, slot.input.data(), static_cast<uInt>(slot.inputSize)));
+    slot.crc = Crc32(0, slot.input.data(), slot.inputSize);
     if (!ready_ || deflateReset(&stream_) != Z_OK) {
         return;
     }

@@ -1,5 +1,7 @@
 #include "kmz/parallel_deflate.h"
 
+#include "kmz/crc32.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -81,6 +83,27 @@ TEST(ParallelDeflater, ChunksJoinIntoOneStreamThatInflatesToTheInput) {
             crc32(0, reinterpret_cast<const Bytef*>(input.data()), static_cast<uInt>(input.size())));
         EXPECT_EQ(crcMany, crc);
         EXPECT_EQ(crcOne, crc);
+    }
+}
+
+// Every length around the 64- and 16-byte steps of the folding, at every
+// alignment, continuing from other CRCs.
+TEST(Crc32, GivesZlibsCrcForEveryLengthAndAlignment) {
+    std::vector<uint8_t> bytes(70000);
+    uint32_t state = 3;
+    for (uint8_t& b : bytes) {
+        state = state * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(state >> 23);
+    }
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t size : {size_t{0}, size_t{1}, size_t{15}, size_t{63}, size_t{64}, size_t{65}, size_t{79},
+                            size_t{80}, size_t{127}, size_t{128}, size_t{1000}, size_t{65536} + 7}) {
+            for (uint32_t start : {0u, 0xFFFFFFFFu, 0x12345678u}) {
+                const uint8_t* data = bytes.data() + offset;
+                EXPECT_EQ(Crc32(start, data, size), crc32(start, data, static_cast<uInt>(size)))
+                    << "offset " << offset << ", size " << size << ", from " << start;
+            }
+        }
     }
 }
 
