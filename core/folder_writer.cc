@@ -1,5 +1,7 @@
 #include "core/folder_writer.h"
 
+#include <system_error>
+
 namespace tervo {
 
 FolderWriter::FolderWriter(KmlStream& kml, const WaypointOptions& options, int format, bool startFirstFix)
@@ -8,7 +10,11 @@ FolderWriter::FolderWriter(KmlStream& kml, const WaypointOptions& options, int f
       nmea_(format == kPlacemarkNmea),
       startFirstFix_(startFirstFix),
       folderStart_(kml.Position()) {
-    thread_ = std::thread([this] { Run(); });
+    try {
+        thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error&) {
+        // Without a thread the whole folder is written by Finish.
+    }
 }
 
 FolderWriter::~FolderWriter() {
@@ -19,7 +25,7 @@ FolderWriter::~FolderWriter() {
 
 void FolderWriter::Publish(const PointList& points, const NmeaLogDate& logDate) {
     const size_t complete = points.size() > 0 ? points.size() - 1 : 0;
-    if (complete < handedOver_ + kBatchNodes) {
+    if (!thread_.joinable() || complete < handedOver_ + kBatchNodes) {
         return;
     }
     Snapshot snapshot;
@@ -39,7 +45,11 @@ WaypointsOutcome FolderWriter::Finish(const PointList& points, const NmeaLogDate
     snapshot.logDate = logDate;
     snapshot.final = true;
     Hand(snapshot);
-    thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    } else {
+        Run();
+    }
     if (error_) {
         std::rethrow_exception(error_);
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
 
 #include "kmz/crc32.h"
 
@@ -75,12 +76,21 @@ ParallelDeflater::ParallelDeflater(Output output, unsigned threads, size_t chunk
     }
     // Two slots more than workers: the caller fills one and the oldest waits to go out.
     slots_.resize(threads + 2);
-    for (unsigned i = 0; i < threads; ++i) {
-        workers_.emplace_back([this] { WorkerLoop(); });
+    try {
+        for (unsigned i = 0; i < threads; ++i) {
+            workers_.emplace_back([this] { WorkerLoop(); });
+        }
+    } catch (const std::system_error&) {
+        // No threads to be had: the caller's thread compresses.
+        StopWorkers();
+        inlineCompressor_ = std::make_unique<Compressor>();
+        slots_.resize(1);
     }
 }
 
-ParallelDeflater::~ParallelDeflater() {
+ParallelDeflater::~ParallelDeflater() { StopWorkers(); }
+
+void ParallelDeflater::StopWorkers() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
@@ -89,6 +99,7 @@ ParallelDeflater::~ParallelDeflater() {
     for (std::thread& worker : workers_) {
         worker.join();
     }
+    workers_.clear();
 }
 
 void ParallelDeflater::Write(const uint8_t* data, size_t size) {

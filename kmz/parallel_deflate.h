@@ -27,8 +27,8 @@ class ParallelDeflater {
 
     static constexpr size_t kDefaultChunkSize = 1 << 20;
 
-    // `threads` 0 takes one worker per core; with one, chunks are compressed on
-    // the calling thread.
+    // `threads` 0 takes one worker per core; with one, or when no thread can be
+    // started, chunks are compressed on the calling thread.
     explicit ParallelDeflater(Output output, unsigned threads = 0, size_t chunkSize = kDefaultChunkSize);
     ~ParallelDeflater();
     ParallelDeflater(const ParallelDeflater&) = delete;
@@ -74,6 +74,7 @@ class ParallelDeflater {
         bool ready_ = false;
     };
 
+    void StopWorkers();
     void Submit(bool last);
     void CollectOldest();
     void WorkerLoop();
