@@ -31,11 +31,7 @@ peer=""
 if command -v gpsbabel >/dev/null 2>&1; then
   peer="$(command -v gpsbabel)"
 elif ((with_peer)); then
-  echo "Installing gpsbabel" >&2
-  sudo_cmd=()
-  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends gpsbabel >&2
+  scripts/install_packages.sh gpsbabel
   peer="$(command -v gpsbabel)"
 fi
 

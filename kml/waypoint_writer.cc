@@ -9,43 +9,27 @@ namespace tervo {
 
 namespace {
 
-// The GGA quality indicator as the description shows it; unknown values as the bare number.
-void WriteQualityText(KmlStream& stream, int32_t quality) {
-    switch (quality) {
-        case 0:
-            stream.Text("N/A ("_kml).Int(quality).Text(")"_kml);
-            break;
-        case 1:
-            stream.Text("Fix valid ("_kml).Int(quality).Text(")"_kml);
-            break;
-        case 2:
-            stream.Text("Diff fix valid ("_kml).Int(quality).Text(")"_kml);
-            break;
-        case 6:
-            stream.Text("Dead ("_kml).Int(quality).Text(")"_kml);
-            break;
-        default:
-            stream.Int(quality);
-            break;
-    }
-}
+// A code with its label ("Fix valid (1)"); a code without a label prints bare.
+struct LabelledCode {
+    int32_t code;
+    KmlLiteral label;
+};
 
+// The GGA quality indicator as the description shows it.
+constexpr LabelledCode kQualityLabels[] = {
+    {0, "N/A ("_kml}, {1, "Fix valid ("_kml}, {2, "Diff fix valid ("_kml}, {6, "Dead ("_kml}};
 // The GSA fix mode; a point without GSA data has mode 0 and shows "0".
-void WriteModeText(KmlStream& stream, int32_t mode) {
-    switch (mode) {
-        case 1:
-            stream.Text("N/A ("_kml).Int(mode).Text(")"_kml);
-            break;
-        case 2:
-            stream.Text("2D ("_kml).Int(mode).Text(")"_kml);
-            break;
-        case 3:
-            stream.Text("3D ("_kml).Int(mode).Text(")"_kml);
-            break;
-        default:
-            stream.Int(mode);
-            break;
+constexpr LabelledCode kModeLabels[] = {{1, "N/A ("_kml}, {2, "2D ("_kml}, {3, "3D ("_kml}};
+
+template <size_t N>
+void WriteLabelledCode(KmlStream& stream, const LabelledCode (&labels)[N], int32_t code) {
+    for (const LabelledCode& entry : labels) {
+        if (entry.code == code) {
+            stream.Text(entry.label).Int(code).Text(")"_kml);
+            return;
+        }
     }
+    stream.Int(code);
 }
 
 void WriteSatelliteTable(KmlStream& stream, const waypoints& point, int format) {
@@ -131,10 +115,10 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
         .Text("m</td></tr>\n"_kml);
     if (format == kPlacemarkNmea) {
         stream.Text("\t<tr><th>Status(GGA)</th><td>"_kml);
-        WriteQualityText(stream, point.FixQuality);
+        WriteLabelledCode(stream, kQualityLabels, point.FixQuality);
         stream.Text("</td></tr>\n"_kml);
         stream.Text("\t<tr><th>Status(GSA)</th><td>"_kml);
-        WriteModeText(stream, point.FixMode);
+        WriteLabelledCode(stream, kModeLabels, point.FixMode);
         stream.Text("</td></tr>\n"_kml);
     }
     if (format == kPlacemarkBinr) {

@@ -23,19 +23,7 @@ jobs="${FUZZ_JOBS:-1}"
 dir="${FUZZ_DIR:-build-fuzz}"
 
 packages=(cmake make clang libclang-rt-14-dev zlib1g-dev libpng-dev)
-missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}" >&2
-  sudo_cmd=()
-  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+scripts/install_packages.sh "${packages[@]}"
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVO_FUZZ=ON \
   -DBUILD_TESTING=OFF -DTERVO_WITH_WINDOW=OFF \
