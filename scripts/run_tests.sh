@@ -8,14 +8,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 TERVO_WARNINGS_AS_ERRORS="${TERVO_WARNINGS_AS_ERRORS:-ON}" scripts/setup.sh build
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir build --output-on-failure -j2
+summary="$(mktemp)"
+trap 'rm -f "$summary"' EXIT
+ctest --test-dir build --output-on-failure -j2 | tee -a "$summary"
 
 # Without the window: the sanitizers are for our code, not Qt's.
 cmake --preset sanitize -DTERVO_WARNINGS_AS_ERRORS="${TERVO_WARNINGS_AS_ERRORS:-ON}" >&2
 cmake --build --preset sanitize >&2
-ctest --preset sanitize -j2
+ctest --preset sanitize -j2 | tee -a "$summary"
 
 fuzz_seconds="${TERVO_FUZZ_SECONDS:-30}"
 if ((fuzz_seconds > 0)); then
   TERVO_WARNINGS_AS_ERRORS="${TERVO_WARNINGS_AS_ERRORS:-ON}" scripts/run_fuzz.sh "$fuzz_seconds"
 fi
+
+# One closing line for both suites (each ctest above stops the script on a failure).
+awk '/tests passed, 0 tests failed out of/ { n += $NF } END { printf "%d passed, 0 failed\n", n }' "$summary"
