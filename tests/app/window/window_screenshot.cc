@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     window.SpeedButtonOpenClick();
     window.ShowStatus("The progress finished");
     window.ShowCount("Waypoints 120");
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < 99; ++i) {
         window.StepProgress();
     }
     window.show();
