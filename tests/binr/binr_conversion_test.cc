@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -18,22 +17,16 @@
 #include "nmea/sentence.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"
+#include "support/whole_conversion.h"
 #include "support/zip_reader.h"
 
 namespace tervo {
 namespace {
 
-using testing::ReadFile;
 using testing::RecordingView;
 using testing::TempDir;
 using testing::TestDataDir;
 using testing::TestPlatform;
-using testing::WriteFile;
-
-bool RebuildExpected() {
-    const char* value = std::getenv("TERVO_REBUILD_EXPECTED");
-    return value != nullptr && std::string(value) == "1";
-}
 
 TEST(BinrConversion, DocumentsMatchTheCheckedFiles) {
     struct Case {
@@ -55,20 +48,7 @@ TEST(BinrConversion, DocumentsMatchTheCheckedFiles) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         TempDir dir;
-        ConversionSettings settings;
-        settings.InputPath = log;
-        settings.InputName = "cold_start.binr";
-        settings.OutputPath = dir.File("previous.kmz");
-        settings.OutputName = "t.kmz";
-        settings.Format = 1;
-        settings.ShapeRightPoint = 0x00FF00;
-        settings.ShapeIncorPoint = 0x0000FF;
-        settings.ShapeDTrack = 0xFF0000;
-        settings.ShapeStyleTrack = 0x0000FF;
-        settings.ShapeFullTrack = 0x808080;
-        settings.Edit3 = "4";
-        settings.Edit7 = "2";
-        settings.Edit4 = "0.7";
+        ConversionSettings settings = testing::CheckedFileSettings(log, "cold_start.binr", dir, 1);
         settings.CheckBox2 = c.checkBox2;
         settings.CheckBox3 = c.checkBox3;
         settings.CheckBox4 = c.checkBox4;
@@ -79,11 +59,9 @@ TEST(BinrConversion, DocumentsMatchTheCheckedFiles) {
         ASSERT_EQ(RunConversion(settings, view, assembler, platform), ConversionResult::Completed);
         const std::string document = testing::ZipEntryData(dir.File("t.kmz"), "t.kml");
         const std::string expectedPath = TestDataDir() + "binr/" + c.expected;
-        if (RebuildExpected()) {
-            WriteFile(expectedPath, document);
+        if (!testing::MatchesCheckedFile(document, expectedPath)) {
             continue;
         }
-        EXPECT_EQ(document, ReadFile(expectedPath));
         // 1572 bytes make a step at every 15th byte, and the window a turn before each.
         EXPECT_EQ(view.steps, 104);
         EXPECT_EQ(view.events, 1572);

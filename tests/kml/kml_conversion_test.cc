@@ -15,22 +15,17 @@
 #include "nmea/sentence.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"
+#include "support/whole_conversion.h"
 #include "support/zip_reader.h"
 
 namespace tervo {
 namespace {
 
-using testing::ReadFile;
 using testing::RecordingView;
 using testing::TempDir;
 using testing::TestDataDir;
 using testing::TestPlatform;
 using testing::WriteFile;
-
-bool RebuildExpected() {
-    const char* value = std::getenv("TERVO_REBUILD_EXPECTED");
-    return value != nullptr && std::string(value) == "1";
-}
 
 bool HaveXmllint() { return testing::FileExists("/usr/bin/xmllint"); }
 
@@ -43,22 +38,7 @@ bool WellFormed(const std::string& document, const TempDir& dir) {
 }
 
 ConversionSettings BaseSettings(const std::string& input, const TempDir& dir) {
-    ConversionSettings s;
-    s.InputPath = input;
-    s.InputName = "log.nmea";
-    s.OutputPath = dir.File("previous.kmz");
-    s.OutputName = "t.kmz";
-    s.Format = 0;
-    s.ShapeRightPoint = 0x00FF00;
-    s.ShapeIncorPoint = 0x0000FF;
-    s.ShapeDTrack = 0xFF0000;
-    s.ShapeStyleTrack = 0x0000FF;
-    s.ShapeFullTrack = 0x808080;
-    s.Edit3 = "4";
-    s.Edit7 = "2";
-    s.Edit4 = "0.7";
-    s.MaskEdit1 = "2000-01-01";
-    return s;
+    return testing::CheckedFileSettings(input, "log.nmea", dir, 0);
 }
 
 // The program keeps one sentence assembler for its whole life; the runs of a
@@ -102,12 +82,8 @@ TEST_F(KmlConversion, DocumentsMatchTheCheckedFiles) {
         settings.CheckBox4 = c.checkBox4;
         const std::string document = Convert(settings, dir);
         const std::string expectedPath = TestDataDir() + "kml/" + c.expected;
-        if (RebuildExpected()) {
-            WriteFile(expectedPath, document);
-            continue;
-        }
-        ASSERT_FALSE(document.empty()) << c.legend;
-        EXPECT_EQ(document, ReadFile(expectedPath)) << c.legend;
+        SCOPED_TRACE(c.legend);
+        testing::MatchesCheckedFile(document, expectedPath);
     }
 }
 
