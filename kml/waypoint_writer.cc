@@ -92,6 +92,28 @@ void WriteHeading(KmlStream& stream, double course) {
     }
 }
 
+// The camera view of a placemark.
+void WriteLookAt(KmlStream& stream, double longitude, double latitude) {
+    stream.Text("<LookAt>\n"_kml);
+    stream.Text("<longitude>"_kml).Fixed(longitude, 6).Text("</longitude>\n"_kml);
+    stream.Text("<latitude>"_kml).Fixed(latitude, 6).Text("</latitude>\n"_kml);
+    stream.Text("<tilt>66</tilt>\n"_kml);
+    stream.Text("</LookAt>\n"_kml);
+}
+
+// The arrow of a placemark, turned to its course.
+void WriteIconStyle(KmlStream& stream, std::string_view scale, double course, std::string_view iconName) {
+    stream.Text("<Style>\n"_kml);
+    stream.Text("<IconStyle>\n"_kml);
+    stream.Text("<scale>"_kml).Value(scale).Text("</scale>\n"_kml);
+    WriteHeading(stream, course);
+    stream.Text("<Icon>\n"_kml);
+    stream.Text("<href>"_kml).Value(iconName).Text("</href>\n"_kml);
+    stream.Text("</Icon>\n"_kml);
+    stream.Text("</IconStyle>\n"_kml);
+    stream.Text("</Style>\n"_kml);
+}
+
 }  // namespace
 
 void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::string_view iconName,
@@ -136,23 +158,11 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
         WriteSatelliteTable(stream, point, format);
     }
     stream.Text("]]></description>\n"_kml);
-    stream.Text("<LookAt>\n"_kml);
-    stream.Text("<longitude>"_kml).Fixed(point.Longitude, 6).Text("</longitude>\n"_kml);
-    stream.Text("<latitude>"_kml).Fixed(point.Latitude, 6).Text("</latitude>\n"_kml);
-    stream.Text("<tilt>66</tilt>\n"_kml);
-    stream.Text("</LookAt>\n"_kml);
+    WriteLookAt(stream, point.Longitude, point.Latitude);
     stream.Text("<TimeStamp>\n"_kml);
     stream.Text("<when>"_kml).Value(point.Date).Text("T"_kml).Value(point.Time).Text("Z</when>\n"_kml);
     stream.Text("</TimeStamp>\n"_kml);
-    stream.Text("<Style>\n"_kml);
-    stream.Text("<IconStyle>\n"_kml);
-    stream.Text("<scale>"_kml).Value(scale).Text("</scale>\n"_kml);
-    WriteHeading(stream, point.Course);
-    stream.Text("<Icon>\n"_kml);
-    stream.Text("<href>"_kml).Value(iconName).Text("</href>\n"_kml);
-    stream.Text("</Icon>\n"_kml);
-    stream.Text("</IconStyle>\n"_kml);
-    stream.Text("</Style>\n"_kml);
+    WriteIconStyle(stream, scale, point.Course, iconName);
     stream.Text("<Point>\n"_kml);
     if (extrude) {
         stream.Text("<extrude>1</extrude>\n"_kml);
@@ -184,20 +194,8 @@ void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int numb
     stream.Text("\t<tr><th>COG</th><td>"_kml).Fixed(dtrack.Course, 1).Text("</td></tr>\n"_kml);
     stream.Text("\t</table>\n"_kml);
     stream.Text("]]></description>\n"_kml);
-    stream.Text("<LookAt>\n"_kml);
-    stream.Text("<longitude>"_kml).Fixed(dtrack.Longitude, 6).Text("</longitude>\n"_kml);
-    stream.Text("<latitude>"_kml).Fixed(dtrack.Latitude, 6).Text("</latitude>\n"_kml);
-    stream.Text("<tilt>66</tilt>\n"_kml);
-    stream.Text("</LookAt>\n"_kml);
-    stream.Text("<Style>\n"_kml);
-    stream.Text("<IconStyle>\n"_kml);
-    stream.Text("<scale>"_kml).Value(scale).Text("</scale>\n"_kml);
-    WriteHeading(stream, dtrack.Course);
-    stream.Text("<Icon>\n"_kml);
-    stream.Text("<href>"_kml).Value(iconName).Text("</href>\n"_kml);
-    stream.Text("</Icon>\n"_kml);
-    stream.Text("</IconStyle>\n"_kml);
-    stream.Text("</Style>\n"_kml);
+    WriteLookAt(stream, dtrack.Longitude, dtrack.Latitude);
+    WriteIconStyle(stream, scale, dtrack.Course, iconName);
     stream.Text("<Point>\n"_kml);
     stream.Text("<coordinates>"_kml)
         .Fixed(dtrack.Longitude, 6)
