@@ -36,15 +36,9 @@ constexpr uint8_t kEtx = 0x03;
 
 using simulation::Random;
 
-struct Options {
-    long epochs = 60;
-    double hours = -1;  // when given, sets the number of epochs
-    int rate = 1;
-    int satellites = 0;  // 0: the fixed sky of the short logs
-    uint64_t seed = 1;
+struct Options : simulation::CommonOptions {
     int week = 711;  // as the receiver counts it
     long acquire = 0;
-    const char* out = nullptr;
 };
 
 constexpr uint64_t kWeekMs = 7 * 86400000ull;
@@ -131,37 +125,18 @@ struct Satellite {
 
 bool ParseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
-        auto value = [&](const char* name) -> const char* {
-            if (std::strcmp(argv[i], name) == 0 && i + 1 < argc) {
-                return argv[++i];
-            }
-            return nullptr;
-        };
-        if (const char* v = value("--epochs")) {
-            o->epochs = std::atol(v);
-        } else if (const char* v2 = value("--seed")) {
-            o->seed = std::strtoull(v2, nullptr, 10);
-        } else if (const char* v3 = value("--week")) {
-            o->week = std::atoi(v3);
-        } else if (const char* v5 = value("--acquire")) {
-            o->acquire = std::atol(v5);
-        } else if (const char* v6 = value("--hours")) {
-            o->hours = std::atof(v6);
-        } else if (const char* v7 = value("--rate")) {
-            o->rate = std::atoi(v7);
-        } else if (const char* v8 = value("--satellites")) {
-            o->satellites = std::atoi(v8);
-        } else if (const char* v4 = value("--out")) {
-            o->out = v4;
+        if (simulation::TakeCommonOption(argc, argv, i, *o)) {
+            continue;
+        }
+        if (const char* v = simulation::OptionValue(argc, argv, i, "--week")) {
+            o->week = std::atoi(v);
+        } else if (const char* v2 = simulation::OptionValue(argc, argv, i, "--acquire")) {
+            o->acquire = std::atol(v2);
         } else {
             return false;
         }
     }
-    if (o->hours >= 0) {
-        o->epochs = std::lround(o->hours * 3600 * o->rate);
-    }
-    return o->epochs >= 0 && o->acquire >= 0 && o->week >= -32768 && o->week <= 32767 && o->rate >= 1 &&
-           o->rate <= 1000 && (o->satellites == 0 || (o->satellites >= 12 && o->satellites <= 24));
+    return simulation::FinishCommonOptions(*o) && o->acquire >= 0 && o->week >= -32768 && o->week <= 32767;
 }
 
 }  // namespace

@@ -39,15 +39,9 @@ using simulation::Random;
 
 enum class NmeaVersion { V22, V23, V41 };
 
-struct Options {
-    long epochs = 60;
-    double hours = -1;   // when given, sets the number of epochs
-    int satellites = 0;  // 0: the fixed sky of the short logs
-    uint64_t seed = 1;
-    int rate = 1;
+struct Options : simulation::CommonOptions {
     NmeaVersion version = NmeaVersion::V23;
     bool wholeSeconds = false;
-    const char* out = nullptr;
 };
 
 std::string WithChecksum(const std::string& body) {
@@ -93,45 +87,26 @@ constexpr int kUsedSnr = 30;
 
 bool ParseOptions(int argc, char** argv, Options* o) {
     for (int i = 1; i < argc; ++i) {
-        auto value = [&](const char* name) -> const char* {
-            if (std::strcmp(argv[i], name) == 0 && i + 1 < argc) {
-                return argv[++i];
-            }
-            return nullptr;
-        };
-        if (const char* v = value("--epochs")) {
-            o->epochs = std::atol(v);
-        } else if (const char* v2 = value("--seed")) {
-            o->seed = std::strtoull(v2, nullptr, 10);
-        } else if (const char* v3 = value("--rate")) {
-            o->rate = std::atoi(v3);
-        } else if (const char* v4 = value("--out")) {
-            o->out = v4;
-        } else if (const char* v5 = value("--nmea")) {
-            if (std::strcmp(v5, "2.2") == 0) {
+        if (simulation::TakeCommonOption(argc, argv, i, *o)) {
+            continue;
+        }
+        if (const char* v = simulation::OptionValue(argc, argv, i, "--nmea")) {
+            if (std::strcmp(v, "2.2") == 0) {
                 o->version = NmeaVersion::V22;
-            } else if (std::strcmp(v5, "2.3") == 0) {
+            } else if (std::strcmp(v, "2.3") == 0) {
                 o->version = NmeaVersion::V23;
-            } else if (std::strcmp(v5, "4.1") == 0) {
+            } else if (std::strcmp(v, "4.1") == 0) {
                 o->version = NmeaVersion::V41;
             } else {
                 return false;
             }
-        } else if (const char* v6 = value("--hours")) {
-            o->hours = std::atof(v6);
-        } else if (const char* v7 = value("--satellites")) {
-            o->satellites = std::atoi(v7);
         } else if (std::strcmp(argv[i], "--whole-seconds") == 0) {
             o->wholeSeconds = true;
         } else {
             return false;
         }
     }
-    if (o->hours >= 0) {
-        o->epochs = std::lround(o->hours * 3600 * o->rate);
-    }
-    return o->epochs >= 0 && o->rate >= 1 && o->rate <= 1000 && !(o->wholeSeconds && o->rate != 1) &&
-           (o->satellites == 0 || (o->satellites >= 12 && o->satellites <= 24));
+    return simulation::FinishCommonOptions(*o) && !(o->wholeSeconds && o->rate != 1);
 }
 
 // The GSV series of one system: up to four satellites per sentence. NMEA 4.1

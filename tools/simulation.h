@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <numbers>
 #include <vector>
 
@@ -27,6 +29,55 @@ public:
 private:
     uint64_t state_;
 };
+
+// The options both simulators take: how long, how fast, how many satellites,
+// which seed, and where to.
+struct CommonOptions {
+    long epochs = 60;
+    double hours = -1;   // when given, sets the number of epochs
+    int rate = 1;
+    int satellites = 0;  // 0: the fixed sky of the short logs
+    uint64_t seed = 1;
+    const char* out = nullptr;
+};
+
+// The value of option `name` when argv[i] is that option (i then moves onto the
+// value), nullptr otherwise.
+inline const char* OptionValue(int argc, char** argv, int& i, const char* name) {
+    if (std::strcmp(argv[i], name) == 0 && i + 1 < argc) {
+        return argv[++i];
+    }
+    return nullptr;
+}
+
+// True when argv[i] was one of the common options (taken into `o`).
+inline bool TakeCommonOption(int argc, char** argv, int& i, CommonOptions& o) {
+    if (const char* v = OptionValue(argc, argv, i, "--epochs")) {
+        o.epochs = std::atol(v);
+    } else if (const char* v2 = OptionValue(argc, argv, i, "--hours")) {
+        o.hours = std::atof(v2);
+    } else if (const char* v3 = OptionValue(argc, argv, i, "--rate")) {
+        o.rate = std::atoi(v3);
+    } else if (const char* v4 = OptionValue(argc, argv, i, "--satellites")) {
+        o.satellites = std::atoi(v4);
+    } else if (const char* v5 = OptionValue(argc, argv, i, "--seed")) {
+        o.seed = std::strtoull(v5, nullptr, 10);
+    } else if (const char* v6 = OptionValue(argc, argv, i, "--out")) {
+        o.out = v6;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Turns --hours into epochs; false when a common option is out of range.
+inline bool FinishCommonOptions(CommonOptions& o) {
+    if (o.hours >= 0) {
+        o.epochs = std::lround(o.hours * 3600 * o.rate);
+    }
+    return o.epochs >= 0 && o.rate >= 1 && o.rate <= 1000 &&
+           (o.satellites == 0 || (o.satellites >= 12 && o.satellites <= 24));
+}
 
 enum class System { Gps, Glonass, Sbas };
 
