@@ -231,31 +231,24 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         view.Follow(&*folder, &points, &logDate);
     }
 
-    // A stop ends the run at once: the partial KML (without any of the folder)
-    // and the icons stay on disk.
-    auto listNotCreated = [&] {
+    // A stop while reading ends the run at once: the partial KML (without any of
+    // the folder) and the icons stay on disk. A read error ends it too: a track
+    // cut short by a failing disk is not passed off as the whole log.
+    // `result` is Stopped for a node that could not be allocated, InputNotRead for a read error.
+    auto endWhileReading = [&](ConversionResult result) {
         view.Follow(nullptr, nullptr, nullptr);
         folder->Cancel();
-        view.ShowStatus("Can't create the list!");
+        if (result == ConversionResult::Stopped) {
+            view.ShowStatus("Can't create the list!");
+        } else {
+            view.ShowStatus("");
+            view.ShowStatus("Can't read the input file");
+        }
         view.ProcessPendingEvents();
         points.FreePointList(points.Head);
         kml.Close();
         view.UnlockControls();
-        return ConversionResult::Stopped;
-    };
-
-    // The read loops end at a read error as at the end of the log; a track cut
-    // short by a failing disk is not passed off as the whole log.
-    auto inputNotRead = [&] {
-        view.Follow(nullptr, nullptr, nullptr);
-        folder->Cancel();
-        view.ShowStatus("");
-        view.ShowStatus("Can't read the input file");
-        view.ProcessPendingEvents();
-        points.FreePointList(points.Head);
-        kml.Close();
-        view.UnlockControls();
-        return ConversionResult::InputNotRead;
+        return result;
     };
 
     // The rest of the folder once the log is read whole; "Waypoints N" after it.
@@ -272,14 +265,19 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         return true;
     };
 
-    if (settings.Format == 0) {
-        if (ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4, assembler, platform, points,
-                        logDate) == ReadOutcome::ListNotCreated) {
-            return listNotCreated();
+    if (settings.Format == 0 || settings.Format == 1) {
+        const ReadOutcome read =
+            settings.Format == 0
+                ? ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4, assembler, platform, points,
+                              logDate)
+                : ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4, points);
+        if (read == ReadOutcome::ListNotCreated) {
+            return endWhileReading(ConversionResult::Stopped);
         }
         if (std::ferror(input.get())) {
-            return inputNotRead();
+            return endWhileReading(ConversionResult::InputNotRead);
         }
+        // Only the date rules of an NMEA folder can stop the run here.
         if (!finishFolder()) {
             points.FreePointList(points.Head);
             view.ShowStatus("");
@@ -288,19 +286,13 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
             view.UnlockControls();
             return ConversionResult::Stopped;
         }
-        WriteDTrackWaypoints(kml, points.Start, options);
-        WriteNmeaTrack(kml, points.Start, "NormalTrack");
-        WriteDTrackLine(kml, points.Start, "D-Track");
-    } else if (settings.Format == 1) {
-        if (ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4, points) ==
-            ReadOutcome::ListNotCreated) {
-            return listNotCreated();
+        if (settings.Format == 0) {
+            WriteDTrackWaypoints(kml, points.Start, options);
+            WriteNmeaTrack(kml, points.Start, "NormalTrack");
+            WriteDTrackLine(kml, points.Start, "D-Track");
+        } else {
+            WriteBinrTrack(kml, points.Start, "NormalTrack");
         }
-        if (std::ferror(input.get())) {
-            return inputNotRead();
-        }
-        finishFolder();
-        WriteBinrTrack(kml, points.Start, "NormalTrack");
     }
 
     if (settings.CheckBox2) {
