@@ -10,7 +10,8 @@
 #include "app/file_fields.h"
 #include "app/ini.h"
 #include "app/settings.h"
-#include "core/conversion.h"
+#include "core/paths.h"
+#include "run/conversion.h"
 
 namespace tervo {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/conversion_view.h"
+#include "run/conversion_view.h"
 
 namespace tervo {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/settings.h"
-#include "core/conversion.h"
+#include "run/conversion.h"
 
 namespace tervo {
 

@@ -4,7 +4,7 @@
 
 #include "app/field_values.h"
 #include "app/ini.h"
-#include "core/conversion.h"
+#include "core/paths.h"
 
 namespace tervo {
 

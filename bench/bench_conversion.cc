@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "core/conversion.h"
+#include "run/conversion.h"
 #include "core/platform.h"
 #include "nmea/sentence.h"
 

@@ -20,7 +20,7 @@
 
 #include "app/window/main_window.h"
 #include "app/window/window_dialogs.h"
-#include "core/conversion.h"
+#include "run/conversion.h"
 #include "core/platform.h"
 #include "nmea/sentence.h"
 

@@ -14,7 +14,7 @@ namespace tervo {
 
 namespace {
 
-constexpr size_t kBlockSize = 1024;
+constexpr size_t kBlockSize = kReadBlockSize;
 
 enum class Target {
     NewNode,   // appended behind Tail before decoding
@@ -76,8 +76,8 @@ bool Dispatch(const BinrPacket& packet, PointList& points, bool& firstFixFound) 
 
 }  // namespace
 
-ReadOutcome ReadBinrLog(std::FILE* input, ConversionView& view, int32_t progressStep, bool startFirstFix,
-                        PointList& points) {
+ReadOutcome ReadBinrLog(std::FILE* input, ReadProgress& progress, int32_t progressStep, bool startFirstFix,
+                        PointList& points, const BlockRead& blockRead) {
     std::array<uint8_t, kBlockSize> block{};
     BinrPacket packet;
     BinrFramer framer;
@@ -92,10 +92,10 @@ ReadOutcome ReadBinrLog(std::FILE* input, ConversionView& view, int32_t progress
             break;
         }
         for (size_t i = 0; i < count; ++i) {
-            view.ProcessPendingEvents();
+            progress.ProcessPendingEvents();
             ++progressCounter;
             if (progressCounter >= progressStep) {
-                view.StepProgress();
+                progress.StepProgress();
                 progressCounter = 0;
             }
             if (framer.BinrFeedByte(block[i], packet) != BinrFeedResult::Complete) {
@@ -104,6 +104,9 @@ ReadOutcome ReadBinrLog(std::FILE* input, ConversionView& view, int32_t progress
             if (!Dispatch(packet, points, firstFixFound)) {
                 return ReadOutcome::ListNotCreated;
             }
+        }
+        if (blockRead) {
+            blockRead();
         }
     }
 

@@ -5,15 +5,16 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/conversion_view.h"
-#include "core/record.h"
+#include "core/read_progress.h"
+#include "core/point_list.h"
 
 namespace tervo {
 
 // Reads `input` to its end, builds `points` (Head to Tail, FirstFix, and Start at
 // the end: FirstFix when startFirstFix, Head otherwise). Returns ListNotCreated,
-// having stopped at once, when a node cannot be allocated.
-ReadOutcome ReadBinrLog(std::FILE* input, ConversionView& view, int32_t progressStep, bool startFirstFix,
-                        PointList& points);
+// having stopped at once, when a node cannot be allocated. `blockRead`, when
+// set, is called after each block.
+ReadOutcome ReadBinrLog(std::FILE* input, ReadProgress& progress, int32_t progressStep, bool startFirstFix,
+                        PointList& points, const BlockRead& blockRead = {});
 
 }  // namespace tervo

@@ -2,15 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
-#include "binr/binr_reader.h"
-#include "core/nmea_reader.h"
 #include "fuzz/kml_checks.h"
-#include "kml/document.h"
-#include "kml/kml_stream.h"
-#include "kml/track_writer.h"
-#include "kml/waypoint_writer.h"
 
 namespace tervo::fuzzing {
 
@@ -18,7 +11,7 @@ namespace {
 
 // Keeps the right pane's text; everything else a run shows is dropped.
 class CountView : public ConversionView {
-  public:
+public:
     void ShowStatus(const std::string&) override {}
     void ShowCount(const std::string& text) override { countText = text; }
     void ResetProgress() override {}
@@ -32,74 +25,37 @@ class CountView : public ConversionView {
     std::string countText = " ";
 };
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+// The log from memory, the document into a string, icons named but not drawn,
+// nothing packed.
+class MemoryFiles : public RunFiles {
+public:
+    explicit MemoryFiles(std::string_view log) : log_(log) {}
+    InputFile OpenLog(int64_t* size) override {
+        *size = static_cast<int64_t>(log_.size());
+        // fmemopen refuses an empty buffer; an empty log reads like /dev/null.
+        return InputFile(log_.empty() ? std::fopen("/dev/null", "rb")
+                                      : fmemopen(const_cast<char*>(log_.data()), log_.size(), "rb"));
+    }
+    ByteSink* CreateDocument() override { return &sink; }
+    std::string ContainerPath() const override { return "memory.kmz"; }
+    std::string MakeIcon(int32_t colour) override { return std::to_string(colour & 0xFFFFFF) + ".png"; }
+    void Pack(const std::string&, const std::string&, const std::string&) override {}
+    StringSink sink;
 
-std::string IconName(int32_t colour) { return std::to_string(colour & 0xFFFFFF) + ".png"; }
+private:
+    std::string_view log_;
+};
 
 }  // namespace
 
 InMemoryRun ConvertInMemory(std::string_view log, const ConversionSettings& settings) {
-    // fmemopen refuses an empty buffer; an empty log reads like /dev/null.
-    std::unique_ptr<std::FILE, FileCloser> input(
-        log.empty() ? std::fopen("/dev/null", "rb")
-                    : fmemopen(const_cast<char*>(log.data()), log.size(), "rb"));
-    if (!input) {
-        std::abort();
-    }
     FixedPlatform platform({2024, 5, 17}, {2024, 5, 17, 10, 20, 30}, "/nonexistent/");
     SentenceAssembler assembler;
     CountView view;
-    PointList points;
-    NmeaLogDate logDate;
-    StringSink sink;
+    MemoryFiles files(log);
     InMemoryRun run;
-    {
-        KmlStream kml(sink);
-        WaypointOptions options;
-        options.Scale = settings.Edit4;
-        options.Extrude = settings.CheckBox3;
-        options.UseFallbackDate = settings.CheckBox1;
-        options.FallbackDate = settings.MaskEdit1;
-        options.ValidIconName = IconName(settings.ShapeRightPoint);
-        options.InvalidIconName = IconName(settings.ShapeIncorPoint);
-        options.DTrackIconName = IconName(settings.ShapeDTrack);
-
-        BeginKmlDocument(kml);
-        WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeStyleTrack), "NormalTrack");
-        WriteLineStyle(kml, settings.Edit7, KmlColor(settings.ShapeDTrack), "D-Track");
-        const auto progressStep = static_cast<int32_t>(log.size() / 100);
-        if (settings.Format == 0) {
-            if (ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4, assembler, platform, points,
-                            logDate) == ReadOutcome::ListNotCreated ||
-                WriteNmeaWaypoints(kml, points.Start, options, logDate, view) ==
-                    WaypointsOutcome::DateNotFound) {
-                run.result = ConversionResult::Stopped;
-                return run;
-            }
-            WriteDTrackWaypoints(kml, points.Start, options);
-            WriteNmeaTrack(kml, points.Start, "NormalTrack");
-            WriteDTrackLine(kml, points.Start, "D-Track");
-        } else if (settings.Format == 1) {
-            if (ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4, points) ==
-                ReadOutcome::ListNotCreated) {
-                run.result = ConversionResult::Stopped;
-                return run;
-            }
-            WriteBinrWaypoints(kml, points.Start, options, view);
-            WriteBinrTrack(kml, points.Start, "NormalTrack");
-        }
-        if (settings.CheckBox2) {
-            WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeFullTrack), "IncorrectTrack");
-            WriteAllPointsTrack(kml, points.Start, "IncorrectTrack");
-        }
-        EndKmlDocument(kml);
-        if (!kml.Close()) {
-            run.result = ConversionResult::WriteFailed;
-        }
-    }
-    run.kml = std::move(sink.text);
+    run.result = RunConversion(settings, view, assembler, platform, files);
+    run.kml = std::move(files.sink.text);
     run.countText = view.countText;
     return run;
 }

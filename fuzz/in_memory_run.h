@@ -1,12 +1,12 @@
-// A conversion run without files: the log comes from memory and the KML text
-// stays there, so a fuzz target can afford one per input. The body is written
-// in the order RunConversion writes it; no icon is drawn and nothing is packed.
+// A conversion run without files: RunConversion with the log taken from memory
+// and the KML text kept there, so a fuzz target can afford one per input. No
+// icon is drawn and nothing is packed.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "core/conversion.h"
+#include "run/conversion.h"
 
 namespace tervo::fuzzing {
 

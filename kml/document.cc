@@ -1,6 +1,14 @@
 #include "kml/document.h"
 
+#include <cstdio>
+
 namespace tervo {
+
+std::string KmlColor(int32_t colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "FF%06X", static_cast<uint32_t>(colour));
+    return text;
+}
 
 void BeginKmlDocument(KmlStream& stream) { stream.Text("<kml>\n<Document>\n"_kml); }
 

@@ -1,11 +1,16 @@
 // The frame of the KML document and its line styles.
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "kml/kml_stream.h"
 
 namespace tervo {
+
+// "FF" followed by the colour as 0xBBGGRR in upper-case hex, at least six digits.
+std::string KmlColor(int32_t colour);
 
 // "<kml>" and "<Document>", each on its own line; no XML declaration.
 void BeginKmlDocument(KmlStream& stream);

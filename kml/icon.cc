@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/conversion_view.h"
+#include "core/errors.h"
 #include "kml/arrow_template.h"
 
 namespace tervo {

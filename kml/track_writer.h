@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "core/record.h"
+#include "core/point_list.h"
 #include "kml/kml_stream.h"
 
 namespace tervo {

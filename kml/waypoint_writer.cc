@@ -261,37 +261,6 @@ bool WaypointFolder::Add(waypoints& point, const NmeaLogDate& logDate) {
 
 void WaypointFolder::End() { stream_.Text("</Folder>\n"_kml); }
 
-WaypointsOutcome WriteNmeaWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
-                                    const NmeaLogDate& logDate, ConversionView& view) {
-    view.ShowStatus("");
-    view.ShowStatus("Creation of KML-file");
-    WaypointFolder folder(stream, options, kPlacemarkNmea);
-    folder.Begin();
-    for (list* node = start; node != nullptr; node = node->Next) {
-        if (!folder.Add(node->Point, logDate)) {
-            return WaypointsOutcome::DateNotFound;
-        }
-    }
-    folder.End();
-    view.ShowCount("");
-    view.ShowCount("Waypoints " + std::to_string(folder.Count()));
-    return WaypointsOutcome::Written;
-}
-
-void WriteBinrWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
-                        ConversionView& view) {
-    view.ShowStatus("");
-    view.ShowStatus("Creation of KML-file");
-    WaypointFolder folder(stream, options, kPlacemarkBinr);
-    folder.Begin();
-    for (list* node = start; node != nullptr; node = node->Next) {
-        folder.Add(node->Point, NmeaLogDate{});
-    }
-    folder.End();
-    view.ShowCount("");
-    view.ShowCount("Waypoints " + std::to_string(folder.Count()));
-}
-
 void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options) {
     stream.Text("<Folder>\n"_kml);
     stream.Text("<name>D-Track WayPoints</name>\n"_kml);

@@ -5,8 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/conversion_view.h"
-#include "core/record.h"
+#include "core/point_list.h"
 #include "kml/kml_stream.h"
 
 namespace tervo {
@@ -61,12 +60,6 @@ private:
     int number_ = 0;
 };
 
-// Shows "Creation of KML-file" first and "Waypoints N" after the folder. The date
-// rules write the chosen date into the nodes. On DateNotFound nothing more is
-// written and the status panes are left to the run.
-WaypointsOutcome WriteNmeaWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
-                                    const NmeaLogDate& logDate, ConversionView& view);
-void WriteBinrWaypoints(KmlStream& stream, list* start, const WaypointOptions& options, ConversionView& view);
 void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options);
 
 }  // namespace tervo

@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "core/conversion_view.h"
+#include "core/errors.h"
+#include "core/paths.h"
 #include "kmz/parallel_deflate.h"
 
 namespace tervo {
@@ -74,17 +75,6 @@ struct Entry {
     uint32_t uncompressedSize = 0;
     uint32_t localOffset = 0;
 };
-
-std::string BareName(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// The directory part with its final separator; "" for a bare name.
-std::string DirectoryOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
 
 class Descriptor {
 public:
@@ -303,9 +293,9 @@ std::string ReplacedFile(const std::string& containerPath) {
 // Creates a new file beside `target` under a name of its own; the descriptor is
 // -1 when none could be created.
 int CreateSibling(const std::string& target, std::string* siblingPath) {
-    std::string directory = DirectoryOf(target);
+    std::string directory = DirectoryPart(target);
     // Short enough that a long container name cannot push it past the name limit.
-    std::string stem = BareName(target).substr(0, 64);
+    std::string stem = FileNamePart(target).substr(0, 64);
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         *siblingPath = directory + "." + stem + "." + std::to_string(::getpid()) + "-" +
@@ -398,15 +388,15 @@ struct KmlPackerAccess {
 
 namespace {
 
-void WriteContainer(const std::string& containerPath, const std::vector<std::string>& sources,
-                    Platform& platform, KmlPacker* packed) {
+// The entries in order, named by their sources' bare names; a later file of
+// the same name takes the earlier one's place.
+std::vector<Entry> CollectEntries(const std::vector<std::string>& sources) {
     std::vector<Entry> entries;
     for (const std::string& path : sources) {
-        std::string name = BareName(path);
+        std::string name = FileNamePart(path);
         auto same =
             std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.name == name; });
         if (same != entries.end()) {
-            // A later file of the same name takes the earlier one's place.
             same->sourcePath = path;
         } else {
             Entry entry;
@@ -415,30 +405,36 @@ void WriteContainer(const std::string& containerPath, const std::vector<std::str
             entries.push_back(entry);
         }
     }
+    return entries;
+}
 
-    const std::string target = ReplacedFile(containerPath);
-    struct stat existing {};
-    const bool replacing = ::stat(target.c_str(), &existing) == 0;
-    if (replacing) {
-        // A container named like one of its sources (an output name ending in
-        // ".kml") would take the source's place, and the clean-up would then
-        // delete the container as well: nothing of the run would remain.
-        for (const Entry& entry : entries) {
-            struct stat source {};
-            if (::stat(entry.sourcePath.c_str(), &source) == 0 && source.st_dev == existing.st_dev &&
-                source.st_ino == existing.st_ino) {
-                throw PackFailure{};
-            }
+// Throws PackFailure when the container `target` (its status in `existing`)
+// must not be replaced.
+void CheckReplaceable(const std::string& target, const struct stat& existing, const std::vector<Entry>& entries) {
+    // A container named like one of its sources (an output name ending in
+    // ".kml") would take the source's place, and the clean-up would then
+    // delete the container as well: nothing of the run would remain.
+    for (const Entry& entry : entries) {
+        struct stat source {};
+        if (::stat(entry.sourcePath.c_str(), &source) == 0 && source.st_dev == existing.st_dev &&
+            source.st_ino == existing.st_ino) {
+            throw PackFailure{};
         }
     }
     // A container we may not write stays as it is: replacing it by a new name
     // would pass over the protection its owner gave it.
-    if (replacing && ::access(target.c_str(), W_OK) != 0) {
+    if (::access(target.c_str(), W_OK) != 0) {
         throw PackFailure{};
     }
+}
+
+// The temporary container beside `target`: the one the packer began, with the
+// KML entry whole in it, or a new empty one.
+std::unique_ptr<PackedStart> StartTemporaryFile(const std::string& target, const Entry& kmlEntry,
+                                                Platform& platform, KmlPacker* packed) {
     std::unique_ptr<PackedStart> start;
     if (packed != nullptr) {
-        start = KmlPackerAccess::TakeOver(*packed, target, entries.front(), platform);
+        start = KmlPackerAccess::TakeOver(*packed, target, kmlEntry, platform);
     }
     if (!start) {
         start = std::make_unique<PackedStart>();
@@ -448,26 +444,11 @@ void WriteContainer(const std::string& containerPath, const std::vector<std::str
         }
         start->out = std::make_unique<ContainerWriter>(fd);
     }
-    PendingFile pending(start->temporaryPath);
-    ContainerWriter& out = *start->out;
-    // A replaced container keeps its permissions and, where we may, its owner,
-    // as it did when it was overwritten in place.
-    if (replacing && S_ISREG(existing.st_mode)) {
-        if (::fchown(out.fd(), existing.st_uid, existing.st_gid) != 0) {
-            // Someone else's file: the new one is ours, with the old permissions.
-        }
-        ::fchmod(out.fd(), existing.st_mode & 07777);
-    }
+    return start;
+}
 
-    size_t written = 0;
-    if (start->kmlEntry) {
-        entries.front() = *start->kmlEntry;
-        written = 1;
-    }
-    for (size_t i = written; i < entries.size(); ++i) {
-        WriteEntry(out, entries[i], platform);
-    }
-
+// The central directory and its end record, behind the entries.
+void WriteCentralDirectory(ContainerWriter& out, const std::vector<Entry>& entries) {
     const uint64_t centralOffset = out.Position();
     std::vector<uint8_t> central;
     for (const Entry& entry : entries) {
@@ -488,19 +469,55 @@ void WriteContainer(const std::string& containerPath, const std::vector<std::str
     PutU16(end, 0);  // comment length
     out.Write(end);
     out.Finish();
+}
 
-    if (::rename(start->temporaryPath.c_str(), target.c_str()) != 0) {
+// Moves the finished temporary file into the container's place.
+void Commit(const std::string& temporaryPath, const std::string& target, PendingFile& pending) {
+    if (::rename(temporaryPath.c_str(), target.c_str()) != 0) {
         throw PackFailure{};
     }
     pending.Keep();
     // The new name should survive a crash as the data does; a failure here no
     // longer endangers the old container, so it is not reported.
-    std::string directory = DirectoryOf(target);
+    std::string directory = DirectoryPart(target);
     Descriptor directoryFd(
         ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (directoryFd.get() >= 0) {
         ::fsync(directoryFd.get());
     }
+}
+
+void WriteContainer(const std::string& containerPath, const std::vector<std::string>& sources,
+                    Platform& platform, KmlPacker* packed) {
+    std::vector<Entry> entries = CollectEntries(sources);
+    const std::string target = ReplacedFile(containerPath);
+    struct stat existing {};
+    const bool replacing = ::stat(target.c_str(), &existing) == 0;
+    if (replacing) {
+        CheckReplaceable(target, existing, entries);
+    }
+
+    std::unique_ptr<PackedStart> start = StartTemporaryFile(target, entries.front(), platform, packed);
+    PendingFile pending(start->temporaryPath);
+    ContainerWriter& out = *start->out;
+    // A replaced container keeps its permissions and, where we may, its owner,
+    // as it did when it was overwritten in place.
+    if (replacing && S_ISREG(existing.st_mode)) {
+        if (::fchown(out.fd(), existing.st_uid, existing.st_gid) != 0) {
+            // Someone else's file: the new one is ours, with the old permissions.
+        }
+        ::fchmod(out.fd(), existing.st_mode & 07777);
+    }
+    size_t written = 0;
+    if (start->kmlEntry) {
+        entries.front() = *start->kmlEntry;
+        written = 1;
+    }
+    for (size_t i = written; i < entries.size(); ++i) {
+        WriteEntry(out, entries[i], platform);
+    }
+    WriteCentralDirectory(out, entries);
+    Commit(start->temporaryPath, target, pending);
 }
 
 }  // namespace
@@ -532,7 +549,7 @@ std::unique_ptr<KmlPacker> KmlPacker::Begin(const std::string& containerPath, co
             return nullptr;
         }
         state->out = std::make_unique<ContainerWriter>(fd);
-        state->entry.name = BareName(kmlPath);
+        state->entry.name = FileNamePart(kmlPath);
         state->entry.sourcePath = kmlPath;
         BeginEntry(*state->out, state->entry);
         state->deflater = std::make_unique<ParallelDeflater>(Into(*state->out));

@@ -21,6 +21,7 @@
 #include "app/field_values.h"
 #include "app/file_fields.h"
 #include "app/window/artwork.h"
+#include "core/paths.h"
 
 namespace tervo {
 

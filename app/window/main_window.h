@@ -10,8 +10,8 @@
 #include "app/settings.h"
 #include "app/window/widgets.h"
 #include "app/window/window_dialogs.h"
-#include "core/conversion.h"
-#include "core/conversion_view.h"
+#include "run/conversion.h"
+#include "run/conversion_view.h"
 #include "core/platform.h"
 #include "nmea/sentence.h"
 

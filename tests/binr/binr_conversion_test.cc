@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/conversion.h"
+#include "run/conversion.h"
 #include "nmea/sentence.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"

@@ -1,4 +1,5 @@
 #include "core/record.h"
+#include "core/point_list.h"
 
 #include <gtest/gtest.h>
 
@@ -165,16 +166,6 @@ TEST(MsOfDay, UsesExtendedPrecisionAndTruncates) {
     // Equal texts give equal keys, whatever the binary rounding of the seconds.
     EXPECT_EQ(MsOfDay(1, 2, 19.345), MsOfDay(1, 2, 19.345));
     EXPECT_EQ(MsOfDay(0, 0, std::nan("")), 0);
-}
-
-TEST(KmlColor, WritesAlphaBlueGreenRed) {
-    EXPECT_EQ(KmlColor(255), "FF0000FF");
-    EXPECT_EQ(KmlColor(0xFF0000), "FFFF0000");
-    EXPECT_EQ(KmlColor(0xFFFFFF), "FFFFFFFF");
-    EXPECT_EQ(KmlColor(0x00FF00), "FF00FF00");
-    EXPECT_EQ(KmlColor(0x563412), "FF563412");
-    // A hand-edited value above 24 bits gives more digits.
-    EXPECT_EQ(KmlColor(0x1000000), "FF1000000");
 }
 
 class CountingGate : public AllocationGate {

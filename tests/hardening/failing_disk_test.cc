@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/paths.h"
 #include "app/console_front_end.h"
 #include "hardening_support.h"
 #include "support/test_files.h"

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/paths.h"
 #include "fuzz/kml_checks.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/conversion.h"
+#include "run/conversion.h"
 
 namespace tervo::testing {
 

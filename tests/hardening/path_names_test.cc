@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/paths.h"
 #include "fuzz/kml_checks.h"
 #include "hardening_support.h"
 #include "support/test_files.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/conversion_view.h"
+#include "core/errors.h"
 #include "kml/arrow_template.h"
 #include "support/test_files.h"
 

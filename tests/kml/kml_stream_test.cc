@@ -197,5 +197,15 @@ TEST(FileSink, AFullDiskAsksForRoomOnceThenFails) {
     EXPECT_FALSE(sink.Close());
 }
 
+TEST(KmlColor, WritesAlphaBlueGreenRed) {
+    EXPECT_EQ(KmlColor(255), "FF0000FF");
+    EXPECT_EQ(KmlColor(0xFF0000), "FFFF0000");
+    EXPECT_EQ(KmlColor(0xFFFFFF), "FFFFFFFF");
+    EXPECT_EQ(KmlColor(0x00FF00), "FF00FF00");
+    EXPECT_EQ(KmlColor(0x563412), "FF563412");
+    // A hand-edited value above 24 bits gives more digits.
+    EXPECT_EQ(KmlColor(0x1000000), "FF1000000");
+}
+
 }  // namespace
 }  // namespace tervo

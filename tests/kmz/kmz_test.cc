@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/conversion.h"
-#include "core/conversion_view.h"
+#include "run/conversion.h"
+#include "run/conversion_view.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"
 #include "support/zip_reader.h"

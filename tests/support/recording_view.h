@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/conversion_view.h"
+#include "run/conversion_view.h"
 
 namespace tervo::testing {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/conversion.h"
+#include "run/conversion.h"
 #include "support/test_files.h"
 
 namespace tervo::testing {

@@ -1,4 +1,4 @@
-#include "core/conversion.h"
+#include "run/conversion.h"
 
 #include <gtest/gtest.h>
 
@@ -259,15 +259,6 @@ TEST_F(ConversionRun, TheFolderWrittenWhileReadingIsTheOneWrittenAfter) {
             EXPECT_EQ(kml.find("<Placemark>"), std::string::npos);
         }
     }
-}
-
-TEST(Paths, KmlPathReplacesTheLastExtension) {
-    EXPECT_EQ(ChangeFileExtension("log.txt.kmz", ".kml"), "log.txt.kml");
-    EXPECT_EQ(ChangeFileExtension("track", ".kml"), "track.kml");
-    EXPECT_EQ(ChangeFileExtension("/a.b/track", ".kml"), "/a.b/track.kml");
-    EXPECT_EQ(DirectoryPart("/home/u/log.kmz"), "/home/u/");
-    EXPECT_EQ(DirectoryPart("log.kmz"), "");
-    EXPECT_EQ(FileNamePart("/home/u/log.kmz"), "log.kmz");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "core/nmea_reader.h"
+#include "nmea/nmea_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +12,7 @@ namespace tervo {
 
 namespace {
 
-constexpr size_t kBlockSize = 1024;
+constexpr size_t kBlockSize = kReadBlockSize;
 
 // Puts the working record into the zero state.
 void ZeroFill(waypoints& record) { record = waypoints{}; }
@@ -193,9 +193,9 @@ private:
 
 }  // namespace
 
-ReadOutcome ReadNmeaLog(std::FILE* input, ConversionView& view, int32_t progressStep, bool startFirstFix,
+ReadOutcome ReadNmeaLog(std::FILE* input, ReadProgress& progress, int32_t progressStep, bool startFirstFix,
                         SentenceAssembler& assembler, DateSource& today, PointList& points,
-                        NmeaLogDate& logDate) {
+                        NmeaLogDate& logDate, const BlockRead& blockRead) {
     SentenceBuffer buffer{};
     std::array<uint8_t, kBlockSize> block{};
     EpochAssembly epochs(today, points, logDate);
@@ -215,7 +215,7 @@ ReadOutcome ReadNmeaLog(std::FILE* input, ConversionView& view, int32_t progress
             i += run;
             if (i < to) {
                 // A step byte, or the last byte of a short block.
-                view.StepProgress();
+                progress.StepProgress();
                 sinceStep = 0;
                 ++i;
             }
@@ -225,7 +225,7 @@ ReadOutcome ReadNmeaLog(std::FILE* input, ConversionView& view, int32_t progress
     while (!std::feof(input) && !std::ferror(input)) {
         block.fill(0);
         const size_t count = std::fread(block.data(), 1, block.size(), input);
-        view.ProcessPendingEvents();
+        progress.ProcessPendingEvents();
         for (size_t i = 0; i < count;) {
             bool complete = false;
             const size_t taken = assembler.Feed(block.data() + i, count - i, buffer, &complete);
@@ -234,6 +234,9 @@ ReadOutcome ReadNmeaLog(std::FILE* input, ConversionView& view, int32_t progress
             if (complete && !epochs.Take(buffer)) {
                 return ReadOutcome::ListNotCreated;
             }
+        }
+        if (blockRead) {
+            blockRead();
         }
     }
     points.Start = startFirstFix ? points.FirstFix : points.Head;

@@ -1,4 +1,4 @@
-#include "core/folder_writer.h"
+#include "run/folder_writer.h"
 
 #include <system_error>
 

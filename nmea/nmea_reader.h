@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/conversion_view.h"
 #include "core/platform.h"
-#include "core/record.h"
+#include "core/read_progress.h"
+#include "core/point_list.h"
 #include "nmea/sentence.h"
 
 namespace tervo {
@@ -15,8 +15,9 @@ namespace tervo {
 // Reads `input` to its end, builds `points` (Head to Tail, FirstFix, and Start at
 // the end: FirstFix when startFirstFix, Head otherwise) and fills `logDate`.
 // Returns ListNotCreated, having stopped at once, when a node cannot be allocated.
-ReadOutcome ReadNmeaLog(std::FILE* input, ConversionView& view, int32_t progressStep, bool startFirstFix,
+// `blockRead`, when set, is called after each block.
+ReadOutcome ReadNmeaLog(std::FILE* input, ReadProgress& progress, int32_t progressStep, bool startFirstFix,
                         SentenceAssembler& assembler, DateSource& today, PointList& points,
-                        NmeaLogDate& logDate);
+                        NmeaLogDate& logDate, const BlockRead& blockRead = {});
 
 }  // namespace tervo

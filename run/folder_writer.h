@@ -18,7 +18,7 @@
 #include <mutex>
 #include <thread>
 
-#include "core/record.h"
+#include "core/point_list.h"
 #include "kml/kml_stream.h"
 #include "kml/waypoint_writer.h"
 

@@ -1,4 +1,4 @@
-#include "core/nmea_reader.h"
+#include "nmea/nmea_reader.h"
 
 #include <gtest/gtest.h>
 

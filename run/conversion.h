@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <string>
 
-#include "core/conversion_view.h"
+#include "core/errors.h"
 #include "core/platform.h"
-#include "core/record.h"
+#include "core/point_list.h"
 #include "nmea/sentence.h"
+#include "run/conversion_view.h"
+#include "run/run_files.h"
 
 namespace tervo {
 
@@ -43,8 +45,9 @@ enum class ConversionResult {
     InputNotRead,      // the log could not be read to its end: "Can't read the input file"
 };
 
-// Performs one run. Besides its result it can end with CreateFileError (an icon
-// or the container could not be written); the controls are unlocked first.
+// Performs one run on the disk (see DiskFiles). Besides its result it can end
+// with CreateFileError (an icon or the container could not be written) or any
+// other exception; the controls are unlocked first whenever they were locked.
 //
 // `assembler` is the program's one sentence assembler; `platform` gives today's
 // date, file times and the program's directory; `gate`, when given, decides each
@@ -53,12 +56,9 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
                                SentenceAssembler& assembler, Platform& platform,
                                AllocationGate* gate = nullptr);
 
-// The directory part of `path` including its final separator ("" when none).
-std::string DirectoryPart(const std::string& path);
-// The part of `path` after its last separator.
-std::string FileNamePart(const std::string& path);
-// `name` with the part from the last full stop of its file name replaced by
-// `extension` (appended when the file name has no full stop).
-std::string ChangeFileExtension(const std::string& name, const std::string& extension);
+// The same run with its log and files where `files` keeps them.
+ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
+                               SentenceAssembler& assembler, Platform& platform, RunFiles& files,
+                               AllocationGate* gate = nullptr);
 
 }  // namespace tervo

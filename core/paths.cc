@@ -1,0 +1,32 @@
+#include "core/paths.h"
+
+namespace tervo {
+
+std::string DirectoryPart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string FileNamePart(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ChangeFileExtension(const std::string& name, const std::string& extension) {
+    size_t nameStart = name.rfind('/');
+    nameStart = nameStart == std::string::npos ? 0 : nameStart + 1;
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) {
+        return name + extension;
+    }
+    return name.substr(0, dot) + extension;
+}
+
+std::string WithoutFinalSeparator(const std::string& directory) {
+    if (directory.size() > 1 && directory.back() == '/') {
+        return directory.substr(0, directory.size() - 1);
+    }
+    return directory;
+}
+
+}  // namespace tervo

@@ -1,0 +1,19 @@
+// Path helpers shared by the run, the container writer and the settings code.
+// Paths are POSIX paths: '/' is the only separator.
+#pragma once
+
+#include <string>
+
+namespace tervo {
+
+// The directory part of `path` including its final separator ("" when none).
+std::string DirectoryPart(const std::string& path);
+// The part of `path` after its last separator.
+std::string FileNamePart(const std::string& path);
+// `name` with the part from the last full stop of its file name replaced by
+// `extension` (appended when the file name has no full stop).
+std::string ChangeFileExtension(const std::string& name, const std::string& extension);
+// `directory` without its final separator, unless it is "/" itself.
+std::string WithoutFinalSeparator(const std::string& directory);
+
+}  // namespace tervo

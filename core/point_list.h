@@ -1,0 +1,86 @@
+// The forward-linked point list of a run: nodes in chunks, the satellite rows
+// and D-Track fixes of completed nodes packed into an arena.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "core/record.h"
+
+namespace tervo {
+
+// A node of the point list.
+struct list {
+    waypoints Point;
+    list* Next = nullptr;
+};
+// The memory budget of a day-long log rests on this: a node per epoch.
+static_assert(sizeof(list) <= 144, "a node of the point list has grown");
+
+// Bump-allocated memory for the satellite rows and D-Track fixes of the nodes
+// the read loop has left behind, without the per-block overhead of the heap.
+// Released whole.
+class RecordArena {
+public:
+    void* Allocate(size_t size, size_t alignment);
+    void Release() noexcept;
+
+private:
+    static constexpr size_t kChunkSize = 64 * 1024;
+    std::vector<std::unique_ptr<std::byte[]>> chunks_;
+    size_t used_ = kChunkSize;
+};
+
+// Decides whether one more node may be allocated. Tests pass one that refuses,
+// to drive the "Can't create the list!" stop; the run's default allows every node.
+class AllocationGate {
+public:
+    virtual ~AllocationGate() = default;
+    virtual bool AllowNode() = 0;
+};
+
+// The point list of one run with its run-wide pointers. Nodes keep their
+// address for the life of the list; `Next` links them in append order.
+//
+// The decoders write only into the last node, so when a node is appended the
+// one before it is complete: its satellite rows and D-Track fix then move into
+// the list's arena, packed. Nodes live in chunks of kChunkNodes.
+class PointList {
+public:
+    explicit PointList(AllocationGate* gate = nullptr) : gate_(gate) {}
+    ~PointList() { FreePointList(Head); }
+    PointList(const PointList&) = delete;
+    PointList& operator=(const PointList&) = delete;
+
+    list* Head = nullptr;
+    list* Tail = nullptr;
+    list* Start = nullptr;
+    list* FirstFix = nullptr;
+
+    // Links a new zero-state node behind Tail (or makes it Head, Start and Tail)
+    // and returns it. Returns nullptr, with the list unchanged, when the node
+    // cannot be allocated.
+    list* AppendPoint();
+
+    // Releases `node` and every node after it; nullptr does nothing. The pointers
+    // that named a released node are cleared. The arena is released with the
+    // last node.
+    void FreePointList(list* node);
+
+    size_t size() const { return size_; }
+
+private:
+    static constexpr size_t kChunkNodes = 1024;
+    struct ChunkDeleter {
+        void operator()(list* nodes) const;
+    };
+    list* NodeAt(size_t index) const { return chunks_[index / kChunkNodes].get() + index % kChunkNodes; }
+
+    std::vector<std::unique_ptr<list, ChunkDeleter>> chunks_;
+    size_t size_ = 0;
+    RecordArena arena_;
+    AllocationGate* gate_;
+};
+
+}  // namespace tervo

@@ -1,0 +1,191 @@
+#include "run/conversion.h"
+
+#include <optional>
+
+#include "binr/binr_reader.h"
+#include "kml/document.h"
+#include "kml/kml_stream.h"
+#include "kml/track_writer.h"
+#include "kml/waypoint_writer.h"
+#include "nmea/nmea_reader.h"
+#include "run/folder_writer.h"
+
+namespace tervo {
+
+namespace {
+
+// The read loops report every block; the folder writer is handed the new
+// nodes every so many of them, at the same rate for both formats.
+constexpr int kBlocksPerPublish = 64;
+
+// Calls `action` when the scope is left, however it is left.
+template <typename Action>
+class ScopeExit {
+public:
+    explicit ScopeExit(Action action) : action_(std::move(action)) {}
+    ~ScopeExit() { action_(); }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+private:
+    Action action_;
+};
+
+// A failure reported before the document exists.
+ConversionResult Fail(ConversionView& view, const char* text, ConversionResult result) {
+    view.ShowStatus("");
+    view.ShowStatus(text);
+    view.ProcessPendingEvents();
+    return result;
+}
+
+WaypointOptions OptionsOf(const ConversionSettings& settings) {
+    WaypointOptions options;
+    options.Scale = settings.Edit4;
+    options.Extrude = settings.CheckBox3;
+    options.UseFallbackDate = settings.CheckBox1;
+    options.FallbackDate = settings.MaskEdit1;
+    return options;
+}
+
+}  // namespace
+
+ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
+                               SentenceAssembler& assembler, Platform& platform, AllocationGate* gate) {
+    DiskFiles files(settings, platform);
+    return RunConversion(settings, view, assembler, platform, files, gate);
+}
+
+ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
+                               SentenceAssembler& assembler, Platform& platform, RunFiles& files,
+                               AllocationGate* gate) {
+    // --- Opening: the log, then the document.
+    int64_t inputSize = 0;
+    InputFile input = files.OpenLog(&inputSize);
+    if (!input) {
+        return Fail(view, "Can't open the input file", ConversionResult::InputNotOpened);
+    }
+    ByteSink* sink = files.CreateDocument();
+    if (sink == nullptr) {
+        return Fail(view, "Can't create the output file", ConversionResult::OutputNotCreated);
+    }
+
+    KmlStream kml(*sink);
+    PointList points(gate);
+    NmeaLogDate logDate;
+    std::optional<FolderWriter> folder;
+    bool runDisabled = false;
+    // The one teardown, for every way out, a thrown error included: the folder
+    // thread stopped (a folder not finished is taken back out), the document
+    // closed, the list freed and, once the Run button was disabled, the
+    // controls unlocked.
+    ScopeExit teardown([&] {
+        folder.reset();
+        kml.Close();
+        points.FreePointList(points.Head);
+        if (runDisabled) {
+            view.UnlockControls();
+        }
+    });
+
+    // --- The document's head: styles and icons.
+    view.SetOutputPath(files.ContainerPath());
+    view.ResetProgress();
+    view.ShowStatus(" ");
+    std::string countText = " ";  // the right pane's text, repeated by the final message
+    view.ShowCount(countText);
+    view.DisableRun();
+    runDisabled = true;
+
+    BeginKmlDocument(kml);
+    WaypointOptions options = OptionsOf(settings);
+    // An icon that cannot be written ends the run here; the files written so far stay.
+    options.ValidIconName = files.MakeIcon(settings.ShapeRightPoint);
+    options.InvalidIconName = files.MakeIcon(settings.ShapeIncorPoint);
+    options.DTrackIconName = files.MakeIcon(settings.ShapeDTrack);
+    WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeStyleTrack), "NormalTrack");
+    WriteLineStyle(kml, settings.Edit7, KmlColor(settings.ShapeDTrack), "D-Track");
+
+    // --- Reading, with the "WayPoints" folder written beside it (see FolderWriter).
+    const auto progressStep = static_cast<int32_t>(inputSize / 100);
+    view.ShowStatus("");
+    view.ShowStatus("The progress started");
+    view.LockControls();
+
+    const bool nmea = settings.Format == 0;
+    if (nmea || settings.Format == 1) {
+        folder.emplace(kml, options, nmea ? kPlacemarkNmea : kPlacemarkBinr, settings.CheckBox4);
+        int blocksBeforePublish = kBlocksPerPublish;
+        const BlockRead publish = [&] {
+            if (--blocksBeforePublish == 0) {
+                blocksBeforePublish = kBlocksPerPublish;
+                folder->Publish(points, logDate);
+            }
+        };
+        const ReadOutcome read = nmea ? ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4,
+                                                    assembler, platform, points, logDate, publish)
+                                      : ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4,
+                                                    points, publish);
+        // A stop while reading ends the run at once: the partial KML (without
+        // any of the folder) and the icons stay on disk. A read error ends it
+        // too: a track cut short by a failing disk is not passed off as the
+        // whole log.
+        if (read == ReadOutcome::ListNotCreated) {
+            folder->Cancel();
+            view.ShowStatus("Can't create the list!");
+            view.ProcessPendingEvents();
+            return ConversionResult::Stopped;
+        }
+        if (std::ferror(input.get())) {
+            folder->Cancel();
+            view.ShowStatus("");
+            view.ShowStatus("Can't read the input file");
+            view.ProcessPendingEvents();
+            return ConversionResult::InputNotRead;
+        }
+
+        // --- The folders and lines, once the log is read whole.
+        view.ShowStatus("");
+        view.ShowStatus("Creation of KML-file");
+        // Only the date rules of an NMEA folder can stop the run here.
+        if (folder->Finish(points, logDate) == WaypointsOutcome::DateNotFound) {
+            view.ShowStatus("");
+            view.ShowStatus("Date isn't found");
+            return ConversionResult::Stopped;
+        }
+        folder->End();
+        view.ShowCount("");
+        countText = "Waypoints " + std::to_string(folder->Count());
+        view.ShowCount(countText);
+        if (nmea) {
+            WriteDTrackWaypoints(kml, points.Start, options);
+            WriteNmeaTrack(kml, points.Start, "NormalTrack");
+            WriteDTrackLine(kml, points.Start, "D-Track");
+        } else {
+            WriteBinrTrack(kml, points.Start, "NormalTrack");
+        }
+    }
+    if (settings.CheckBox2) {
+        WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeFullTrack), "IncorrectTrack");
+        WriteAllPointsTrack(kml, points.Start, "IncorrectTrack");
+    }
+    EndKmlDocument(kml);
+
+    // --- Packing. A KML file that did not reach the disk whole is never packed
+    // or called finished.
+    input.reset();
+    if (!kml.Close()) {
+        return Fail(view, "Can't write the output file", ConversionResult::WriteFailed);
+    }
+    points.FreePointList(points.Head);
+    files.Pack(options.ValidIconName, options.InvalidIconName, options.DTrackIconName);
+
+    view.ShowStatus("");
+    view.ShowStatus("The progress finished");
+    if (settings.Interactive) {
+        view.ShowInformation("The progress finished!\n\rInput file " + settings.InputName + "\n\r" + countText);
+    }
+    return ConversionResult::Completed;
+}
+
+}  // namespace tervo

@@ -1,0 +1,70 @@
+// Where a conversion run reads its log and puts what it writes. The run on the
+// disk takes DiskFiles; the fuzz targets keep everything in memory, so that
+// every input goes through the one document sequence of RunConversion.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "core/platform.h"
+#include "kml/kml_stream.h"
+
+namespace tervo {
+
+class KmlPacker;
+struct ConversionSettings;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using InputFile = std::unique_ptr<std::FILE, FileCloser>;
+
+class RunFiles {
+public:
+    virtual ~RunFiles() = default;
+    // The log opened for reading and its size in bytes (0 when unknown);
+    // nullptr when it cannot be opened.
+    virtual InputFile OpenLog(int64_t* size) = 0;
+    // The sink of the KML document; nullptr when it cannot be created.
+    virtual ByteSink* CreateDocument() = 0;
+    // The container's full path, as the output field keeps it.
+    virtual std::string ContainerPath() const = 0;
+    // Draws the icon of `colour` and returns its file name. Throws CreateFileError.
+    virtual std::string MakeIcon(int32_t colour) = 0;
+    // Packs the closed document and the three icons (named as MakeIcon named
+    // them) into the container. Throws CreateFileError.
+    virtual void Pack(const std::string& validIcon, const std::string& invalidIcon,
+                      const std::string& dtrackIcon) = 0;
+};
+
+// The files of a run on the disk: the log at InputPath; the KML file, the icons
+// and the container in the output's directory (the program's directory when
+// the output field keeps no full path). The document is deflated into the new
+// container while it is written.
+class DiskFiles : public RunFiles {
+public:
+    DiskFiles(const ConversionSettings& settings, Platform& platform);
+    ~DiskFiles() override;
+    InputFile OpenLog(int64_t* size) override;
+    ByteSink* CreateDocument() override;
+    std::string ContainerPath() const override { return containerPath_; }
+    std::string MakeIcon(int32_t colour) override;
+    void Pack(const std::string& validIcon, const std::string& invalidIcon,
+              const std::string& dtrackIcon) override;
+
+private:
+    class PackingSink;
+
+    const ConversionSettings& settings_;
+    Platform& platform_;
+    std::string outputDir_;
+    std::string kmlPath_;
+    std::string containerPath_;
+    std::unique_ptr<FileSink> kmlFile_;
+    std::unique_ptr<KmlPacker> packer_;
+    std::unique_ptr<PackingSink> sink_;
+};
+
+}  // namespace tervo
