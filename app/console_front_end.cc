@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/console_view.h"
+#include "app/error_text.h"
 #include "app/file_fields.h"
 #include "app/ini.h"
 #include "app/settings.h"
@@ -131,11 +132,6 @@ FileField OutputFieldFromArgument(const std::string& argument) {
         edit6.text = FileNamePart(argument);
     }
     return edit6;
-}
-
-// Errors carry no final full stop of their own; the error box adds it.
-std::string WithFullStop(const std::string& text) {
-    return !text.empty() && text.back() == '.' ? text : text + ".";
 }
 
 int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& assembler, std::FILE* err) {

@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <optional>
+#include <variant>
+
 #include "app/field_values.h"
 #include "app/ini.h"
 #include "core/paths.h"
@@ -15,29 +18,60 @@ bool IsRegularFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-class SettingsReader {
-public:
-    explicit SettingsReader(const IniDocument& document) : document_(document) {}
-
-    void Read(const char* key, bool& value) const {
-        if (std::optional<int32_t> number = document_.Integer(kSettingsSection, key)) {
-            value = *number != 0;
-        }
-    }
-    void Read(const char* key, int32_t& value) const {
-        if (std::optional<int32_t> number = document_.Integer(kSettingsSection, key)) {
-            value = *number;
-        }
-    }
-    void Read(const char* key, std::string& value) const {
-        if (std::optional<std::string> text = document_.Value(kSettingsSection, key)) {
-            value = *text;
-        }
-    }
-
-private:
-    const IniDocument& document_;
+// One key of the [Settings] section and the member that holds its value.
+struct SettingsKey {
+    const char* name;
+    std::variant<bool WindowSettings::*, int32_t WindowSettings::*, std::string WindowSettings::*> member;
 };
+
+// The display settings, in the order they are saved (a key the file lacks is
+// appended in this order). The window position is saved behind them.
+const SettingsKey kDisplayKeys[] = {
+    {"CheckBox1", &WindowSettings::CheckBox1},
+    {"MaskEdit1", &WindowSettings::MaskEdit1},
+    {"ShapeStyleTrack", &WindowSettings::ShapeStyleTrack},
+    {"ShapeFullTrack", &WindowSettings::ShapeFullTrack},
+    {"Edit3", &WindowSettings::Edit3},
+    {"CheckBox2", &WindowSettings::CheckBox2},
+    {"CheckBox4", &WindowSettings::CheckBox4},
+    {"ShapeRightPoint", &WindowSettings::ShapeRightPoint},
+    {"ShapeIncorPoint", &WindowSettings::ShapeIncorPoint},
+    {"CheckBox3", &WindowSettings::CheckBox3},
+    {"Edit4", &WindowSettings::Edit4},
+    {"ShapeDTrack", &WindowSettings::ShapeDTrack},
+    {"Edit7", &WindowSettings::Edit7},
+};
+const SettingsKey kPositionKeys[] = {
+    {"Left", &WindowSettings::Left},
+    {"Top", &WindowSettings::Top},
+};
+
+// Reads the key into `values` when the file holds it (a number for the flags
+// and colours); a key the file lacks leaves the member as it is.
+void ReadKey(const IniDocument& document, const SettingsKey& key, WindowSettings& values) {
+    if (auto flag = std::get_if<bool WindowSettings::*>(&key.member)) {
+        if (std::optional<int32_t> number = document.Integer(kSettingsSection, key.name)) {
+            values.*(*flag) = *number != 0;
+        }
+    } else if (auto integer = std::get_if<int32_t WindowSettings::*>(&key.member)) {
+        if (std::optional<int32_t> number = document.Integer(kSettingsSection, key.name)) {
+            values.*(*integer) = *number;
+        }
+    } else if (std::optional<std::string> text = document.Value(kSettingsSection, key.name)) {
+        values.*std::get<std::string WindowSettings::*>(key.member) = *text;
+    }
+}
+
+// The value's text in the file: flags as 0 or 1, numbers in decimal.
+std::string KeyText(const SettingsKey& key, const WindowSettings& values) {
+    if (auto flag = std::get_if<bool WindowSettings::*>(&key.member)) {
+        return values.*(*flag) ? "1" : "0";
+    }
+    if (auto integer = std::get_if<int32_t WindowSettings::*>(&key.member)) {
+        return std::to_string(values.*(*integer));
+    }
+    return values.*std::get<std::string WindowSettings::*>(key.member);
+}
 
 }  // namespace
 
@@ -92,25 +126,15 @@ WindowSettings LoadSettings(const std::string& path, SettingsControls& controls)
         // A file that cannot be read holds no keys: every control keeps its value.
         IniDocument document;
         document.Load(path);
-        const SettingsReader reader(document);
         WindowSettings values = controls.ReadControls();
-        reader.Read("CheckBox1", values.CheckBox1);
-        reader.Read("MaskEdit1", values.MaskEdit1);
-        reader.Read("ShapeStyleTrack", values.ShapeStyleTrack);
-        reader.Read("ShapeFullTrack", values.ShapeFullTrack);
-        reader.Read("Edit3", values.Edit3);
-        reader.Read("CheckBox3", values.CheckBox3);
-        reader.Read("CheckBox4", values.CheckBox4);
-        reader.Read("ShapeRightPoint", values.ShapeRightPoint);
-        reader.Read("ShapeIncorPoint", values.ShapeIncorPoint);
-        reader.Read("CheckBox2", values.CheckBox2);
-        reader.Read("Edit4", values.Edit4);
-        reader.Read("Edit7", values.Edit7);
-        reader.Read("ShapeDTrack", values.ShapeDTrack);
+        for (const SettingsKey& key : kDisplayKeys) {
+            ReadKey(document, key, values);
+        }
         controls.ApplyDisplayValues(values);
         controls.UpdateFullTrackControls();
-        reader.Read("Left", values.Left);
-        reader.Read("Top", values.Top);
+        for (const SettingsKey& key : kPositionKeys) {
+            ReadKey(document, key, values);
+        }
         controls.MoveWindow(values.Left, values.Top);
     }
     return controls.ReadControls();
@@ -136,39 +160,33 @@ std::string SaveSettings(const std::string& place, SettingsControls& controls,
     const std::string path = ResolveSettingsPlace(place, programDirectory, defaultPath);
     const WindowSettings values = controls.ReadControls();
     // Key by key, each a write of the file: a failure leaves the keys before it.
-    auto write = [&path](const char* key, const std::string& value) {
-        if (!WriteIniValue(path, kSettingsSection, key, value)) {
+    auto write = [&](const SettingsKey& key) {
+        if (!WriteIniValue(path, kSettingsSection, key.name, KeyText(key, values))) {
             throw SettingsWriteError(path);
         }
     };
-    auto flag = [](bool checked) { return std::string(checked ? "1" : "0"); };
-    write("CheckBox1", flag(values.CheckBox1));
-    write("MaskEdit1", values.MaskEdit1);
-    write("ShapeStyleTrack", std::to_string(values.ShapeStyleTrack));
-    write("ShapeFullTrack", std::to_string(values.ShapeFullTrack));
-    write("Edit3", values.Edit3);
-    write("CheckBox2", flag(values.CheckBox2));
-    write("CheckBox4", flag(values.CheckBox4));
-    write("ShapeRightPoint", std::to_string(values.ShapeRightPoint));
-    write("ShapeIncorPoint", std::to_string(values.ShapeIncorPoint));
-    write("CheckBox3", flag(values.CheckBox3));
-    write("Edit4", values.Edit4);
-    write("ShapeDTrack", std::to_string(values.ShapeDTrack));
-    write("Edit7", values.Edit7);
-    write("Left", std::to_string(values.Left));
-    write("Top", std::to_string(values.Top));
+    for (const SettingsKey& key : kDisplayKeys) {
+        write(key);
+    }
+    for (const SettingsKey& key : kPositionKeys) {
+        write(key);
+    }
     return path;
 }
 
 bool SettingsChanged(const WindowSettings& current, const WindowSettings& baseline) {
-    return current.CheckBox1 != baseline.CheckBox1 || !EqualNoCase(current.MaskEdit1, baseline.MaskEdit1) ||
-           current.ShapeStyleTrack != baseline.ShapeStyleTrack ||
-           current.ShapeFullTrack != baseline.ShapeFullTrack || current.Edit3 != baseline.Edit3 ||
-           current.CheckBox2 != baseline.CheckBox2 || current.CheckBox4 != baseline.CheckBox4 ||
-           current.ShapeRightPoint != baseline.ShapeRightPoint ||
-           current.ShapeIncorPoint != baseline.ShapeIncorPoint || current.CheckBox3 != baseline.CheckBox3 ||
-           current.Edit4 != baseline.Edit4 || current.ShapeDTrack != baseline.ShapeDTrack ||
-           current.Edit7 != baseline.Edit7;
+    for (const SettingsKey& key : kDisplayKeys) {
+        // The date mask's letters are compared without regard to case.
+        const std::string now = KeyText(key, current);
+        const std::string before = KeyText(key, baseline);
+        if (std::holds_alternative<std::string WindowSettings::*>(key.member) &&
+                    &WindowSettings::MaskEdit1 == std::get<std::string WindowSettings::*>(key.member)
+                ? !EqualNoCase(now, before)
+                : now != before) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace tervo

@@ -162,18 +162,9 @@ void DecodeBinrSatellites(const BinrPacket& packet, waypoints& record) {
         const uint16_t azimuth = ReadU16Le(block + 4);           // degrees
         const uint8_t snr = block[6];                            // dB-Hz
 
-        int row;
-        char systemLetter;
-        if (system == 1 && number >= 1 && number <= 32) {
-            row = number;
-            systemLetter = 'G';
-        } else if (system == 2 && number >= 1 && number <= 32) {
-            row = number + 64;
-            systemLetter = 'R';
-        } else if (system == 4 && number >= 120 && number <= 151) {
-            row = number - 87;
-            systemLetter = 'S';
-        } else {
+        const char systemLetter = system == 1 ? 'G' : system == 2 ? 'R' : system == 4 ? 'S' : 0;
+        const int row = SatelliteIdOf(systemLetter, number);
+        if (row == 0) {
             continue;
         }
         SatelliteInfo& satellite = record.Satellites[static_cast<size_t>(row)];
@@ -214,9 +205,9 @@ void DecodeBinrUsedSatellites(const BinrPacket& packet, waypoints& record) {
         }
     };
     for (int i = 0; i < 32; ++i) {
-        mark(static_cast<size_t>(i + 1), (gps >> i) & 1);
-        mark(static_cast<size_t>(i + 65), (glonass >> i) & 1);
-        mark(static_cast<size_t>(i + 33), (sbas >> i) & 1);
+        mark(static_cast<size_t>(SatelliteIdOf('G', i + 1)), (gps >> i) & 1);
+        mark(static_cast<size_t>(SatelliteIdOf('R', i + 1)), (glonass >> i) & 1);
+        mark(static_cast<size_t>(SatelliteIdOf('S', 120 + i)), (sbas >> i) & 1);
     }
     record.SatellitesUsed = std::popcount(gps) + std::popcount(glonass) + std::popcount(sbas);
 }

@@ -148,4 +148,27 @@ void SatelliteTable::SettleIn(RecordArena& arena) {
     block_ = settled;
 }
 
+SatelliteName NameOfSatelliteId(int32_t id) {
+    if (id <= 32) {
+        return {'G', static_cast<uint8_t>(id)};
+    }
+    if (id <= 64) {
+        return {'S', static_cast<uint8_t>(id + 87)};
+    }
+    return {'R', static_cast<uint8_t>(id - 64)};
+}
+
+int SatelliteIdOf(char system, int number) {
+    switch (system) {
+        case 'G':
+            return number >= 1 && number <= 32 ? number : 0;
+        case 'S':
+            return number >= 120 && number <= 151 ? number - 87 : 0;
+        case 'R':
+            return number >= 1 && number <= 32 ? number + 64 : 0;
+        default:
+            return 0;
+    }
+}
+
 }  // namespace tervo

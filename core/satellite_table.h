@@ -21,6 +21,18 @@ struct SatelliteInfo {
 
 inline constexpr int kSatelliteRows = 97;
 
+// The table's ids: GPS 1 to 32 as themselves, SBAS PRN 120 to 151 as 33 to 64,
+// GLONASS slots 1 to 32 as 65 to 96.
+struct SatelliteName {
+    char System = 0;     // 'G', 'S' or 'R'
+    uint8_t Number = 0;  // within the system
+};
+// The system and number of id 1 to 96 (an id up to 32 is GPS, up to 64 SBAS,
+// any other GLONASS).
+SatelliteName NameOfSatelliteId(int32_t id);
+// The id of a satellite; 0 when the table has no row for it.
+int SatelliteIdOf(char system, int number);
+
 // A stored row of the table with its id. The id takes the padding byte at the
 // end of SatelliteInfo, which the compiler leaves to a derived class (the
 // assignments of a SatelliteInfo never write that byte).

@@ -81,19 +81,6 @@ bool IsForeignSystemId(int32_t systemId) { return systemId >= 3 && systemId <= 6
 // A GSA of NMEA 4.1 and later carries a system id after VDOP.
 constexpr long kGsaCommasWithSystemId = 18;
 
-void SetSystemAndNumber(SatelliteInfo& row, int32_t id) {
-    if (id <= 32) {
-        row.System = 'G';
-        row.Number = static_cast<uint8_t>(id);
-    } else if (id <= 64) {
-        row.System = 'S';
-        row.Number = static_cast<uint8_t>(id + 87);
-    } else {
-        row.System = 'R';
-        row.Number = static_cast<uint8_t>(id - 64);
-    }
-}
-
 }  // namespace
 
 void DecodeGga(std::string_view sentence, waypoints& record) { WalkFields(sentence, kGgaSlots, record); }
@@ -125,7 +112,9 @@ void DecodeGsv(std::string_view sentence, waypoints& record) {
                 row = nullptr;
                 if (IsSatelliteId(id)) {
                     row = &record.Satellites[id];
-                    SetSystemAndNumber(*row, id);
+                    const SatelliteName name = NameOfSatelliteId(id);
+                    row->System = name.System;
+                    row->Number = name.Number;
                 }
                 break;
             }

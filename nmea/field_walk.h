@@ -17,20 +17,18 @@
 #include <type_traits>
 #include <utility>
 
+#include "core/numbers.h"
 #include "core/platform.h"
 #include "core/record.h"
 
 namespace tervo {
 
-// Leading blanks, an optional sign, then decimal digits up to the first other
-// character; 0 when no digit leads. Saturates at the int32 limits. Never fails.
-int32_t IntegerValue(std::string_view text);
+// The integer a field starts with (see LeadingInteger). Never fails.
+inline int32_t IntegerValue(std::string_view text) { return LeadingInteger(text); }
 
-// Leading blanks, an optional sign, digits with an optional point and fraction
-// and an optional exponent; 0 when no digit leads. The point is always "." and
-// never depends on the process locale. An exponent too large gives an infinity,
-// one too small gives 0.
-double NumericValue(std::string_view text);
+// The number a field starts with; a digit must lead, so ".5" gives 0 (see
+// LeadingDecimal). The point is always "." whatever the process locale.
+inline double NumericValue(std::string_view text) { return LeadingDecimal(text, PointFirst::Refused); }
 
 struct FieldTime {
     std::string Text;  // "hh:mm:ss" with the seconds' fraction as sent

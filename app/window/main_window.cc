@@ -117,13 +117,6 @@ void UseWindowStyle() {
     }
 }
 
-std::string WithFullStop(const std::string& text) {
-    if (!text.empty() && text.back() == '.') {
-        return text;
-    }
-    return text + ".";
-}
-
 TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& dialogs,
                std::string executableName, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |

@@ -7,13 +7,14 @@
 #include <QWidget>
 #include <string>
 
+#include "app/error_text.h"
 #include "app/settings.h"
 #include "app/window/widgets.h"
 #include "app/window/window_dialogs.h"
-#include "run/conversion.h"
-#include "run/conversion_view.h"
 #include "core/platform.h"
 #include "nmea/sentence.h"
+#include "run/conversion.h"
+#include "run/conversion_view.h"
 
 class QCheckBox;
 class QButtonGroup;
@@ -177,8 +178,5 @@ private:
 // The look the window's layout was drawn for (classic captions inline with the
 // group frames); the program sets it once, before the window is built.
 void UseWindowStyle();
-
-// The text of an error box: `text` with a full stop added unless it ends in one.
-std::string WithFullStop(const std::string& text);
 
 }  // namespace tervo
