@@ -9,6 +9,7 @@
 
 #include "core/errors.h"
 #include "kml/arrow_template.h"
+#include "kml/png_writer.h"
 
 namespace tervo {
 
@@ -76,36 +77,6 @@ bool DecodeTemplate(uint8_t* rgba) {
     return true;
 }
 
-// Writes `rgba` to `file` as a 48 x 48 8-bit RGBA PNG. False when libpng fails,
-// a short write included; the caller closes the file.
-bool EncodeIcon(const uint8_t* rgba, std::FILE* file) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
-    if (png == nullptr) {
-        return false;
-    }
-    png_infop info = png_create_info_struct(png);
-    if (info == nullptr) {
-        png_destroy_write_struct(&png, nullptr);
-        return false;
-    }
-    png_bytep rows[kIconSize];
-    for (png_uint_32 row = 0; row < kIconSize; ++row) {
-        rows[row] = const_cast<png_bytep>(rgba + row * kRowBytes);
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, kIconSize, kIconSize, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_write_image(png, rows);
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 }  // namespace
 
 std::string MakeWaypointIcon(int32_t colour, const std::string& directory) {
@@ -131,13 +102,15 @@ std::string MakeWaypointIcon(int32_t colour, const std::string& directory) {
         pixel[2] = blue;
     }
 
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::vector<uint8_t> png;
+    const bool encoded = EncodeRgbaPng(grid.data(), kIconSize, kIconSize, PngOptions{}, &png);
+    std::FILE* file = encoded ? std::fopen(path.c_str(), "wb") : nullptr;
     if (file == nullptr) {
         throw CreateFileError(path);
     }
-    const bool encoded = EncodeIcon(grid.data(), file);
+    const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
     const bool closed = std::fclose(file) == 0;
-    if (!encoded || !closed) {
+    if (!written || !closed) {
         // A half-written icon is of no use to anyone.
         std::remove(path.c_str());
         throw CreateFileError(path);

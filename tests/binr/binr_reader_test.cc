@@ -10,6 +10,7 @@
 #include "binr_messages.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"
+#include "support/test_builders.h"
 
 namespace tervo {
 namespace {
@@ -46,14 +47,7 @@ std::string Dop(float hdop, int payloadSize = 11) {
 
 std::string Used(uint32_t gpsMask) { return Frame(0x93, Payload().U32(0).U32(gpsMask).Zeros(9).bytes()); }
 
-class RefusingGate : public AllocationGate {
-public:
-    explicit RefusingGate(int allowed) : allowed_(allowed) {}
-    bool AllowNode() override { return allowed_-- > 0; }
-
-private:
-    int allowed_;
-};
+using RefusingGate = testing::NodeBudget;
 
 struct ReadRun {
     ReadOutcome outcome = ReadOutcome::Finished;

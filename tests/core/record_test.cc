@@ -1,5 +1,6 @@
 #include "core/record.h"
 #include "core/point_list.h"
+#include "support/test_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -168,14 +169,7 @@ TEST(MsOfDay, UsesExtendedPrecisionAndTruncates) {
     EXPECT_EQ(MsOfDay(0, 0, std::nan("")), 0);
 }
 
-class CountingGate : public AllocationGate {
-public:
-    explicit CountingGate(int allowed) : allowed_(allowed) {}
-    bool AllowNode() override { return allowed_-- > 0; }
-
-private:
-    int allowed_;
-};
+using CountingGate = testing::NodeBudget;
 
 TEST(PointList, AppendLinksInOrderAndSetsHeadStartTail) {
     PointList points;

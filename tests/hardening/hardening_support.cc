@@ -14,6 +14,7 @@
 #include "support/recording_view.h"
 #include "support/test_files.h"
 #include "support/zip_reader.h"
+#include "support/test_builders.h"
 
 namespace tervo::testing {
 
@@ -62,15 +63,7 @@ std::string FinishedDocumentError(const RunOutcome& run, const std::string& scra
     return lint.status == 0 ? "" : "xmllint: " + lint.err;
 }
 
-std::string Sentence(std::string_view body) {
-    unsigned sum = 0;
-    for (char c : body) {
-        sum ^= static_cast<unsigned char>(c);
-    }
-    char checksum[8];
-    std::snprintf(checksum, sizeof checksum, "*%02X\r\n", sum);
-    return "$" + std::string(body) + checksum;
-}
+std::string Sentence(std::string_view body) { return testing::NmeaSentence(body); }
 
 ProgramOutcome RunProgram(const std::vector<std::string>& argv, const std::string& workDir, uid_t uid) {
     std::vector<char*> args;

@@ -12,19 +12,15 @@
 
 #include "support/recording_view.h"
 #include "support/test_files.h"
+#include "support/test_builders.h"
 
 namespace tervo {
 namespace {
 
-std::string Sentence(const std::string& body) {
-    unsigned sum = 0;
-    for (unsigned char c : body) {
-        sum ^= c;
-    }
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum & 0xFF);
-    return "$" + body + tail;
-}
+using testing::NmeaSentence;
+using testing::NodeBudget;
+
+std::string Sentence(const std::string& body) { return NmeaSentence(body); }
 
 std::string Gga(const std::string& time, int quality = 1, const std::string& altitude = "545.4") {
     return Sentence("GPGGA," + time + ",4807.038,N,01131.000,E," + std::to_string(quality) + ",08,0.9," +
@@ -223,15 +219,6 @@ TEST(ReadNmeaLog, StepsAtByteStepThenEveryStepPlusOneBytes) {
         EXPECT_EQ(run.view.Folded(), c.calls) << c.legend;
     }
 }
-
-class NodeBudget : public AllocationGate {
-public:
-    explicit NodeBudget(int nodes) : left_(nodes) {}
-    bool AllowNode() override { return left_-- > 0; }
-
-private:
-    int left_;
-};
 
 TEST(ReadNmeaLog, StopsAtOnceWhenANodeCannotBeMade) {
     struct Case {

@@ -1,4 +1,5 @@
 #include "nmea/sentence.h"
+#include "support/test_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -10,16 +11,7 @@
 namespace tervo {
 namespace {
 
-// "$" + body + "*" + the low byte of the body's exclusive-or in upper-case hex.
-std::string Sentence(const std::string& body) {
-    unsigned sum = 0;
-    for (unsigned char c : body) {
-        sum ^= c;
-    }
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%02X", sum & 0xFF);
-    return "$" + body + "*" + digits;
-}
+std::string Sentence(const std::string& body) { return testing::NmeaSentence(body, false); }
 
 // A sentence of exactly `length` bytes from "$" to its second checksum digit.
 std::string SentenceOfLength(size_t length) { return Sentence("GPTXT," + std::string(length - 10, 'x')); }

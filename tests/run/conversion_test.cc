@@ -11,9 +11,12 @@
 #include "support/recording_view.h"
 #include "support/test_files.h"
 #include "support/zip_reader.h"
+#include "support/test_builders.h"
 
 namespace tervo {
 namespace {
+
+using testing::NodeBudget;
 
 using testing::RecordingView;
 using testing::TempDir;
@@ -147,17 +150,13 @@ TEST_F(ConversionRun, DocumentStartsAndEndsExactlyUnderACommaLocale) {
 }
 
 // An allocation gate that refuses every node.
-class NoNodes : public AllocationGate {
-public:
-    bool AllowNode() override { return false; }
-};
 
 TEST_F(ConversionRun, ANodeThatCannotBeAllocatedStopsTheRunAndKeepsTheRemains) {
     testing::WriteFile(dir.File("in.nmea"),
                        "$GPGGA,123519.00,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*69\r\n");
     ConversionSettings s = Settings("in.nmea");
     s.Interactive = true;
-    NoNodes gate;
+    NodeBudget gate(0);
     EXPECT_EQ(RunConversion(s, view, assembler, platform, &gate), ConversionResult::Stopped);
     std::vector<std::string> folded = view.Folded();
     ASSERT_GE(folded.size(), 4u);
@@ -171,14 +170,6 @@ TEST_F(ConversionRun, ANodeThatCannotBeAllocatedStopsTheRunAndKeepsTheRemains) {
 }
 
 // A gate that lets `allowed` nodes through and refuses the rest.
-class NodeBudget : public AllocationGate {
-public:
-    explicit NodeBudget(int allowed) : allowed_(allowed) {}
-    bool AllowNode() override { return allowed_-- > 0; }
-
-private:
-    int allowed_;
-};
 
 std::string Simulated(const std::string& tool, const std::string& arguments, const std::string& path) {
     const char* tools = std::getenv("TERVO_TOOLS_DIR");
