@@ -16,6 +16,10 @@ bool Edit1Change(FileField& edit1, const std::string& newText, const std::string
     return !edit1.text.empty();
 }
 
+bool RunEnabled(const std::string& inputText, const std::string& outputText) {
+    return !inputText.empty() && !FileNamePart(outputText).empty();
+}
+
 void Edit2Change(FileField& edit2, const std::string& newText) {
     edit2.text = newText;
     edit2.fullPath = newText;
@@ -47,8 +51,14 @@ ConversionSettings MakeConversionSettings(const WindowSettings& values, const Fi
     ConversionSettings settings;
     settings.InputPath = edit1.fullPath;
     settings.InputName = edit1.text;
-    settings.OutputName = edit6.text;
-    settings.OutputPath = edit6.fullPath;
+    if (!edit6.text.empty() && edit6.text.front() == '/') {
+        // Put behind the kept directory, an absolute name would name no file at all.
+        settings.OutputName = FileNamePart(edit6.text);
+        settings.OutputPath = edit6.text;
+    } else {
+        settings.OutputName = edit6.text;
+        settings.OutputPath = edit6.fullPath;
+    }
     settings.Format = format;
     settings.ShapeRightPoint = values.ShapeRightPoint;
     settings.ShapeIncorPoint = values.ShapeIncorPoint;

@@ -18,9 +18,15 @@ struct FileField {
 
 // Edit1Change: the full path becomes the directory part of the previous full path
 // (the program's directory when it has none) followed by the new text; a text
-// that is an absolute path is the full path itself. Returns whether Run is
-// enabled (the text is not empty).
+// that is an absolute path is the full path itself. Returns whether the field
+// holds a name (the text is not empty); Run also needs the output (RunEnabled).
 bool Edit1Change(FileField& edit1, const std::string& newText, const std::string& programDirectory);
+
+// Whether Run is enabled for these texts of the input (Edit1) and output (Edit6)
+// fields: both hold a name. The output's must name a file, not only a directory
+// ("/data/out/"), or the run would convert the whole log and then fail to
+// create the container.
+bool RunEnabled(const std::string& inputText, const std::string& outputText);
 
 // Edit2Change: the full path becomes the text.
 void Edit2Change(FileField& edit2, const std::string& newText);
@@ -42,7 +48,10 @@ void SetOutputFile(FileField& edit6, const std::string& path);
 void SetSettingsFile(FileField& edit2, const std::string& path);
 
 // What the window hands to RunConversion: the input and output fields, the
-// format (0 NMEA, 1 BINR) and the thirteen display values.
+// format (0 NMEA, 1 BINR) and the thirteen display values. An output text that
+// is an absolute path is used as it stands (its directory and name), whatever
+// full path the field kept; any other text is a name in the directory of the
+// field's full path (the program's directory when it has none).
 ConversionSettings MakeConversionSettings(const WindowSettings& values, const FileField& edit1,
                                           const FileField& edit6, int32_t format, bool interactive);
 

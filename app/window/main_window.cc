@@ -12,10 +12,12 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyleFactory>
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <algorithm>
 #include <exception>
 
 #include "app/field_values.h"
@@ -83,6 +85,14 @@ QLineEdit* PlaceReadOnlyField(QWidget* parent, const char* name, const char* tex
     return field;
 }
 
+// Sets the text of a read-only numeric field. A text wider than the narrow field
+// ("0.700000") shows from its start: setText leaves the cursor at the end, and
+// the field scrolled to it, even when the text stays the same.
+void ShowFieldText(QLineEdit* field, const std::string& text) {
+    field->setText(QString::fromStdString(text));
+    field->setCursorPosition(0);
+}
+
 ColorSwatch* PlaceSwatch(QWidget* parent, const char* name, int x, int y) {
     auto* swatch = new ColorSwatch(parent);
     swatch->setObjectName(QString::fromLatin1(name));
@@ -115,6 +125,32 @@ void UseWindowStyle() {
     if (QStyle* style = QStyleFactory::create(QStringLiteral("Windows"))) {
         QApplication::setStyle(style);
     }
+}
+
+QPoint PositionOnScreens(const QRect& frame, const QList<QRect>& screens) {
+    const QRect* nearest = nullptr;
+    qint64 nearestDistance = 0;
+    for (const QRect& screen : screens) {
+        if (screen.intersects(frame)) {
+            return frame.topLeft();
+        }
+        // The gaps between the two rectangles across and down (0 where they overlap).
+        const qint64 dx = std::max(
+            {qint64{0}, qint64{screen.left()} - frame.right(), qint64{frame.left()} - screen.right()});
+        const qint64 dy = std::max(
+            {qint64{0}, qint64{screen.top()} - frame.bottom(), qint64{frame.top()} - screen.bottom()});
+        const qint64 distance = dx * dx + dy * dy;
+        if (nearest == nullptr || distance < nearestDistance) {
+            nearest = &screen;
+            nearestDistance = distance;
+        }
+    }
+    if (nearest == nullptr) {
+        return frame.topLeft();
+    }
+    const int x = std::max(nearest->left(), std::min(frame.left(), nearest->right() - frame.width() + 1));
+    const int y = std::max(nearest->top(), std::min(frame.top(), nearest->bottom() - frame.height() + 1));
+    return {x, y};
 }
 
 TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& dialogs,
@@ -234,6 +270,7 @@ void TForm1::BuildControls() {
 
 void TForm1::ConnectHandlers() {
     connect(ui_.Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);
+    connect(ui_.Edit6, &QLineEdit::textChanged, this, &TForm1::Edit6Change);
     connect(ui_.Edit2, &QLineEdit::textChanged, this, &TForm1::Edit2Change);
     connect(ui_.SpeedButtonOpen, &QToolButton::clicked, this, &TForm1::SpeedButtonOpenClick);
     connect(ui_.SpeedButtonSave, &QToolButton::clicked, this, &TForm1::SpeedButtonSaveClick);
@@ -271,12 +308,20 @@ void TForm1::SetFullPath(QLineEdit* field, std::string& fullPath, const std::str
     field->setToolTip(FromPath(path));
 }
 
+bool TForm1::RunAllowed() const { return RunEnabled(ToPath(ui_.Edit1->text()), ToPath(ui_.Edit6->text())); }
+
+void TForm1::UpdateRunButton() { ui_.SpeedButton3->setEnabled(!running_ && RunAllowed()); }
+
 void TForm1::Edit1Change(const QString& text) {
     FileField edit1{ToPath(text), edit1FullPath_};
-    const bool runEnabled = tervo::Edit1Change(edit1, ToPath(text), programDirectory_);
+    tervo::Edit1Change(edit1, ToPath(text), programDirectory_);
     SetFullPath(ui_.Edit1, edit1FullPath_, edit1.fullPath);
-    ui_.SpeedButton3->setEnabled(runEnabled);
+    UpdateRunButton();
 }
+
+// The output field keeps its full path as it is (see MakeConversionSettings);
+// a change only decides whether Run is enabled.
+void TForm1::Edit6Change(const QString&) { UpdateRunButton(); }
 
 void TForm1::Edit2Change(const QString& text) {
     FileField edit2{ToPath(text), edit2FullPath_};
@@ -395,18 +440,15 @@ void TForm1::ShapeIncorPointMouseDown() { ChooseColor(ui_.ShapeIncorPoint); }
 void TForm1::ShapeDTrackMouseDown() { ChooseColor(ui_.ShapeDTrack); }
 
 void TForm1::UpDown1Click(UpDownButton button) {
-    ui_.Edit3->setText(
-        QString::fromStdString(StepWidth(ui_.Edit3->text().toStdString(), button == UpDownButton::Up)));
+    ShowFieldText(ui_.Edit3, StepWidth(ui_.Edit3->text().toStdString(), button == UpDownButton::Up));
 }
 
 void TForm1::UpDown2Click(UpDownButton button) {
-    ui_.Edit4->setText(
-        QString::fromStdString(StepScale(ui_.Edit4->text().toStdString(), button == UpDownButton::Up)));
+    ShowFieldText(ui_.Edit4, StepScale(ui_.Edit4->text().toStdString(), button == UpDownButton::Up));
 }
 
 void TForm1::UpDown3Click(UpDownButton button) {
-    ui_.Edit7->setText(
-        QString::fromStdString(StepWidth(ui_.Edit7->text().toStdString(), button == UpDownButton::Up)));
+    ShowFieldText(ui_.Edit7, StepWidth(ui_.Edit7->text().toStdString(), button == UpDownButton::Up));
 }
 
 void TForm1::CheckBox1Click() { ui_.MaskEdit1->setEnabled(ui_.CheckBox1->isChecked()); }
@@ -420,7 +462,13 @@ void TForm1::MaskEdit1ValidateError() {
 // --- the run ---------------------------------------------------------------------
 
 void TForm1::SpeedButton3Click() {
-    if (running_) {
+    if (running_ || !RunAllowed()) {
+        return;
+    }
+    // An incomplete date is checked here, as leaving the field would check it:
+    // the error box comes before the run, and the run waits for a complete date
+    // (or Escape). The lock would take the focus from the field without a check.
+    if (!ui_.MaskEdit1->checkEdit()) {
         return;
     }
     running_ = true;
@@ -468,10 +516,12 @@ void TForm1::LockControls() {
 }
 
 void TForm1::UnlockControls() {
+    // Run as the fields allow it (UnlockControls comes while the run is still on).
+    ui_.SpeedButton3->setEnabled(RunAllowed());
     for (QWidget* control : std::initializer_list<QWidget*>{
-             ui_.SpeedButton3, ui_.GroupBox3, ui_.Label1, ui_.Label3, ui_.Width, ui_.Edit3, ui_.CheckBox2,
-             ui_.CheckBox4, ui_.CheckBox3, ui_.CheckBox1, ui_.GroupBox2, ui_.GroupBox1, ui_.Edit1,
-             ui_.GroupBox10, ui_.Edit6}) {
+             ui_.GroupBox3, ui_.Label1, ui_.Label3, ui_.Width, ui_.Edit3, ui_.CheckBox2, ui_.CheckBox4,
+             ui_.CheckBox3, ui_.CheckBox1, ui_.GroupBox2, ui_.GroupBox1, ui_.Edit1, ui_.GroupBox10,
+             ui_.Edit6}) {
         control->setEnabled(true);
     }
     for (CaptionGroupBox* group :
@@ -522,8 +572,9 @@ WindowSettings TForm1::DisplayValues() const {
     values.Edit4 = ui_.Edit4->text().toStdString();
     values.ShapeDTrack = ui_.ShapeDTrack->color();
     values.Edit7 = ui_.Edit7->text().toStdString();
-    values.Left = pos().x();
-    values.Top = pos().y();
+    const QPoint position = settingsPosition_ && pos() == placedPosition_ ? *settingsPosition_ : pos();
+    values.Left = position.x();
+    values.Top = position.y();
     return values;
 }
 
@@ -533,14 +584,14 @@ void TForm1::ApplyDisplayValues(const WindowSettings& values) {
     ui_.MaskEdit1->setEnabled(values.CheckBox1);
     ui_.ShapeStyleTrack->setColor(values.ShapeStyleTrack);
     ui_.ShapeFullTrack->setColor(values.ShapeFullTrack);
-    ui_.Edit3->setText(QString::fromStdString(values.Edit3));
+    ShowFieldText(ui_.Edit3, values.Edit3);
     ui_.CheckBox3->setChecked(values.CheckBox3);
     ui_.CheckBox4->setChecked(values.CheckBox4);
     ui_.ShapeRightPoint->setColor(values.ShapeRightPoint);
     ui_.ShapeIncorPoint->setColor(values.ShapeIncorPoint);
     ui_.CheckBox2->setChecked(values.CheckBox2);
-    ui_.Edit4->setText(QString::fromStdString(values.Edit4));
-    ui_.Edit7->setText(QString::fromStdString(values.Edit7));
+    ShowFieldText(ui_.Edit4, values.Edit4);
+    ShowFieldText(ui_.Edit7, values.Edit7);
     ui_.ShapeDTrack->setColor(values.ShapeDTrack);
 }
 
@@ -550,7 +601,25 @@ void TForm1::UpdateFullTrackControls() {
     ui_.ShapeFullTrack->setEnabled(enabled);
 }
 
-void TForm1::MoveWindow(int32_t left, int32_t top) { move(left, top); }
+void TForm1::MoveWindow(int32_t left, int32_t top) {
+    // A file saved on another monitor layout can hold a position off every screen.
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        screens.append(screen->availableGeometry());
+    }
+    const QPoint wanted(left, top);
+    // Far enough to be off any screen, near enough that the frame's right and
+    // bottom edges stay within int.
+    constexpr int kFar = 1 << 24;
+    const QPoint near(std::clamp(left, -kFar, kFar), std::clamp(top, -kFar, kFar));
+    const QPoint placed = PositionOnScreens(QRect(near, frameGeometry().size()), screens);
+    move(placed);
+    settingsPosition_.reset();
+    if (placed != wanted) {
+        settingsPosition_ = wanted;
+        placedPosition_ = pos();
+    }
+}
 
 // --- closing and dropping -----------------------------------------------------------
 
@@ -611,7 +680,7 @@ void TForm1::DropFiles(const QList<QUrl>& urls) {
         return;
     }
     ShowInputFile(ToPath(urls.constFirst().toLocalFile()));
-    ui_.SpeedButton3->setEnabled(true);
+    UpdateRunButton();
 }
 
 }  // namespace tervo

@@ -4,7 +4,11 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QList>
+#include <QPoint>
+#include <QRect>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "app/error_text.h"
@@ -118,6 +122,7 @@ public:
 public slots:
     void FormCreate();
     void Edit1Change(const QString& text);
+    void Edit6Change(const QString& text);
     void Edit2Change(const QString& text);
     void SpeedButtonOpenClick();
     void SpeedButtonSaveClick();
@@ -155,6 +160,10 @@ private:
     // full stop unless it already ends in one.
     void ShowError(const std::string& text);
     void SetFullPath(QLineEdit* field, std::string& fullPath, const std::string& path);
+    // Whether the input and output fields both hold a name (file_fields RunEnabled).
+    bool RunAllowed() const;
+    // Run enabled exactly when RunAllowed; left disabled while a run goes on.
+    void UpdateRunButton();
 
     Platform& platform_;
     SentenceAssembler& assembler_;
@@ -168,6 +177,11 @@ private:
     // SaveDialog1 keeps the name of its last use when Edit6 is empty.
     std::string saveDialog1FileName_;
     WindowSettings settingsBaseline_;
+    // A window position of the settings file that was off every screen, and
+    // where the window was put instead: while the window stays there, the
+    // settings keep the file's position.
+    std::optional<QPoint> settingsPosition_;
+    QPoint placedPosition_;
     bool running_ = false;
     // A close asked for during a run: the closing dialogue comes after the run.
     bool closePending_ = false;
@@ -178,5 +192,12 @@ private:
 // The look the window's layout was drawn for (classic captions inline with the
 // group frames); the program sets it once, before the window is built.
 void UseWindowStyle();
+
+// Where a window whose frame would be `frame` goes, given the available
+// geometries of the screens: where it is when it overlaps any of them; else
+// moved onto the nearest one, as far as it fits there (its top-left corner
+// inside when it is larger). No screens: where it is.
+QPoint PositionOnScreens(const QRect& frame, const QList<QRect>& screens);
+
 
 }  // namespace tervo

@@ -136,8 +136,29 @@ void DateMaskEdit::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
 }
 
+bool DateMaskEdit::checkEdit() {
+    if (reportPending_) {
+        return false;
+    }
+    if (!isEnabled() || !edited_ || hasAcceptableInput()) {
+        return true;
+    }
+    QApplication::beep();
+    ReportInvalid();
+    return false;
+}
+
 void DateMaskEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);
+    if (!isEnabled()) {
+        // Disabled under the user's hands (the controls locked for a run): not a
+        // leaving, so no check and no box. A complete edit is done; an incomplete
+        // one is checked when the user next leaves the field.
+        if (hasAcceptableInput()) {
+            edited_ = false;
+        }
+        return;
+    }
     // Another window taking the focus (our own error box among them) is no leaving.
     const Qt::FocusReason reason = event->reason();
     if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {

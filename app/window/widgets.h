@@ -100,6 +100,8 @@ private:
 // The date field: mask "####-##-##", every digit place required, "_" for an empty
 // place. Leaving it after an edit with an empty place beeps, keeps the focus and
 // reports invalidInput(); Escape brings back the text it had before the edit.
+// Losing the focus because the field is disabled (the window locks its controls
+// for a run) is no leaving: it checks nothing.
 class DateMaskEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -108,6 +110,11 @@ public:
     void setDateText(const std::string& text);
     // The text as the field shows it, hyphens and "_" included.
     std::string dateText() const;
+    // The check of leaving the field, run on demand (before a run starts):
+    // false, after a beep, invalidInput() and the focus taken back, when the
+    // enabled field was edited to a text with an empty place; true otherwise.
+    // Also false, without a second report, while a report is on its way.
+    bool checkEdit();
 
 signals:
     void invalidInput();

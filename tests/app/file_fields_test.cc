@@ -57,5 +57,37 @@ TEST(FileFields, ChosenOutputAndSettingsKeepThePathAsChosen) {
     EXPECT_EQ(edit2.fullPath, "typed");
 }
 
+TEST(FileFields, RunNeedsAnInputAndAnOutputName) {
+    EXPECT_TRUE(RunEnabled("a.nmea", "a.kmz"));
+    EXPECT_TRUE(RunEnabled("a.nmea", "/out/a.kmz"));
+    EXPECT_FALSE(RunEnabled("", "a.kmz"));
+    EXPECT_FALSE(RunEnabled("a.nmea", "")) << "an empty output converts the log and then fails";
+    EXPECT_FALSE(RunEnabled("a.nmea", "/out/")) << "a directory is no output file";
+}
+
+TEST(MakeConversionSettings, AnAbsoluteOutputTextIsUsedAsItStands) {
+    struct Row {
+        const char* legend;
+        const char* fullPath;
+        const char* text;
+        const char* expectedPath;
+        const char* expectedName;
+    };
+    const Row rows[] = {
+        {"a name lost the kept directory", "/data/logs/a.nmea.kmz", "x.kmz", "/data/logs/a.nmea.kmz",
+         "x.kmz"},
+        {"an absolute text glued behind the kept directory", "/data/logs/a.nmea.kmz", "/data/out/x.kmz",
+         "/data/out/x.kmz", "x.kmz"},
+        {"an absolute text without a kept path", "", "/data/out/x.kmz", "/data/out/x.kmz", "x.kmz"},
+    };
+    for (const Row& row : rows) {
+        const ConversionSettings settings =
+            MakeConversionSettings(WindowSettings{}, FileField{"a.nmea", "/data/logs/a.nmea"},
+                                   FileField{row.text, row.fullPath}, 0, true);
+        EXPECT_EQ(settings.OutputPath, row.expectedPath) << row.legend;
+        EXPECT_EQ(settings.OutputName, row.expectedName) << row.legend;
+    }
+}
+
 }  // namespace
 }  // namespace tervo

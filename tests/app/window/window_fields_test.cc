@@ -25,12 +25,18 @@ private slots:
     void TypingIntoEdit1KeepsTheChosenDirectory();
     void TypingIntoEdit1BeforeAnyChoiceUsesTheProgramDirectory();
     void ChoosingAnOutputTakesThePathAsTyped();
+    void RunNeedsAnInputAndAnOutputName_data();
+    void RunNeedsAnInputAndAnOutputName();
+    void RunFollowsChosenFilesAndTheUnlock();
+    void AnAbsoluteOutputIsUsedAsItStands_data();
+    void AnAbsoluteOutputIsUsedAsItStands();
     void SpinsStepWithinTheirBounds_data();
     void SpinsStepWithinTheirBounds();
     void UncheckingAllWaypointsGreysItsSwatch();
     void SwatchesTakeTheChosenColour();
     void UncheckingTheDateBoxGreysTheDateField();
     void LeavingAnIncompleteDateComplainsAndEscapeRestores();
+    void LockingTheControlsDoesNotCheckTheDate();
     void QtFiltersShowEachPatternOnceAndAllFilesWithoutAFullStop();
 };
 
@@ -153,6 +159,9 @@ void WindowFieldsTest::TypingIntoEdit1BeforeAnyChoiceUsesTheProgramDirectory() {
     WindowUnderTest t;
     QTest::keyClicks(t.ui().Edit1, "a.log");
     QCOMPARE(t.window().Edit1FullPath(), t.programDirectory() + "a.log");
+    // Run waits for an output name too.
+    QVERIFY(!t.ui().SpeedButton3->isEnabled());
+    QTest::keyClicks(t.ui().Edit6, "a.kmz");
     QVERIFY(t.ui().SpeedButton3->isEnabled());
 }
 
@@ -182,6 +191,89 @@ void WindowFieldsTest::ChoosingAnOutputTakesThePathAsTyped() {
     QCOMPARE(t.window().Edit6FullPath(), std::string("/elsewhere/result"));
     QVERIFY(ui.Edit6->text().isEmpty());
     QCOMPARE(dialogs.unexpected, 0);
+}
+
+void WindowFieldsTest::RunNeedsAnInputAndAnOutputName_data() {
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<bool>("enabled");
+    // clang-format off
+    QTest::newRow("neither") << "" << "" << false;
+    QTest::newRow("input only") << "a.log" << "" << false;
+    QTest::newRow("output only") << "" << "a.kmz" << false;
+    QTest::newRow("both") << "a.log" << "a.kmz" << true;
+    QTest::newRow("absolute output") << "a.log" << "/data/out/a.kmz" << true;
+    QTest::newRow("output a directory") << "a.log" << "/data/out/" << false;
+    // clang-format on
+}
+
+void WindowFieldsTest::RunNeedsAnInputAndAnOutputName() {
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(bool, enabled);
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    // Typed in either order, the last key decides.
+    QTest::keyClicks(ui.Edit1, input);
+    QTest::keyClicks(ui.Edit6, output);
+    QCOMPARE(ui.SpeedButton3->isEnabled(), enabled);
+    ui.Edit6->clear();
+    ui.Edit1->clear();
+    QTest::keyClicks(ui.Edit6, output);
+    QTest::keyClicks(ui.Edit1, input);
+    QCOMPARE(ui.SpeedButton3->isEnabled(), enabled);
+}
+
+void WindowFieldsTest::RunFollowsChosenFilesAndTheUnlock() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    dialogs.openAnswers.push_back("/data/logs/drive.nmea");
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+    QVERIFY(ui.SpeedButton3->isEnabled());
+
+    ui.Edit6->clear();
+    QVERIFY(!ui.SpeedButton3->isEnabled());
+    // The unlock after a run leaves Run as the fields have it.
+    t.window().LockControls();
+    t.window().UnlockControls();
+    QVERIFY(!ui.SpeedButton3->isEnabled());
+    QVERIFY(ui.Edit6->isEnabled() && ui.GroupBox3->isEnabled());
+
+    dialogs.saveAnswers.push_back("/elsewhere/result.kmz");
+    QTest::mouseClick(ui.SpeedButtonSave, Qt::LeftButton);
+    QVERIFY(ui.SpeedButton3->isEnabled());
+    t.window().LockControls();
+    t.window().UnlockControls();
+    QVERIFY(ui.SpeedButton3->isEnabled());
+    QCOMPARE(dialogs.unexpected, 0);
+}
+
+void WindowFieldsTest::AnAbsoluteOutputIsUsedAsItStands_data() {
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    // clang-format off
+    QTest::newRow("a name") << "x.kmz" << "/data/logs/drive.nmea.kmz" << "x.kmz";
+    QTest::newRow("absolute") << "/data/out/x.kmz" << "/data/out/x.kmz" << "x.kmz";
+    QTest::newRow("absolute elsewhere") << "/tmp/y" << "/tmp/y" << "y";
+    // clang-format on
+}
+
+void WindowFieldsTest::AnAbsoluteOutputIsUsedAsItStands() {
+    QFETCH(QString, output);
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    t.dialogs().openAnswers.push_back("/data/logs/drive.nmea");
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+    ui.Edit6->selectAll();
+    QTest::keyClicks(ui.Edit6, output);
+    // The run takes the directory of OutputPath and OutputName behind it.
+    const tervo::ConversionSettings settings = t.window().CurrentConversionSettings();
+    QCOMPARE(QString::fromStdString(settings.OutputPath), path);
+    QCOMPARE(QString::fromStdString(settings.OutputName), name);
 }
 
 void WindowFieldsTest::SpinsStepWithinTheirBounds_data() {
@@ -220,6 +312,8 @@ void WindowFieldsTest::SpinsStepWithinTheirBounds() {
     edit->setText(start);
     QTest::mouseClick(up ? upDown->upButton() : upDown->downButton(), Qt::LeftButton);
     QCOMPARE(edit->text(), expected);
+    // The narrow field shows the text from its start ("0.6…", not "00000").
+    QCOMPARE(edit->cursorPosition(), 0);
 }
 
 void WindowFieldsTest::UncheckingAllWaypointsGreysItsSwatch() {
@@ -308,6 +402,35 @@ void WindowFieldsTest::LeavingAnIncompleteDateComplainsAndEscapeRestores() {
     QCoreApplication::processEvents();
     QCOMPARE(dialogs.messages.size(), size_t(1));
     QCOMPARE(t.window().CurrentConversionSettings().MaskEdit1, std::string("2024-01-01"));
+}
+
+void WindowFieldsTest::LockingTheControlsDoesNotCheckTheDate() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    t.window().show();
+    QVERIFY(QTest::qWaitForWindowActive(&t.window()));
+    ui.MaskEdit1->setFocus(Qt::MouseFocusReason);
+    ui.MaskEdit1->setCursorPosition(10);
+    QTest::keyClick(ui.MaskEdit1, Qt::Key_Backspace);
+    QCOMPARE(ui.MaskEdit1->displayText(), QStringLiteral("2000-01-0_"));
+
+    // The lock takes the focus from the field: no leaving, no box.
+    t.window().LockControls();
+    QVERIFY(!ui.MaskEdit1->hasFocus());
+    QCoreApplication::processEvents();
+    QVERIFY(dialogs.messages.empty());
+    t.window().UnlockControls();
+    QCoreApplication::processEvents();
+    QVERIFY(dialogs.messages.empty());
+
+    // The edit is still checked when the user leaves the field.
+    ui.MaskEdit1->setFocus(Qt::MouseFocusReason);
+    ui.Edit2->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(dialogs.messages.size(), size_t(1));
+    QCOMPARE(dialogs.messages[0].text,
+             std::string("Invalid input value.  Use escape key to abandon changes."));
+    QTRY_VERIFY(ui.MaskEdit1->hasFocus());
 }
 
 void WindowFieldsTest::QtFiltersShowEachPatternOnceAndAllFilesWithoutAFullStop() {

@@ -111,6 +111,8 @@ private slots:
     void RunConvertsALogBehindTheLock();
     void DropsAndCloseWaitForTheRunningConversion();
     void AContainerThatCannotBeCreatedShowsAnErrorBox();
+    void AnAbsoluteOutputPathIsWrittenAsItStands();
+    void AnIncompleteDateStopsRunBeforeTheRun();
     void TheGaugeStaysWithinItsRange();
     void PendingEventsAreHandledAtMostEveryFewMilliseconds();
     void ABinaryRunKeepsHandingEventsToTheWindow();
@@ -254,6 +256,67 @@ void WindowRunTest::AContainerThatCannotBeCreatedShowsAnErrorBox() {
     QVERIFY(ui.GroupBox3->isEnabled() && ui.GroupBox1->isEnabled() && ui.Edit1->isEnabled());
     QVERIFY(ui.SpeedButton3->isEnabled());
     QVERIFY(!t.window().Running());
+}
+
+void WindowRunTest::AnAbsoluteOutputPathIsWrittenAsItStands() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    const std::string log = t.files().File("log.nmea");
+    QVERIFY(SimulateLog(log));
+    t.dialogs().openAnswers = {log};
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+    tervo::testing::TempDir elsewhere;
+    const std::string container = elsewhere.File("trip.kmz");
+    ui.Edit6->selectAll();
+    QTest::keyClicks(ui.Edit6, QString::fromStdString(container));
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+
+    QCOMPARE(t.dialogs().messages.size(), size_t(1));
+    QCOMPARE(t.dialogs().messages[0].icon, MessageIcon::Information);
+    QVERIFY(tervo::testing::ZipEntryData(container, "trip.kml").find("<Placemark>") != std::string::npos);
+    QCOMPARE(t.window().Edit6FullPath(), container);
+    QVERIFY(!FileExists(t.files().File("trip.kmz")));
+}
+
+// Run checks the date as leaving the field would; the run starts only with a
+// complete date.
+void WindowRunTest::AnIncompleteDateStopsRunBeforeTheRun() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string log = t.files().File("log.nmea");
+    QVERIFY(SimulateLog(log));
+    dialogs.openAnswers = {log};
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+    t.window().show();
+    QVERIFY(QTest::qWaitForWindowActive(&t.window()));
+    ui.MaskEdit1->setFocus(Qt::MouseFocusReason);
+    ui.MaskEdit1->setCursorPosition(10);
+    QTest::keyClick(ui.MaskEdit1, Qt::Key_Backspace);
+
+    bool runningAtTheBox = true;
+    dialogs.onMessage = [&](const tervo::testing::ShownMessage&) { runningAtTheBox = t.window().Running(); };
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    QCOMPARE(dialogs.messages.size(), size_t(1));
+    QCOMPARE(dialogs.messages[0].icon, MessageIcon::Error);
+    QCOMPARE(dialogs.messages[0].text,
+             std::string("Invalid input value.  Use escape key to abandon changes."));
+    QVERIFY(!runningAtTheBox);
+    QVERIFY(ui.Panel2->text().isEmpty());
+    QVERIFY(!FileExists(t.files().File("log.nmea.kmz")));
+    QVERIFY(ui.MaskEdit1->hasFocus());
+    QVERIFY(ui.SpeedButton3->isEnabled());
+
+    // Completed, the date goes into the run, and the lock raises no box.
+    QTest::keyClick(ui.MaskEdit1, Qt::Key_2);
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+    QCOMPARE(dialogs.messages.size(), size_t(2));
+    QCOMPARE(dialogs.messages[1].icon, MessageIcon::Information);
+    QVERIFY(FileExists(t.files().File("log.nmea.kmz")));
+    QCoreApplication::processEvents();
+    QCOMPARE(dialogs.messages.size(), size_t(2));
+    QCOMPARE(t.window().CurrentConversionSettings().MaskEdit1, std::string("2000-01-02"));
 }
 
 void WindowRunTest::TheGaugeStaysWithinItsRange() {

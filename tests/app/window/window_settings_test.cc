@@ -2,9 +2,12 @@
 // open and save buttons, and the closing dialogue.
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
+#include <limits>
 
 #include "scripted_dialogs.h"
 
@@ -35,6 +38,11 @@ private slots:
     void ClosingChangedAndAnsweringNoSavesNothing();
     void ClosingChangedAndAnsweringYesSavesToEdit2();
     void AFailedSaveKeepsTheWindowOpen();
+    void AScaleFromTheFileShowsFromItsStart();
+    void AWindowOffEveryScreenGoesOntoTheNearest_data();
+    void AWindowOffEveryScreenGoesOntoTheNearest();
+    void APositionOffTheScreenStaysInTheSettings_data();
+    void APositionOffTheScreenStaysInTheSettings();
 };
 
 void WindowSettingsTest::StartsWithTheDefaultSettingsFile() {
@@ -176,6 +184,76 @@ void WindowSettingsTest::AFailedSaveKeepsTheWindowOpen() {
     QVERIFY(t.window().close());
     QCOMPARE(dialogs.questions.size(), size_t(2));
     QCOMPARE(dialogs.unexpected, 0);
+}
+
+void WindowSettingsTest::AScaleFromTheFileShowsFromItsStart() {
+    WindowUnderTest t("[Settings]\r\nEdit4=0.700000\r\n");
+    QCOMPARE(t.ui().Edit4->text(), QStringLiteral("0.700000"));
+    QCOMPARE(t.ui().Edit4->cursorPosition(), 0);
+    QCOMPARE(t.window().SettingsBaseline().Edit4, std::string("0.700000"));
+}
+
+void WindowSettingsTest::AWindowOffEveryScreenGoesOntoTheNearest_data() {
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QPoint>("expected");
+    // Two screens side by side: 0..1919 x 0..1039 and 1920..3199 x 0..1023.
+    // clang-format off
+    QTest::newRow("on the first") << QRect(426, 199, 350, 382) << QPoint(426, 199);
+    QTest::newRow("half on the second") << QRect(3000, 900, 350, 382) << QPoint(3000, 900);
+    QTest::newRow("right of both") << QRect(5000, 300, 350, 382) << QPoint(2850, 300);
+    QTest::newRow("left of both") << QRect(-2000, 100, 350, 382) << QPoint(0, 100);
+    QTest::newRow("above the first") << QRect(100, -900, 350, 382) << QPoint(100, 0);
+    QTest::newRow("below the second") << QRect(2500, 1500, 350, 382) << QPoint(2500, 642);
+    QTest::newRow("far below left") << QRect(-800, 3000, 350, 382) << QPoint(0, 658);
+    QTest::newRow("larger than the screen") << QRect(9000, 0, 2000, 1200) << QPoint(1920, 0);
+    // clang-format on
+}
+
+void WindowSettingsTest::AWindowOffEveryScreenGoesOntoTheNearest() {
+    QFETCH(QRect, frame);
+    QFETCH(QPoint, expected);
+    const QList<QRect> screens{QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 1024)};
+    QCOMPARE(tervo::PositionOnScreens(frame, screens), expected);
+    QCOMPARE(tervo::PositionOnScreens(frame, {}), frame.topLeft());
+}
+
+void WindowSettingsTest::APositionOffTheScreenStaysInTheSettings_data() {
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("top");
+    // The offscreen platform has one screen at 0, 0.
+    // clang-format off
+    QTest::newRow("far right and above") << 5000 << -5000;
+    QTest::newRow("left") << -3000 << 100;
+    QTest::newRow("below") << 100 << 4000;
+    QTest::newRow("largest") << std::numeric_limits<int>::max() << std::numeric_limits<int>::max();
+    QTest::newRow("smallest") << std::numeric_limits<int>::min() << std::numeric_limits<int>::min();
+    // clang-format on
+}
+
+void WindowSettingsTest::APositionOffTheScreenStaysInTheSettings() {
+    QFETCH(int, left);
+    QFETCH(int, top);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY(!screen.contains(QPoint(left, top)));
+    WindowUnderTest t("[Settings]\r\nLeft=" + std::to_string(left) + "\r\nTop=" + std::to_string(top) +
+                      "\r\n");
+    tervo::TForm1& window = t.window();
+    QVERIFY(screen.contains(window.frameGeometry()));
+    // The file's position stays while the window stays where it was put...
+    QCOMPARE(window.SettingsBaseline().Left, left);
+    QCOMPARE(window.SettingsBaseline().Top, top);
+    QCOMPARE(window.ReadControls().Left, left);
+    QCOMPARE(window.ReadControls().Top, top);
+    // ...and the window's own once it is moved.
+    window.move(30, 40);
+    QCOMPARE(window.ReadControls().Left, 30);
+    QCOMPARE(window.ReadControls().Top, 40);
+
+    // A position on the screen is taken as it is.
+    WindowUnderTest onScreen("[Settings]\r\nLeft=" + std::to_string(screen.left() + 10) +
+                             "\r\nTop=" + std::to_string(screen.top() + 20) + "\r\n");
+    QCOMPARE(onScreen.window().pos(), screen.topLeft() + QPoint(10, 20));
+    QCOMPARE(onScreen.window().ReadControls().Left, screen.left() + 10);
 }
 
 QTEST_MAIN(WindowSettingsTest)
