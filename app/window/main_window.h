@@ -199,5 +199,4 @@ void UseWindowStyle();
 // inside when it is larger). No screens: where it is.
 QPoint PositionOnScreens(const QRect& frame, const QList<QRect>& screens);
 
-
 }  // namespace tervo
