@@ -159,9 +159,13 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
     }
     stream.Text("]]></description>\n"_kml);
     WriteLookAt(stream, point.Longitude, point.Latitude);
-    stream.Text("<TimeStamp>\n"_kml);
-    stream.Text("<when>"_kml).Value(point.Date).Text("T"_kml).Value(point.Time).Text("Z</when>\n"_kml);
-    stream.Text("</TimeStamp>\n"_kml);
+    // A viewer refuses a whole document over one time stamp that is no time
+    // ("2000-01-01TZ" for an empty time field), so only real ones are written.
+    if (IsKmlDateTime(point.Date, point.Time)) {
+        stream.Text("<TimeStamp>\n"_kml);
+        stream.Text("<when>"_kml).Value(point.Date).Text("T"_kml).Value(point.Time).Text("Z</when>\n"_kml);
+        stream.Text("</TimeStamp>\n"_kml);
+    }
     WriteIconStyle(stream, scale, point.Course, iconName);
     stream.Text("<Point>\n"_kml);
     if (extrude) {
@@ -274,6 +278,32 @@ void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOp
         }
     }
     stream.Text("</Folder>\n"_kml);
+}
+
+bool IsKmlDateTime(std::string_view date, std::string_view time) {
+    auto digits = [](std::string_view text, size_t at, size_t count, int low, int high) {
+        int value = 0;
+        for (size_t i = at; i < at + count; ++i) {
+            if (i >= text.size() || text[i] < '0' || text[i] > '9') {
+                return false;
+            }
+            value = value * 10 + (text[i] - '0');
+        }
+        return value >= low && value <= high;
+    };
+    const bool dateOk = date.size() == 10 && date[4] == '-' && date[7] == '-' && digits(date, 0, 4, 0, 9999) &&
+                        digits(date, 5, 2, 1, 12) && digits(date, 8, 2, 1, 31);
+    if (!dateOk || time.size() < 8 || time[2] != ':' || time[5] != ':' || !digits(time, 0, 2, 0, 23) ||
+        !digits(time, 3, 2, 0, 59) || !digits(time, 6, 2, 0, 59)) {
+        return false;
+    }
+    // An optional fraction: a point and at least one digit, nothing else.
+    if (time.size() == 8) {
+        return true;
+    }
+    const std::string_view fraction = time.substr(9);
+    return time[8] == '.' && !fraction.empty() &&
+           fraction.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 }  // namespace tervo

@@ -29,6 +29,11 @@ enum class WaypointsOutcome {
     DateNotFound,  // a point had no date source: the run stops at once
 };
 
+// Whether `date` is "YYYY-MM-DD" (month 01 to 12, day 01 to 31) and `time` is
+// "hh:mm:ss" (hour 00 to 23, minute and second 00 to 59), optionally followed
+// by "." and one or more digits: only then does a placemark get a time stamp.
+bool IsKmlDateTime(std::string_view date, std::string_view time);
+
 // One fix as a placemark. `format` picks the status rows (GGA quality and GSA
 // mode, or the binary fix-status text), the "None" satellite count of the binary
 // protocol and the GLONASS channel cell; texts of the point, the icon name and

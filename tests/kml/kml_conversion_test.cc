@@ -104,7 +104,7 @@ TEST_F(KmlConversion, HostileLogGivesAWellFormedDocument) {
     const std::string document = Convert(settings, dir);
     ASSERT_FALSE(document.empty());
     const std::string time = "12:35:19.&lt;&amp;]]&gt;\xEF\xBF\xBD\xEF\xBF\xBD";
-    EXPECT_NE(document.find("<when>2000-01-01]]&gt;T" + time + "Z</when>"), std::string::npos);
+    EXPECT_EQ(document.find("<when>"), std::string::npos) << "no time stamp from a date and time that are none";
     EXPECT_NE(document.find("<th>Time</th><td>" + time + "</td>"), std::string::npos) << "D-Track time";
     EXPECT_NE(document.find("<th>Status</th><td>\xEF\xBF\xBD</td>"), std::string::npos);
     EXPECT_EQ(document.find('\0'), std::string::npos);

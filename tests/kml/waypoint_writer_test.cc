@@ -138,6 +138,39 @@ TEST(WritePlacemark, RichPointByteForByteInBothFormats) {
     }
 }
 
+TEST(WritePlacemark, TimeStampOnlyForARealDateAndTime) {
+    struct Case {
+        const char* legend;
+        const char* date;
+        const char* time;
+        bool stamped;
+    } cases[] = {
+        {"whole seconds", "2024-05-17", "10:20:30", true},
+        {"a fraction of any length", "2024-05-17", "23:59:59.99", true},
+        {"empty time field (a log starting without a fix)", "2000-01-01", "", false},
+        {"empty date", "", "10:20:30", false},
+        {"letters in the time", "2024-05-17", "12:ab:19.0", false},
+        {"negative BINR fields", "2024-05-17", "-1:-5:-3.000", false},
+        {"hour 24", "2024-05-17", "24:00:00", false},
+        {"minute 60", "2024-05-17", "10:60:00", false},
+        {"a point without fraction digits", "2024-05-17", "10:20:30.", false},
+        {"something after the fraction", "2024-05-17", "10:20:30.5x", false},
+        {"month 13", "2024-13-01", "10:20:30", false},
+        {"day 00", "2024-05-00", "10:20:30", false},
+        {"a short year", "224-05-17", "10:20:30", false},
+    };
+    for (const Case& c : cases) {
+        waypoints point;
+        point.Date = c.date;
+        point.Time = c.time;
+        point.Status = 'A';
+        const std::string text =
+            Render([&](KmlStream& s) { WritePlacemark(s, point, 0, "i.png", kPlacemarkNmea, false, "0.5"); });
+        EXPECT_EQ(Count(text, "<TimeStamp>\r\n<when>"), c.stamped ? 1u : 0u) << c.legend;
+        EXPECT_EQ(Count(text, "<th>Time</th>"), 1u) << c.legend << ": the data table keeps the time text";
+    }
+}
+
 TEST(WritePlacemark, QualityAndModeTexts) {
     struct Case {
         const char* legend;
@@ -267,10 +300,9 @@ TEST(WaypointFolder, DateRules) {
         }
         EXPECT_EQ(outcome, WaypointsOutcome::Written) << c.legend;
         EXPECT_EQ(point.Date, c.expected) << c.legend << ": the date is kept in the list";
-        EXPECT_EQ(Elements(text, "when"), (std::vector<std::string>{"1999-09-09T"
-                                                                    "Z",
-                                                                    std::string(c.expected) + "T10:00:00Z"}))
-            << c.legend;
+        const std::vector<std::string> stamped = {std::string(c.expected) + "T10:00:00Z"};
+        EXPECT_EQ(Elements(text, "when"), *c.expected ? stamped : std::vector<std::string>{})
+            << c.legend << ": only a point with a date and a time is stamped";
     }
 }
 
@@ -350,7 +382,7 @@ TEST(WaypointFolder, BinrStatusPicksIconNoDateRuleAndExtrude) {
         [&](KmlStream& s) { WriteFolder(s, points.Start, options, NmeaLogDate{}, kPlacemarkBinr, &count); });
     EXPECT_EQ(Elements(text, "name"), (std::vector<std::string>{"WayPoints", "0", "1", "2"}));
     EXPECT_EQ(Elements(text, "href"), (std::vector<std::string>{"valid.png", "invalid.png", "valid.png"}));
-    EXPECT_EQ(Elements(text, "when"), (std::vector<std::string>{"TZ", "TZ", "TZ"})) << "no fallback date";
+    EXPECT_EQ(Elements(text, "when"), std::vector<std::string>{}) << "no fallback date, so no time stamp";
     EXPECT_EQ(Count(text, "<th>Status</th><td>3D</td>"), 3u);
     EXPECT_EQ(Count(text, "<th>SAT</th><td>9</td>"), 3u) << "a known count is no None";
     EXPECT_EQ(Count(text, "<Point>\r\n<extrude>1</extrude>\r\n"), 3u)
