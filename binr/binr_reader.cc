@@ -6,6 +6,7 @@
 #include "binr/binr_reader.h"
 
 #include <array>
+#include <memory>
 
 #include "binr/decoders.h"
 #include "binr/framer.h"
@@ -113,6 +114,17 @@ ReadOutcome ReadBinrLog(std::FILE* input, ReadProgress& progress, int32_t progre
     framer.ResetAtEndOfInput();
     points.Start = startFirstFix ? points.FirstFix : points.Head;
     return ReadOutcome::Finished;
+}
+
+bool ContainsBinrMessage(const uint8_t* bytes, size_t size) {
+    BinrFramer framer;
+    auto packet = std::make_unique<BinrPacket>();
+    for (size_t i = 0; i < size; ++i) {
+        if (framer.BinrFeedByte(bytes[i], *packet) == BinrFeedResult::Complete && FindRoute(*packet) != nullptr) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace tervo

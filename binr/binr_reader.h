@@ -17,4 +17,8 @@ namespace tervo {
 ReadOutcome ReadBinrLog(std::FILE* input, ReadProgress& progress, int32_t progressStep, bool startFirstFix,
                         PointList& points, const BlockRead& blockRead = {});
 
+// Whether `bytes` hold at least one framed message that the read loop takes
+// (0x88, 0x52, 0x60 or 0x93 with a length it accepts).
+bool ContainsBinrMessage(const uint8_t* bytes, size_t size);
+
 }  // namespace tervo

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "fuzz/kml_checks.h"
+#include "kml/icon.h"
 
 namespace tervo::fuzzing {
 
@@ -29,7 +30,8 @@ public:
 // nothing packed.
 class MemoryFiles : public RunFiles {
 public:
-    explicit MemoryFiles(std::string_view log) : log_(log) {}
+    MemoryFiles(std::string_view log, bool folderWhileReading)
+        : log_(log), folderWhileReading_(folderWhileReading) {}
     InputFile OpenLog(int64_t* size) override {
         *size = static_cast<int64_t>(log_.size());
         // fmemopen refuses an empty buffer; an empty log reads like /dev/null.
@@ -38,23 +40,26 @@ public:
     }
     ByteSink* CreateDocument() override { return &sink; }
     std::string ContainerPath() const override { return "memory.kmz"; }
-    std::string MakeIcon(int32_t colour) override { return std::to_string(colour & 0xFFFFFF) + ".png"; }
+    std::string MakeIcon(int32_t colour) override { return WaypointIconName(colour); }
     void Pack(const std::string&, const std::string&, const std::string&) override {}
+    bool FolderWhileReading() const override { return folderWhileReading_; }
     StringSink sink;
 
 private:
     std::string_view log_;
+    bool folderWhileReading_;
 };
 
 }  // namespace
 
-InMemoryRun ConvertInMemory(std::string_view log, const ConversionSettings& settings) {
+InMemoryRun ConvertInMemory(std::string_view log, const ConversionSettings& settings, AllocationGate* gate,
+                            bool folderWhileReading) {
     FixedPlatform platform({2024, 5, 17}, {2024, 5, 17, 10, 20, 30}, "/nonexistent/");
     SentenceAssembler assembler;
     CountView view;
-    MemoryFiles files(log);
+    MemoryFiles files(log, folderWhileReading);
     InMemoryRun run;
-    run.result = RunConversion(settings, view, assembler, platform, files);
+    run.result = RunConversion(settings, view, assembler, platform, files, gate);
     run.kml = std::move(files.sink.text);
     run.countText = view.countText;
     return run;

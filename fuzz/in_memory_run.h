@@ -19,7 +19,10 @@ struct InMemoryRun {
 
 // Converts `log` with `settings` (Format and the display values are used; the
 // paths are not). Icon names are those MakeWaypointIcon would give.
-InMemoryRun ConvertInMemory(std::string_view log, const ConversionSettings& settings);
+// `gate` decides each node allocation; without `folderWhileReading` the
+// "WayPoints" folder is written after the log is read.
+InMemoryRun ConvertInMemory(std::string_view log, const ConversionSettings& settings,
+                            AllocationGate* gate = nullptr, bool folderWhileReading = true);
 
 // The four options a fuzz input controls through its first byte, chosen so
 // that a log starting with "$" or DLE gets the usual ones: bit 0 clear uses the

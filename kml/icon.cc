@@ -81,7 +81,7 @@ bool DecodeTemplate(uint8_t* rgba) {
 
 std::string MakeWaypointIcon(int32_t colour, const std::string& directory) {
     const uint32_t rgb = static_cast<uint32_t>(colour) & 0xFFFFFFu;
-    const std::string name = std::to_string(rgb) + ".png";
+    const std::string name = WaypointIconName(colour);
     // An empty directory is the current one, not the root.
     const std::string path = directory.empty() ? name : directory + "/" + name;
 
@@ -116,6 +116,10 @@ std::string MakeWaypointIcon(int32_t colour, const std::string& directory) {
         throw CreateFileError(path);
     }
     return name;
+}
+
+std::string WaypointIconName(int32_t colour) {
+    return std::to_string(static_cast<uint32_t>(colour) & 0xFFFFFFu) + ".png";
 }
 
 }  // namespace tervo

@@ -14,4 +14,8 @@ namespace tervo {
 // then leaves no partial file behind.
 std::string MakeWaypointIcon(int32_t colour, const std::string& directory);
 
+// The file name MakeWaypointIcon gives the icon of `colour`: its 24 colour bits
+// in decimal, then ".png".
+std::string WaypointIconName(int32_t colour);
+
 }  // namespace tervo

@@ -390,18 +390,17 @@ namespace {
 
 // The entries in order, named by their sources' bare names; a later file of
 // the same name takes the earlier one's place.
-std::vector<Entry> CollectEntries(const std::vector<std::string>& sources) {
+std::vector<Entry> CollectEntries(const std::vector<KmzSource>& sources) {
     std::vector<Entry> entries;
-    for (const std::string& path : sources) {
-        std::string name = FileNamePart(path);
-        auto same =
-            std::find_if(entries.begin(), entries.end(), [&](const Entry& e) { return e.name == name; });
+    for (const KmzSource& source : sources) {
+        auto same = std::find_if(entries.begin(), entries.end(),
+                                 [&](const Entry& e) { return e.name == source.name; });
         if (same != entries.end()) {
-            same->sourcePath = path;
+            same->sourcePath = source.path;
         } else {
             Entry entry;
-            entry.name = name;
-            entry.sourcePath = path;
+            entry.name = source.name;
+            entry.sourcePath = source.path;
             entries.push_back(entry);
         }
     }
@@ -487,7 +486,7 @@ void Commit(const std::string& temporaryPath, const std::string& target, Pending
     }
 }
 
-void WriteContainer(const std::string& containerPath, const std::vector<std::string>& sources,
+void WriteContainer(const std::string& containerPath, const std::vector<KmzSource>& sources,
                     Platform& platform, KmlPacker* packed) {
     std::vector<Entry> entries = CollectEntries(sources);
     const std::string target = ReplacedFile(containerPath);
@@ -525,9 +524,17 @@ void WriteContainer(const std::string& containerPath, const std::vector<std::str
 void PackKmz(const std::string& containerPath, const std::string& kmlPath, const std::string& validIconPath,
              const std::string& invalidIconPath, const std::string& dtrackIconPath, Platform& platform,
              KmlPacker* packed) {
+    std::vector<KmzSource> sources;
+    for (const std::string* path : {&kmlPath, &validIconPath, &invalidIconPath, &dtrackIconPath}) {
+        sources.push_back({FileNamePart(*path), *path});
+    }
+    PackKmz(containerPath, sources, platform, packed);
+}
+
+void PackKmz(const std::string& containerPath, const std::vector<KmzSource>& sources, Platform& platform,
+             KmlPacker* packed) {
     try {
-        WriteContainer(containerPath, {kmlPath, validIconPath, invalidIconPath, dtrackIconPath}, platform,
-                       packed);
+        WriteContainer(containerPath, sources, platform, packed);
     } catch (const PackFailure&) {
         throw CreateFileError(containerPath);
     } catch (const std::bad_alloc&) {
@@ -540,6 +547,10 @@ KmlPacker::KmlPacker(std::unique_ptr<State> state) : state_(std::move(state)) {}
 KmlPacker::~KmlPacker() = default;
 
 std::unique_ptr<KmlPacker> KmlPacker::Begin(const std::string& containerPath, const std::string& kmlPath) {
+    return Begin(containerPath, KmzSource{FileNamePart(kmlPath), kmlPath});
+}
+
+std::unique_ptr<KmlPacker> KmlPacker::Begin(const std::string& containerPath, const KmzSource& kml) {
     try {
         auto state = std::make_unique<State>();
         state->target = ReplacedFile(containerPath);
@@ -549,8 +560,8 @@ std::unique_ptr<KmlPacker> KmlPacker::Begin(const std::string& containerPath, co
             return nullptr;
         }
         state->out = std::make_unique<ContainerWriter>(fd);
-        state->entry.name = FileNamePart(kmlPath);
-        state->entry.sourcePath = kmlPath;
+        state->entry.name = kml.name;
+        state->entry.sourcePath = kml.path;
         BeginEntry(*state->out, state->entry);
         state->deflater = std::make_unique<ParallelDeflater>(Into(*state->out));
         return std::unique_ptr<KmlPacker>(new KmlPacker(std::move(state)));
@@ -575,13 +586,5 @@ void KmlPacker::Add(const char* data, size_t size) {
 }
 
 void KmlPacker::Abandon() { state_.reset(); }
-
-void RemoveIntermediateFiles(const std::string& kmlPath, const std::string& validIconPath,
-                             const std::string& invalidIconPath, const std::string& dtrackIconPath) {
-    for (const std::string* path : {&kmlPath, &validIconPath, &invalidIconPath, &dtrackIconPath}) {
-        // Equal icon colours name one file twice; its second removal fails and is no error.
-        std::remove(path->c_str());
-    }
-}
 
 }  // namespace tervo

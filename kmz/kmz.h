@@ -3,12 +3,19 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/platform.h"
 
 namespace tervo {
 
 class KmlPacker;
+
+// A file to pack and the name of its entry.
+struct KmzSource {
+    std::string name;
+    std::string path;
+};
 
 // Writes the container with the four files as deflated entries named by their
 // bare names, in this order (a name already in the container replaces that entry
@@ -23,6 +30,9 @@ class KmlPacker;
 void PackKmz(const std::string& containerPath, const std::string& kmlPath, const std::string& validIconPath,
              const std::string& invalidIconPath, const std::string& dtrackIconPath, Platform& platform,
              KmlPacker* packed = nullptr);
+// The same with the entries named as `sources` says, the KML document first.
+void PackKmz(const std::string& containerPath, const std::vector<KmzSource>& sources, Platform& platform,
+             KmlPacker* packed = nullptr);
 
 // Packs the KML document into the new container while the run writes it, so
 // that deflating it (the bulk of a run's work) overlaps with writing it. Nothing
@@ -34,6 +44,8 @@ public:
     // header of the KML entry; nullptr when that cannot be done now (PackKmz
     // then packs from the KML file, and reports a container it cannot write).
     static std::unique_ptr<KmlPacker> Begin(const std::string& containerPath, const std::string& kmlPath);
+    // The same with the entry named as `kml` says.
+    static std::unique_ptr<KmlPacker> Begin(const std::string& containerPath, const KmzSource& kml);
     ~KmlPacker();
     KmlPacker(const KmlPacker&) = delete;
     KmlPacker& operator=(const KmlPacker&) = delete;
@@ -53,9 +65,5 @@ private:
 
     std::unique_ptr<State> state_;
 };
-
-// Deletes the four files in this order; failures are ignored.
-void RemoveIntermediateFiles(const std::string& kmlPath, const std::string& validIconPath,
-                             const std::string& invalidIconPath, const std::string& dtrackIconPath);
 
 }  // namespace tervo

@@ -139,4 +139,17 @@ std::string_view SentenceText(const SentenceBuffer& buffer) {
     return std::string_view(buffer.data(), length);
 }
 
+bool ContainsNmeaSentence(const uint8_t* bytes, size_t size) {
+    SentenceAssembler assembler;
+    SentenceBuffer buffer{};
+    for (size_t at = 0; at < size;) {
+        bool complete = false;
+        at += assembler.Feed(bytes + at, size - at, buffer, &complete);
+        if (complete) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace tervo

@@ -45,4 +45,8 @@ bool CommaCountIs(const SentenceBuffer& buffer, int32_t expected);
 // The sentence in the buffer: up to the first zero byte, or all 100 bytes.
 std::string_view SentenceText(const SentenceBuffer& buffer);
 
+// Whether `bytes` hold at least one sentence that passes every test of the
+// assembler (a fresh one: the program's assembler is not touched).
+bool ContainsNmeaSentence(const uint8_t* bytes, size_t size);
+
 }  // namespace tervo

@@ -114,7 +114,8 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
 
     const bool nmea = settings.Format == 0;
     if (nmea || settings.Format == 1) {
-        folder.emplace(kml, options, nmea ? kPlacemarkNmea : kPlacemarkBinr, settings.CheckBox4);
+        folder.emplace(kml, options, nmea ? kPlacemarkNmea : kPlacemarkBinr, settings.CheckBox4,
+                       files.FolderWhileReading());
         int blocksBeforePublish = kBlocksPerPublish;
         const BlockRead publish = [&] {
             if (--blocksBeforePublish == 0) {

@@ -1,6 +1,9 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "core/paths.h"
 #include "kml/icon.h"
@@ -71,12 +74,31 @@ private:
 
 DiskFiles::DiskFiles(const ConversionSettings& settings, Platform& platform)
     : settings_(settings), platform_(platform) {
-    outputDir_ = settings.OutputPath.empty() ? platform.ProgramDirectory() : DirectoryPart(settings.OutputPath);
-    kmlPath_ = outputDir_ + ChangeFileExtension(settings.OutputName, ".kml");
-    containerPath_ = outputDir_ + settings.OutputName;
+    const std::string outputDir =
+        settings.OutputPath.empty() ? platform.ProgramDirectory() : DirectoryPart(settings.OutputPath);
+    containerPath_ = outputDir + settings.OutputName;
+    kmlName_ = FileNamePart(ChangeFileExtension(containerPath_, ".kml"));
 }
 
-DiskFiles::~DiskFiles() = default;
+DiskFiles::~DiskFiles() {
+    // The packer's temporary container goes first, then the work directory.
+    sink_.reset();
+    packer_.reset();
+    kmlFile_.reset();
+    if (workDir_.empty()) {
+        return;
+    }
+    if (DIR* dir = ::opendir(workDir_.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                ::unlink((workDir_ + name).c_str());
+            }
+        }
+        ::closedir(dir);
+    }
+    ::rmdir(workDir_.c_str());
+}
 
 InputFile DiskFiles::OpenLog(int64_t* size) {
     InputFile input = OpenInput(settings_.InputPath);
@@ -85,13 +107,22 @@ InputFile DiskFiles::OpenLog(int64_t* size) {
 }
 
 ByteSink* DiskFiles::CreateDocument() {
+    // Beside the container, so that packing stays on one file system.
+    // A short name, and short names inside it: a container path that is near
+    // the system's limit still leaves room for them.
+    std::string pattern = DirectoryPart(containerPath_) + ".tvc-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return nullptr;
+    }
+    workDir_ = pattern + "/";
+    kmlPath_ = workDir_ + "doc.kml";
     kmlFile_ = std::make_unique<FileSink>(kmlPath_);
     if (!kmlFile_->is_open()) {
         return nullptr;
     }
     // The document is packed while it is written; when the disk fills up, the
     // KML file gets the packer's space and Pack packs from the file.
-    packer_ = KmlPacker::Begin(containerPath_, kmlPath_);
+    packer_ = KmlPacker::Begin(containerPath_, KmzSource{kmlName_, kmlPath_});
     kmlFile_->OnDiskFull([this] {
         if (packer_) {
             packer_->Abandon();
@@ -102,16 +133,22 @@ ByteSink* DiskFiles::CreateDocument() {
 }
 
 std::string DiskFiles::MakeIcon(int32_t colour) {
-    return MakeWaypointIcon(colour, WithoutFinalSeparator(outputDir_));
+    try {
+        return MakeWaypointIcon(colour, WithoutFinalSeparator(workDir_));
+    } catch (const CreateFileError&) {
+        // Named where the user looks for it: the work directory is ours alone.
+        throw CreateFileError(DirectoryPart(containerPath_) + WaypointIconName(colour));
+    }
 }
 
 void DiskFiles::Pack(const std::string& validIcon, const std::string& invalidIcon,
                      const std::string& dtrackIcon) {
-    const std::string validPath = outputDir_ + validIcon;
-    const std::string invalidPath = outputDir_ + invalidIcon;
-    const std::string dtrackPath = outputDir_ + dtrackIcon;
-    PackKmz(containerPath_, kmlPath_, validPath, invalidPath, dtrackPath, platform_, packer_.get());
-    RemoveIntermediateFiles(kmlPath_, validPath, invalidPath, dtrackPath);
+    PackKmz(containerPath_,
+            {{kmlName_, kmlPath_},
+             {validIcon, workDir_ + validIcon},
+             {invalidIcon, workDir_ + invalidIcon},
+             {dtrackIcon, workDir_ + dtrackIcon}},
+            platform_, packer_.get());
 }
 
 }  // namespace tervo

@@ -4,12 +4,16 @@
 
 namespace tervo {
 
-FolderWriter::FolderWriter(KmlStream& kml, const WaypointOptions& options, int format, bool startFirstFix)
+FolderWriter::FolderWriter(KmlStream& kml, const WaypointOptions& options, int format, bool startFirstFix,
+                           bool onThread)
     : kml_(kml),
       folder_(kml, options, format),
       nmea_(format == kPlacemarkNmea),
       startFirstFix_(startFirstFix),
       folderStart_(kml.Position()) {
+    if (!onThread) {
+        return;
+    }
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {

@@ -27,8 +27,10 @@ namespace tervo {
 class FolderWriter {
 public:
     // Starts the thread, which begins the folder. From now until Finish or
-    // Cancel the stream belongs to the thread.
-    FolderWriter(KmlStream& kml, const WaypointOptions& options, int format, bool startFirstFix);
+    // Cancel the stream belongs to the thread. Without `onThread` (or when no
+    // thread can be started) the whole folder is written by Finish.
+    FolderWriter(KmlStream& kml, const WaypointOptions& options, int format, bool startFirstFix,
+                 bool onThread = true);
     // Cancels when neither Finish nor Cancel was called.
     ~FolderWriter();
     FolderWriter(const FolderWriter&) = delete;

@@ -37,12 +37,19 @@ public:
     // them) into the container. Throws CreateFileError.
     virtual void Pack(const std::string& validIcon, const std::string& invalidIcon,
                       const std::string& dtrackIcon) = 0;
+    // Whether the "WayPoints" folder is written on a thread of its own while
+    // the log is read (the same bytes as when it is written after reading).
+    virtual bool FolderWhileReading() const { return true; }
 };
 
-// The files of a run on the disk: the log at InputPath; the KML file, the icons
-// and the container in the output's directory (the program's directory when
-// the output field keeps no full path). The document is deflated into the new
-// container while it is written.
+// The files of a run on the disk: the log at InputPath and the container in the
+// output's directory (the program's directory when the output field keeps no
+// full path). The KML file and the icons are written in a private directory
+// made beside the container, under the names their entries take, and that
+// directory goes with everything in it whenever the run ends, so no file of
+// the user's is ever opened for writing but the container, and a failed run
+// leaves nothing new behind. The document is deflated into the new container
+// while it is written.
 class DiskFiles : public RunFiles {
 public:
     DiskFiles(const ConversionSettings& settings, Platform& platform);
@@ -59,9 +66,10 @@ private:
 
     const ConversionSettings& settings_;
     Platform& platform_;
-    std::string outputDir_;
-    std::string kmlPath_;
     std::string containerPath_;
+    std::string kmlName_;
+    std::string workDir_;  // with its final separator; empty until made
+    std::string kmlPath_;
     std::unique_ptr<FileSink> kmlFile_;
     std::unique_ptr<KmlPacker> packer_;
     std::unique_ptr<PackingSink> sink_;

@@ -23,18 +23,6 @@ namespace {
 
 const std::string kPrevious = "PK the user's previous container";
 
-// Names in `directory` of the form ".<name>.<pid>-<n>.tmp": containers being written.
-std::vector<std::string> TemporaryContainers(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-        const std::string name = entry.path().filename().string();
-        if (name.starts_with(".") && name.ends_with(".tmp")) {
-            names.push_back(name);
-        }
-    }
-    return names;
-}
-
 class FailingDisk : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -47,6 +35,9 @@ class FailingDisk : public ::testing::Test {
                        uid_t uid = static_cast<uid_t>(-1)) {
         SCOPED_TRACE(legend);
         const bool hadPrevious = FileExists(output);
+        const std::string directory = DirectoryPart(output);
+        const bool hadDirectory = std::filesystem::is_directory(directory);
+        const std::vector<std::string> before = hadDirectory ? Listing(directory) : std::vector<std::string>{};
         const ProgramOutcome outcome = RunProgram({ConverterPath(), log, output}, dir.path(), uid);
         EXPECT_EQ(outcome.status, status) << outcome.err;
         EXPECT_NE(outcome.err.find(text), std::string::npos) << outcome.err;
@@ -55,9 +46,8 @@ class FailingDisk : public ::testing::Test {
         if (hadPrevious) {
             EXPECT_EQ(ReadFile(output), kPrevious) << "the previous container was not kept";
         }
-        const std::string directory = DirectoryPart(output);
-        if (std::filesystem::is_directory(directory)) {
-            EXPECT_EQ(TemporaryContainers(directory), std::vector<std::string>{});
+        if (hadDirectory) {
+            EXPECT_EQ(Listing(directory), before) << "a failed run leaves nothing new behind";
         }
     }
 
@@ -72,18 +62,52 @@ TEST_F(FailingDisk, EachRefusalEndsWithItsStatusAndKeepsThePreviousContainer) {
     ExpectFailure("a path component that is a regular file", dir.File("plain/out.kmz"), kExitOutputNotCreated,
                   "Can't create the output file");
 
-    // The KML file's name leads to /dev/full, where every write fails.
-    std::filesystem::create_directory(dir.File("full"));
-    std::filesystem::create_symlink("/dev/full", dir.File("full/out.kml"));
-    WriteFile(dir.File("full/out.kmz"), kPrevious);
-    ExpectFailure("a KML file that cannot be written whole", dir.File("full/out.kmz"), kExitWriteFailed,
-                  "Can't write the output file");
+    // A run stopped by the date rules ("Date isn't found") leaves nothing either.
+    std::filesystem::create_directory(dir.File("dateless"));
+    WriteFile(dir.File("dateless/out.kmz"), kPrevious);
+    std::string ggaOnly;
+    const std::string text = ReadFile(log);
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at) + 1;
+        if (text.compare(at, 6, "$GPGGA") == 0) {
+            ggaOnly.append(text, at, end - at);
+        }
+        at = end;
+    }
+    WriteFile(dir.File("dateless/log.nmea"), ggaOnly);
+    WriteFile(dir.File("dateless/settings.ini"), "[Settings]\r\nCheckBox1=0\r\n");
+    const std::vector<std::string> before = Listing(dir.File("dateless"));
+    const ProgramOutcome dateless = RunProgram(
+        {ConverterPath(), dir.File("dateless/log.nmea"), dir.File("dateless/out.kmz"), dir.File("dateless/settings.ini")},
+        dir.path());
+    EXPECT_EQ(dateless.status, kExitStopped) << dateless.err;
+    EXPECT_EQ(Listing(dir.File("dateless")), before) << dateless.err;
+    EXPECT_EQ(ReadFile(dir.File("dateless/out.kmz")), kPrevious);
+}
 
-    // The built-in settings draw the valid-point icon in red: 16711680.png.
-    std::filesystem::create_directories(dir.File("icon/16711680.png"));
-    WriteFile(dir.File("icon/out.kmz"), kPrevious);
-    ExpectFailure("an icon that cannot be created", dir.File("icon/out.kmz"), kExitFileNotCreated,
-                  "Cannot create file " + dir.File("icon/16711680.png") + ".");
+// The KML file and the icons are written in a private directory: files of the
+// user's that bear their names are never opened, let alone replaced or deleted.
+TEST_F(FailingDisk, FilesNamedLikeTheIntermediatesAreNeverTouched) {
+    const std::string k = dir.File("k");
+    std::filesystem::create_directory(k);
+    WriteFile(k + "/trip.kml", "my notes");
+    std::filesystem::create_symlink("/dev/full", k + "/65535.png");
+    std::filesystem::create_directory(k + "/16711680.png");
+    WriteFile(k + "/65280.png", "my picture");
+    const ProgramOutcome outcome = RunProgram({ConverterPath(), log, k + "/trip.kmz"}, dir.path());
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(ReadFile(k + "/trip.kml"), "my notes");
+    EXPECT_EQ(std::filesystem::read_symlink(k + "/65535.png"), "/dev/full");
+    EXPECT_TRUE(std::filesystem::is_directory(k + "/16711680.png"));
+    EXPECT_EQ(ReadFile(k + "/65280.png"), "my picture");
+    EXPECT_EQ(Listing(k), (std::vector<std::string>{"16711680.png", "65280.png", "65535.png", "trip.kml",
+                                                    "trip.kmz"}));
+    ZipArchive archive;
+    std::string error;
+    ASSERT_TRUE(ReadZip(ReadFile(k + "/trip.kmz"), &archive, &error)) << error;
+    ASSERT_EQ(archive.entries.size(), 4u);
+    EXPECT_EQ(archive.entries[0].name, "trip.kml");
+    EXPECT_EQ(archive.entries[1].name, "16711680.png");
 }
 
 TEST_F(FailingDisk, AReadOnlyContainerIsNotReplaced) {

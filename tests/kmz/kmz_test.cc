@@ -21,6 +21,8 @@
 namespace tervo {
 namespace {
 
+using testing::Listing;
+
 using testing::FileExists;
 using testing::ReadFile;
 using testing::TempDir;
@@ -60,14 +62,6 @@ std::string DeflateRawLevel6(const std::string& data) {
     return out;
 }
 
-std::vector<std::string> Listing(const std::string& directory) {
-    std::vector<std::string> names;
-    for (const auto& item : std::filesystem::directory_iterator(directory)) {
-        names.push_back(item.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::vector<std::string> Names(const ZipArchive& archive) {
     std::vector<std::string> names;
@@ -210,19 +204,6 @@ TEST(PackKmz, ALaterFileOfTheSameNameReplacesTheEntryInItsPlace) {
     ASSERT_EQ(Names(zip), (std::vector<std::string>{"track.kml", "255.png", "65280.png"}));
     EXPECT_EQ(zip.entries[1].data, "the later file");
     EXPECT_EQ(zip.entries[1].crc, zip.entries[1].computedCrc);
-
-    RemoveIntermediateFiles(sources.kml, sources.valid, sources.invalid, sources.valid);
-    EXPECT_FALSE(FileExists(sources.kml));
-    EXPECT_FALSE(FileExists(sources.valid));
-    EXPECT_FALSE(FileExists(sources.invalid));
-}
-
-TEST(RemoveIntermediateFiles, GoesOnPastAFileThatIsAlreadyGone) {
-    TempDir dir;
-    Sources sources(dir);
-    std::remove(sources.kml.c_str());
-    RemoveIntermediateFiles(sources.kml, sources.valid, sources.invalid, sources.dtrack);
-    EXPECT_EQ(Listing(dir.path()), std::vector<std::string>{});
 }
 
 TEST(PackKmz, ReplacesAnExistingContainerWhole) {

@@ -163,10 +163,8 @@ TEST_F(ConversionRun, ANodeThatCannotBeAllocatedStopsTheRunAndKeepsTheRemains) {
     EXPECT_EQ(std::vector<std::string>(folded.end() - 3, folded.end()),
               (std::vector<std::string>{"ShowStatus(Can't create the list!)", "ProcessPendingEvents",
                                         "UnlockControls"}));
-    // The partial KML file and the icons stay; no container is written.
-    EXPECT_TRUE(testing::FileExists(dir.File("out.kml")));
-    EXPECT_TRUE(testing::FileExists(dir.File("255.png")) || testing::FileExists(dir.File("16711680.png")));
-    EXPECT_FALSE(testing::FileExists(dir.File("out.kmz")));
+    // Nothing new is left behind: no KML file, no icons, no container.
+    EXPECT_EQ(testing::Listing(dir.path()), std::vector<std::string>{"in.nmea"});
 }
 
 // A gate that lets `allowed` nodes through and refuses the rest.
@@ -235,19 +233,35 @@ TEST_F(ConversionRun, TheFolderWrittenWhileReadingIsTheOneWrittenAfter) {
             gate.emplace(c.nodes);
         }
         ASSERT_EQ(RunConversion(s, view, assembler, platform, gate ? &*gate : nullptr), c.result);
+        // The reference: the same run with the folder written after the log is read.
+        std::optional<NodeBudget> afterGate;
+        if (c.nodes >= 0) {
+            afterGate.emplace(c.nodes);
+        }
+        const fuzzing::InMemoryRun after =
+            fuzzing::ConvertInMemory(c.log, s, afterGate ? &*afterGate : nullptr, false);
+        ASSERT_EQ(after.result, c.result);
         if (c.result == ConversionResult::Completed) {
-            const fuzzing::InMemoryRun expected = fuzzing::ConvertInMemory(c.log, s);
-            ASSERT_EQ(expected.result, c.result);
-            EXPECT_TRUE(testing::ZipEntryData(dir.File("out.kmz"), "out.kml") == expected.kml);
+            EXPECT_TRUE(testing::ZipEntryData(dir.File("out.kmz"), "out.kml") == after.kml);
         } else {
-            // A stopped run keeps the document as far as it was written: the
-            // head and the styles, and with "Date isn't found" the folder's start.
-            const std::string kml = testing::ReadFile(dir.File("out.kml"));
+            std::optional<NodeBudget> whileGate;
+            if (c.nodes >= 0) {
+                whileGate.emplace(c.nodes);
+            }
+            const fuzzing::InMemoryRun whileReading =
+                fuzzing::ConvertInMemory(c.log, s, whileGate ? &*whileGate : nullptr, true);
+            EXPECT_TRUE(whileReading.kml == after.kml);
+            // A stopped run got as far as the head and the styles, and with
+            // "Date isn't found" the folder's start; on the disk it leaves nothing.
+            const std::string& kml = after.kml;
             const std::string end = c.nodes < 0 ? "</Style>\r\n<Folder>\r\n<name>WayPoints</name>\r\n"
                                                 : "<width>7</width>\r\n</LineStyle>\r\n</Style>\r\n";
             EXPECT_TRUE(kml.size() > end.size() && kml.compare(kml.size() - end.size(), end.size(), end) == 0)
                 << kml.substr(kml.size() > 200 ? kml.size() - 200 : 0);
             EXPECT_EQ(kml.find("<Placemark>"), std::string::npos);
+            for (const std::string& name : testing::Listing(dir.path())) {
+                EXPECT_TRUE(name.starts_with("sim.") || name == "in.log" || name == "out.kmz") << name;
+            }
         }
     }
 }

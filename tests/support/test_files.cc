@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -98,5 +99,14 @@ bool UseCommaLocale() {
 }
 
 void RestoreCLocale() { std::setlocale(LC_ALL, "C"); }
+
+std::vector<std::string> Listing(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(directory)) {
+        names.push_back(item.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 }  // namespace tervo::testing

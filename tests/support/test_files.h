@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/platform.h"
 
@@ -26,6 +27,8 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
+// The names in `directory`, sorted.
+std::vector<std::string> Listing(const std::string& directory);
 
 // A FILE* reading the given bytes (closed by the caller with fclose).
 std::FILE* MemoryInput(const std::string& bytes);
