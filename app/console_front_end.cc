@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "app/console_view.h"
 #include "app/error_text.h"
 #include "app/file_fields.h"
@@ -46,6 +48,8 @@ constexpr const char* kHelp =
     "  -h, --help          print this help and exit\n"
     "  --version           print the version and exit\n"
     "  --                  end of options: the arguments after it are paths\n"
+    "  Any other argument that starts with \"-\" is a bad command line; a path that\n"
+    "  starts with \"-\" goes after \"--\".\n"
     "\n"
     "Status texts, the progress and errors are written to standard error.\n"
     "\n"
@@ -59,66 +63,62 @@ constexpr const char* kHelp =
     "     be allocated, or a point has no date (Date isn't found)\n"
     "  6  an icon file or the KMZ file could not be created\n"
     "  7  the KML file could not be written whole\n"
-    "  8  the input file could not be read to its end\n";
+    "  8  the input file could not be read to its end\n"
+    "  9  the input looks like the other format (nothing of the chosen one was\n"
+    "     found at its start), or no position was found in it (the KMZ file is\n"
+    "     written all the same)\n";
 
 struct CommandLine {
     std::vector<std::string> positional;
-    bool help = false;
-    bool version = false;
-    bool anyOption = false;
     int32_t format = 0;
-    std::string error;  // what is wrong with it; empty when nothing
 };
 
-void SetFormat(CommandLine& line, std::string_view name) {
-    if (EqualNoCase(name, "nmea")) {
-        line.format = 0;
-    } else if (EqualNoCase(name, "binr")) {
-        line.format = 1;
-    } else if (line.error.empty()) {
-        line.error = "unknown format '" + std::string(name) + "' (nmea or binr)";
-    }
-}
+// What parsing decided besides the command line itself.
+enum class Parsed {
+    Run,
+    Help,
+    Version,
+    Error,
+};
 
-// Only "--" options and "-h" are options: any other argument, "-" and "-x"
-// included, is a path as it always was.
-CommandLine ParseCommandLine(int argc, char** argv) {
-    CommandLine line;
-    bool optionsEnded = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (optionsEnded || (arg.substr(0, 2) != "--" && arg != "-h")) {
-            line.positional.emplace_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        line.anyOption = true;
-        if (arg == "--help" || arg == "-h") {
-            line.help = true;
-        } else if (arg == "--version") {
-            line.version = true;
-        } else if (arg == "--format") {
-            if (i + 1 < argc) {
-                SetFormat(line, argv[++i]);
-            } else if (line.error.empty()) {
-                line.error = "--format needs a value (nmea or binr)";
-            }
-        } else if (arg.substr(0, 9) == "--format=") {
-            SetFormat(line, arg.substr(9));
-        } else if (line.error.empty()) {
-            line.error = "unknown option '" + std::string(arg) + "'";
-        }
+// The options and paths of the command line, by CLI11's rules: "--" ends the
+// options, a lone "-" is a path, and any other argument that starts with "-"
+// must be a known option. `reason` receives CLI11's one-line reason on Error.
+Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& reason) {
+    CLI::App app("tervoconverter", "tervoconverter");
+    app.set_help_flag("-h,--help");
+    app.set_version_flag("--version", std::string("tervoconverter ") + kVersion);
+    std::string format = "nmea";
+    app.add_option("--format", format, "the format of INPUT")
+        ->transform(CLI::IsMember({"nmea", "binr"}, CLI::ignore_case));
+    // Arguments after the third are ignored, as they always were.
+    app.add_option("paths", line.positional, "INPUT OUTPUT [SETTINGS]");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        return Parsed::Help;
+    } catch (const CLI::CallForVersion&) {
+        return Parsed::Version;
+    } catch (const CLI::ParseError& error) {
+        reason = error.what();
+        return Parsed::Error;
     }
-    return line;
+    line.format = format == "binr" ? 1 : 0;
+    return Parsed::Run;
 }
 
 int BadCommandLine(std::FILE* err, const std::string& reason) {
-    std::fprintf(err, "tervoconverter: %s\n%sTry 'tervoconverter --help' for more information.\n",
-                 reason.c_str(), kUsage);
+    std::fprintf(err, "tervoconverter: %s\n%sRun with --help for more information.\n", reason.c_str(), kUsage);
     return kExitBadCommandLine;
+}
+
+// The second line of a failure: where, and the system's reason.
+void PrintWhere(std::FILE* err, const FileFailure& failure) {
+    if (failure.path.empty()) {
+        return;
+    }
+    const std::string reason = SystemReason(failure.error);
+    std::fprintf(err, "  %s%s%s\n", failure.path.c_str(), reason.empty() ? "" : ": ", reason.c_str());
 }
 
 // The output argument: a name in the program's directory (no full path, as the
@@ -134,10 +134,17 @@ FileField OutputFieldFromArgument(const std::string& argument) {
     return edit6;
 }
 
-int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& assembler, std::FILE* err) {
+int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& assembler, std::FILE* err,
+             AllocationGate* gate) {
     const std::string programDirectory = platform.ProgramDirectory();
     MemorySettingsControls controls;
-    LoadSettings(SettingsPathFromArgument(line.positional.size() >= 3 ? line.positional[2] : ""), controls);
+    const std::string settingsPath =
+        SettingsPathFromArgument(line.positional.size() >= 3 ? line.positional[2] : "");
+    if (line.positional.size() >= 3 && !IsRegularFile(settingsPath)) {
+        std::fprintf(err, "tervoconverter: warning: the settings file %s does not exist; the built-in settings apply\n",
+                     settingsPath.c_str());
+    }
+    LoadSettings(settingsPath, controls);
 
     FileField edit1;
     Edit1Change(edit1, line.positional[0], programDirectory);
@@ -146,29 +153,55 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
         MakeConversionSettings(controls.values(), edit1, edit6, line.format, false);
 
     ConsoleView view(err, isatty(fileno(err)) == 1);
+    DiskFiles files(settings, platform);
     ConversionResult result = ConversionResult::Completed;
+    RunReport report;
     try {
-        result = RunConversion(settings, view, assembler, platform);
+        result = RunConversion(settings, view, assembler, platform, files, gate, &report);
     } catch (const CreateFileError& error) {
         view.FinishBar();
         std::fprintf(err, "%s\n", WithFullStop(error.what()).c_str());
+        PrintWhere(err, {error.path(), error.error()});
         return kExitFileNotCreated;
+    } catch (...) {
+        view.FinishBar();
+        throw;
     }
     view.FinishBar();
     switch (result) {
         case ConversionResult::Completed:
             std::fprintf(err, "KMZ file written: %s\n", view.outputPath().c_str());
+            if (report.NothingRecognised && report.Placemarks == 0) {
+                std::fprintf(err, "tervoconverter: no position found in %s\n", settings.InputPath.c_str());
+                return kExitWrongFormat;
+            }
             return kExitCompleted;
+        case ConversionResult::LooksLikeBinr:
+            std::fprintf(err, "tervoconverter: the input looks like a BINR log; use --format binr\n");
+            return kExitWrongFormat;
+        case ConversionResult::LooksLikeNmea:
+            std::fprintf(err, "tervoconverter: the input looks like an NMEA log; use --format nmea\n");
+            return kExitWrongFormat;
         case ConversionResult::InputNotOpened:
+            PrintWhere(err, files.LastFailure());
             return kExitInputNotOpened;
         case ConversionResult::OutputNotCreated:
+            PrintWhere(err, files.LastFailure());
             return kExitOutputNotCreated;
         case ConversionResult::Stopped:
             std::fprintf(err, "%s\n", WithFullStop("Operation aborted").c_str());
+            if (view.lastStatus() == "Date isn't found") {
+                std::fprintf(err,
+                             "  A point has no date: give a fallback date with CheckBox1=1 and "
+                             "MaskEdit1=YYYY-MM-DD in the [Settings] section of a settings file named as "
+                             "the third argument.\n");
+            }
             return kExitStopped;
         case ConversionResult::WriteFailed:
+            PrintWhere(err, files.LastFailure());
             return kExitWriteFailed;
         case ConversionResult::InputNotRead:
+            PrintWhere(err, files.LastFailure());
             return kExitInputNotRead;
     }
     return kExitOtherError;
@@ -184,8 +217,18 @@ std::string SettingsPathFromArgument(const std::string& argument) {
 }
 
 bool IsConsoleCommandLine(int argc, char** argv) {
-    const CommandLine line = ParseCommandLine(argc, argv);
-    return line.positional.size() >= 2 || line.anyOption;
+    int paths = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") {
+            return paths + (argc - i - 1) >= 2;
+        }
+        if (arg.size() > 1 && arg.front() == '-') {
+            return true;
+        }
+        ++paths;
+    }
+    return paths >= 2;
 }
 
 int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler,
@@ -194,18 +237,20 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
 }
 
 int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler,
-                       std::FILE* out, std::FILE* err) {
-    const CommandLine line = ParseCommandLine(argc, argv);
-    if (!line.error.empty()) {
-        return BadCommandLine(err, line.error);
-    }
-    if (line.help) {
-        std::fprintf(out, "%s%s", kUsage, kHelp);
-        return std::fflush(out) == 0 ? kExitCompleted : kExitOtherError;
-    }
-    if (line.version) {
-        std::fprintf(out, "tervoconverter %s\n", kVersion);
-        return std::fflush(out) == 0 ? kExitCompleted : kExitOtherError;
+                       std::FILE* out, std::FILE* err, AllocationGate* gate) {
+    CommandLine line;
+    std::string reason;
+    switch (ParseCommandLine(argc, argv, line, reason)) {
+        case Parsed::Error:
+            return BadCommandLine(err, reason);
+        case Parsed::Help:
+            std::fprintf(out, "%s%s", kUsage, kHelp);
+            return std::fflush(out) == 0 ? kExitCompleted : kExitOtherError;
+        case Parsed::Version:
+            std::fprintf(out, "tervoconverter %s\n", kVersion);
+            return std::fflush(out) == 0 ? kExitCompleted : kExitOtherError;
+        case Parsed::Run:
+            break;
     }
     if (line.positional.size() < 2) {
         return BadCommandLine(err, "an input file and an output name are needed");
@@ -214,9 +259,12 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
         return BadCommandLine(err, "the input file and the output name must not be empty");
     }
     try {
-        return RunBatch(line, platform, assembler, err);
+        return RunBatch(line, platform, assembler, err, gate);
     } catch (const std::exception& error) {
         std::fprintf(err, "%s\n", WithFullStop(error.what()).c_str());
+        return kExitOtherError;
+    } catch (...) {
+        std::fprintf(err, "An unexpected error ended the conversion.\n");
         return kExitOtherError;
     }
 }

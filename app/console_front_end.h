@@ -15,6 +15,7 @@
 #include <string>
 
 #include "core/platform.h"
+#include "core/point_list.h"
 #include "nmea/sentence.h"
 
 namespace tervo {
@@ -30,11 +31,12 @@ enum ExitStatus : int {
     kExitFileNotCreated = 6,    // "Cannot create file <path>": an icon or the KMZ file
     kExitWriteFailed = 7,       // the KML file could not be written whole
     kExitInputNotRead = 8,      // "Can't read the input file": a read error before its end
+    kExitWrongFormat = 9,       // the log looks like the other format, or no position was found in it
 };
 
-// True when the window would not open: two or more positional arguments, or an
-// option ("--help", "-h", "--version", "--format", or an unknown "--" option,
-// which the console rejects). "--" ends the options.
+// True when the window would not open: two or more paths, or anything that
+// starts with "-" but "-" itself (an option; an unknown one the console
+// rejects). "--" ends the options.
 bool IsConsoleCommandLine(int argc, char** argv);
 
 // Runs the command line to its end and returns the exit status. With fewer than
@@ -42,9 +44,10 @@ bool IsConsoleCommandLine(int argc, char** argv);
 // `err` and returns kExitBadCommandLine.
 int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler,
                        std::FILE* err);
-// The same, with --help and --version written to `out` instead of stdout.
+// The same, with --help and --version written to `out` instead of stdout, and
+// `gate` deciding each node allocation of the run (nullptr allows every node).
 int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler,
-                       std::FILE* out, std::FILE* err);
+                       std::FILE* out, std::FILE* err, AllocationGate* gate = nullptr);
 
 // The path LoadSettings reads for the third argument: behind "./" (relative to the
 // current directory), or unchanged when absolute. An empty argument gives "./",

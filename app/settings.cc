@@ -13,11 +13,6 @@ namespace tervo {
 
 namespace {
 
-bool IsRegularFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // One key of the [Settings] section and the member that holds its value.
 struct SettingsKey {
     const char* name;

@@ -1,5 +1,7 @@
 #include "core/paths.h"
 
+#include <sys/stat.h>
+
 namespace tervo {
 
 std::string DirectoryPart(const std::string& path) {
@@ -27,6 +29,11 @@ std::string WithoutFinalSeparator(const std::string& directory) {
         return directory.substr(0, directory.size() - 1);
     }
     return directory;
+}
+
+bool IsRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 }  // namespace tervo

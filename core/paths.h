@@ -15,5 +15,7 @@ std::string FileNamePart(const std::string& path);
 std::string ChangeFileExtension(const std::string& name, const std::string& extension);
 // `directory` without its final separator, unless it is "/" itself.
 std::string WithoutFinalSeparator(const std::string& directory);
+// Whether `path` names a regular file (through links).
+bool IsRegularFile(const std::string& path);
 
 }  // namespace tervo

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -106,14 +107,16 @@ std::string MakeWaypointIcon(int32_t colour, const std::string& directory) {
     const bool encoded = EncodeRgbaPng(grid.data(), kIconSize, kIconSize, PngOptions{}, &png);
     std::FILE* file = encoded ? std::fopen(path.c_str(), "wb") : nullptr;
     if (file == nullptr) {
-        throw CreateFileError(path);
+        throw CreateFileError(path, encoded ? errno : 0);
     }
     const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+    const int writeError = written ? 0 : errno;
     const bool closed = std::fclose(file) == 0;
     if (!written || !closed) {
+        const int error = written ? errno : writeError;
         // A half-written icon is of no use to anyone.
         std::remove(path.c_str());
-        throw CreateFileError(path);
+        throw CreateFileError(path, error);
     }
     return name;
 }

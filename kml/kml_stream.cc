@@ -49,6 +49,9 @@ size_t Utf8SequenceLength(const unsigned char* s, size_t n) {
 
 FileSink::FileSink(const std::string& path) {
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        error_ = errno;
+    }
 }
 
 FileSink::~FileSink() {
@@ -74,6 +77,7 @@ bool FileSink::Write(const char* data, size_t size) {
             makeRoom();
         } else {
             failed_ = true;
+            error_ = written < 0 ? errno : EIO;
             return false;
         }
     }
@@ -93,6 +97,9 @@ bool FileSink::Close() {
         return false;
     }
     const bool closed = ::close(fd_) == 0;
+    if (!closed && error_ == 0) {
+        error_ = errno;
+    }
     fd_ = -1;
     return closed && !failed_;
 }
@@ -101,7 +108,11 @@ KmlStream::KmlStream(ByteSink& sink) : sink_(sink), buffer_(new char[kBufferSize
 
 KmlStream::~KmlStream() {
     if (!closed_) {
-        Flush();
+        // A sink that throws has said all it will: a destructor must not throw.
+        try {
+            Flush();
+        } catch (...) {
+        }
     }
     delete[] buffer_;
 }
@@ -268,8 +279,9 @@ bool KmlStream::Close() {
     if (closed_) {
         return ok_;
     }
-    Flush();
+    // Closed even when the last write throws, so that nothing is written twice.
     closed_ = true;
+    Flush();
     if (!sink_.Close()) {
         ok_ = false;
     }

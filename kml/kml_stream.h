@@ -38,6 +38,8 @@ public:
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
     bool is_open() const { return fd_ >= 0; }
+    // The errno of the first failure (creation included); 0 when none.
+    int error() const { return error_; }
     bool Write(const char* data, size_t size) override;
     bool Close() override;
     bool Truncate(uint64_t size) override;
@@ -49,6 +51,7 @@ public:
 private:
     int fd_ = -1;
     bool failed_ = false;
+    int error_ = 0;
     std::function<void()> makeRoom_;
 };
 

@@ -33,7 +33,10 @@ constexpr uint64_t kZip32Limit = 0xFFFFFFFFu;
 constexpr size_t kLocalTimeOffset = 10;
 
 // Raised anywhere inside the packing; PackKmz reports it as CreateFileError.
-struct PackFailure {};
+// Carries the errno of the call that failed, taken when it is thrown.
+struct PackFailure {
+    int error = errno;
+};
 
 void PutU16(std::vector<uint8_t>& out, uint32_t value) {
     out.push_back(static_cast<uint8_t>(value));
@@ -535,10 +538,10 @@ void PackKmz(const std::string& containerPath, const std::vector<KmzSource>& sou
              KmlPacker* packed) {
     try {
         WriteContainer(containerPath, sources, platform, packed);
-    } catch (const PackFailure&) {
-        throw CreateFileError(containerPath);
+    } catch (const PackFailure& failure) {
+        throw CreateFileError(containerPath, failure.error);
     } catch (const std::bad_alloc&) {
-        throw CreateFileError(containerPath);
+        throw CreateFileError(containerPath, ENOMEM);
     }
 }
 

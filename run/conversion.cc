@@ -1,6 +1,7 @@
 #include "run/conversion.h"
 
 #include <optional>
+#include <vector>
 
 #include "binr/binr_reader.h"
 #include "kml/document.h"
@@ -39,6 +40,35 @@ ConversionResult Fail(ConversionView& view, const char* text, ConversionResult r
     return result;
 }
 
+// Both read loops' own finds within the first bytes of the log.
+struct FormatFinds {
+    bool nmea = false;
+    bool binr = false;
+    bool looked = false;  // false for an input that cannot be read twice (a pipe)
+};
+
+constexpr size_t kFormatSample = 64 * 1024;
+
+// Reads the start of `input` and rewinds it.
+FormatFinds LookAtFormat(std::FILE* input) {
+    FormatFinds finds;
+    if (std::fseek(input, 0, SEEK_SET) != 0) {
+        return finds;
+    }
+    std::vector<uint8_t> sample(kFormatSample);
+    sample.resize(std::fread(sample.data(), 1, sample.size(), input));
+    if (std::fseek(input, 0, SEEK_SET) != 0) {
+        // Nothing may be lost: the read loop must see the log from its start.
+        std::clearerr(input);
+        return finds;
+    }
+    std::clearerr(input);
+    finds.looked = true;
+    finds.nmea = ContainsNmeaSentence(sample.data(), sample.size());
+    finds.binr = ContainsBinrMessage(sample.data(), sample.size());
+    return finds;
+}
+
 WaypointOptions OptionsOf(const ConversionSettings& settings) {
     WaypointOptions options;
     options.Scale = settings.Edit4;
@@ -58,12 +88,23 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
 
 ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
                                SentenceAssembler& assembler, Platform& platform, RunFiles& files,
-                               AllocationGate* gate) {
+                               AllocationGate* gate, RunReport* report) {
     // --- Opening: the log, then the document.
     int64_t inputSize = 0;
     InputFile input = files.OpenLog(&inputSize);
     if (!input) {
         return Fail(view, "Can't open the input file", ConversionResult::InputNotOpened);
+    }
+    const bool nmea = settings.Format == 0;
+    FormatFinds finds;
+    if (nmea || settings.Format == 1) {
+        finds = LookAtFormat(input.get());
+        if (nmea && !finds.nmea && finds.binr) {
+            return Fail(view, "The input looks like a BINR log", ConversionResult::LooksLikeBinr);
+        }
+        if (!nmea && !finds.binr && finds.nmea) {
+            return Fail(view, "The input looks like an NMEA log", ConversionResult::LooksLikeNmea);
+        }
     }
     ByteSink* sink = files.CreateDocument();
     if (sink == nullptr) {
@@ -79,12 +120,19 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     // thread stopped (a folder not finished is taken back out), the document
     // closed, the list freed and, once the Run button was disabled, the
     // controls unlocked.
-    ScopeExit teardown([&] {
-        folder.reset();
-        kml.Close();
+    // It runs while an error may be leaving the run, so nothing may leave it.
+    ScopeExit teardown([&]() noexcept {
+        auto quietly = [](auto step) {
+            try {
+                step();
+            } catch (...) {
+            }
+        };
+        quietly([&] { folder.reset(); });
+        quietly([&] { kml.Close(); });
         points.FreePointList(points.Head);
         if (runDisabled) {
-            view.UnlockControls();
+            quietly([&] { view.UnlockControls(); });
         }
     });
 
@@ -112,7 +160,7 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     view.ShowStatus("The progress started");
     view.LockControls();
 
-    const bool nmea = settings.Format == 0;
+    int placemarks = 0;
     if (nmea || settings.Format == 1) {
         folder.emplace(kml, options, nmea ? kPlacemarkNmea : kPlacemarkBinr, settings.CheckBox4,
                        files.FolderWhileReading());
@@ -138,6 +186,7 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
             return ConversionResult::Stopped;
         }
         if (std::ferror(input.get())) {
+            files.NoteReadError(errno);
             folder->Cancel();
             view.ShowStatus("");
             view.ShowStatus("Can't read the input file");
@@ -156,7 +205,8 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         }
         folder->End();
         view.ShowCount("");
-        countText = "Waypoints " + std::to_string(folder->Count());
+        placemarks = folder->Count();
+        countText = "Waypoints " + std::to_string(placemarks);
         view.ShowCount(countText);
         if (nmea) {
             WriteDTrackWaypoints(kml, points.Start, options);
@@ -185,6 +235,10 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     view.ShowStatus("The progress finished");
     if (settings.Interactive) {
         view.ShowInformation("The progress finished!\n\rInput file " + settings.InputName + "\n\r" + countText);
+    }
+    if (report != nullptr) {
+        report->Placemarks = placemarks;
+        report->NothingRecognised = finds.looked && !finds.nmea && !finds.binr;
     }
     return ConversionResult::Completed;
 }

@@ -43,6 +43,17 @@ enum class ConversionResult {
     Stopped,           // "Can't create the list!" or "Date isn't found"
     WriteFailed,       // the KML file could not be written whole: "Can't write the output file"
     InputNotRead,      // the log could not be read to its end: "Can't read the input file"
+    // The chosen format finds nothing of its own at the start of the log, but
+    // the other one does: the run stops before anything is written.
+    LooksLikeNmea,  // "The input looks like an NMEA log"
+    LooksLikeBinr,  // "The input looks like a BINR log"
+};
+
+// What a completed run found, for a front end that says more than the status texts.
+struct RunReport {
+    int Placemarks = 0;  // in the "WayPoints" folder
+    // Neither format found anything of its own at the start of the log.
+    bool NothingRecognised = false;
 };
 
 // Performs one run on the disk (see DiskFiles). Besides its result it can end
@@ -56,9 +67,10 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
                                SentenceAssembler& assembler, Platform& platform,
                                AllocationGate* gate = nullptr);
 
-// The same run with its log and files where `files` keeps them.
+// The same run with its log and files where `files` keeps them; `report`, when
+// given, is filled by a completed run.
 ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
                                SentenceAssembler& assembler, Platform& platform, RunFiles& files,
-                               AllocationGate* gate = nullptr);
+                               AllocationGate* gate = nullptr, RunReport* report = nullptr);
 
 }  // namespace tervo

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "core/paths.h"
@@ -27,7 +28,9 @@ InputFile OpenInput(const std::string& path) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || flags < 0 ||
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
         ::close(fd);
+        errno = error;
         return nullptr;
     }
     InputFile file(::fdopen(fd, "rb"));
@@ -101,9 +104,23 @@ DiskFiles::~DiskFiles() {
 }
 
 InputFile DiskFiles::OpenLog(int64_t* size) {
+    errno = 0;
     InputFile input = OpenInput(settings_.InputPath);
     *size = input ? FileSize(input.get()) : 0;
+    if (!input) {
+        failure_ = {settings_.InputPath, errno};
+    }
     return input;
+}
+
+void DiskFiles::NoteReadError(int error) { failure_ = {settings_.InputPath, error}; }
+
+FileFailure DiskFiles::LastFailure() const {
+    // A document that failed after it was created failed while being written.
+    if (kmlFile_ && kmlFile_->error() != 0) {
+        return {containerPath_, kmlFile_->error()};
+    }
+    return failure_;
 }
 
 ByteSink* DiskFiles::CreateDocument() {
@@ -112,6 +129,7 @@ ByteSink* DiskFiles::CreateDocument() {
     // the system's limit still leaves room for them.
     std::string pattern = DirectoryPart(containerPath_) + ".tvc-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
+        failure_ = {containerPath_, errno};
         return nullptr;
     }
     workDir_ = pattern + "/";
@@ -135,9 +153,9 @@ ByteSink* DiskFiles::CreateDocument() {
 std::string DiskFiles::MakeIcon(int32_t colour) {
     try {
         return MakeWaypointIcon(colour, WithoutFinalSeparator(workDir_));
-    } catch (const CreateFileError&) {
+    } catch (const CreateFileError& error) {
         // Named where the user looks for it: the work directory is ours alone.
-        throw CreateFileError(DirectoryPart(containerPath_) + WaypointIconName(colour));
+        throw CreateFileError(DirectoryPart(containerPath_) + WaypointIconName(colour), error.error());
     }
 }
 

@@ -21,6 +21,13 @@ struct FileCloser {
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
+// What a failed file operation of a run was about: the path as the user knows
+// it and the system's errno (0 when unknown).
+struct FileFailure {
+    std::string path;
+    int error = 0;
+};
+
 class RunFiles {
 public:
     virtual ~RunFiles() = default;
@@ -40,6 +47,11 @@ public:
     // Whether the "WayPoints" folder is written on a thread of its own while
     // the log is read (the same bytes as when it is written after reading).
     virtual bool FolderWhileReading() const { return true; }
+    // The run tells of a read error on the log, with its errno.
+    virtual void NoteReadError(int) {}
+    // Why the log could not be opened or read, or the document not created
+    // or written, when the run ended so.
+    virtual FileFailure LastFailure() const { return {}; }
 };
 
 // The files of a run on the disk: the log at InputPath and the container in the
@@ -60,6 +72,8 @@ public:
     std::string MakeIcon(int32_t colour) override;
     void Pack(const std::string& validIcon, const std::string& invalidIcon,
               const std::string& dtrackIcon) override;
+    void NoteReadError(int error) override;
+    FileFailure LastFailure() const override;
 
 private:
     class PackingSink;
@@ -73,6 +87,7 @@ private:
     std::unique_ptr<FileSink> kmlFile_;
     std::unique_ptr<KmlPacker> packer_;
     std::unique_ptr<PackingSink> sink_;
+    FileFailure failure_;
 };
 
 }  // namespace tervo

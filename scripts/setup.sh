@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 build_dir="${1:-build}"
 with_window="${TERVO_WITH_WINDOW:-ON}"
 
-packages=(cmake g++ make pkg-config libgtest-dev zlib1g-dev libpng-dev unzip libxml2-utils locales)
+packages=(cmake g++ make pkg-config libgtest-dev zlib1g-dev libpng-dev libcli11-dev unzip libxml2-utils locales)
 if [[ "$with_window" == "ON" ]]; then
   packages+=(qt6-base-dev)
 fi

@@ -23,6 +23,7 @@
 #include "app/field_values.h"
 #include "app/file_fields.h"
 #include "app/window/artwork.h"
+#include "core/errors.h"
 #include "core/paths.h"
 
 namespace tervo {
@@ -472,12 +473,36 @@ void TForm1::SpeedButton3Click() {
         return;
     }
     running_ = true;
+    ConversionResult result = ConversionResult::Completed;
     try {
-        RunConversion(CurrentConversionSettings(), *this, assembler_, platform_);
+        result = RunConversion(CurrentConversionSettings(), *this, assembler_, platform_, gate_);
+    } catch (const CreateFileError& error) {
+        // The path is in the text; the system's reason goes on a line of its own.
+        const std::string reason = SystemReason(error.error());
+        ShowError(reason.empty() ? error.what() : WithFullStop(error.what()) + "\n" + reason);
     } catch (const std::exception& error) {
+        // Whatever else ended the run (memory exhausted, say): the run has
+        // unlocked the controls; the message goes to the status pane and a box.
+        ShowStatus(error.what());
         ShowError(error.what());
+    } catch (...) {
+        ShowStatus("An unexpected error ended the conversion");
+        ShowError("An unexpected error ended the conversion");
     }
     running_ = false;
+    // A log that looks like the other format: offer to switch and convert again.
+    if (result == ConversionResult::LooksLikeBinr || result == ConversionResult::LooksLikeNmea) {
+        const bool binr = result == ConversionResult::LooksLikeBinr;
+        const std::string question = std::string("The input file looks like ") +
+                                     (binr ? "a BINR log" : "an NMEA log") + ", not " +
+                                     (binr ? "an NMEA" : "a BINR") + " one.\nConvert it as " +
+                                     (binr ? "BINR" : "NMEA") + "?";
+        if (dialogs_.AskYesNo(this, kApplicationTitle, question)) {
+            ui_.RadioGroup1Items->button(binr ? 1 : 0)->setChecked(true);
+            SpeedButton3Click();
+            return;
+        }
+    }
     if (closePending_) {
         closePending_ = false;
         QTimer::singleShot(0, this, [this] { close(); });

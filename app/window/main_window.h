@@ -100,6 +100,8 @@ public:
     // The values a run started now would get.
     ConversionSettings CurrentConversionSettings() const;
     bool Running() const { return running_; }
+    // Decides each node allocation of the runs (tests); nullptr allows every node.
+    void SetAllocationGate(AllocationGate* gate) { gate_ = gate; }
 
     // ConversionView
     void ShowStatus(const std::string& text) override;
@@ -183,6 +185,7 @@ private:
     std::optional<QPoint> settingsPosition_;
     QPoint placedPosition_;
     bool running_ = false;
+    AllocationGate* gate_ = nullptr;
     // A close asked for during a run: the closing dialogue comes after the run.
     bool closePending_ = false;
     QElapsedTimer eventClock_;

@@ -140,6 +140,10 @@ TEST_F(Batch, ReportsEachEndingWithItsOwnStatus) {
     SimulateLog(prog + "log.nmea", 5);
     WriteFile(work + "cwd.nmea", "");
     std::filesystem::create_directory(prog + "blocked.kmz");
+    WriteFile(prog + "empty.log", "");
+    WriteFile(prog + "notes.txt", "Just some notes, no sentence in them.\n");
+    // A BINR 0x60 message (DOP) alone: framed, of a length the reader takes.
+    WriteFile(prog + "log.binr", std::string("\x10\x60") + std::string(11, '\x01') + "\x10\x03");
     struct Row {
         const char* legend;
         std::vector<std::string> args;
@@ -152,6 +156,23 @@ TEST_F(Batch, ReportsEachEndingWithItsOwnStatus) {
          kExitBadCommandLine,
          "Usage:"},
         {"an empty output name accepted", {"log.nmea", ""}, kExitBadCommandLine, "Usage:"},
+        {"an unknown short option taken for a path", {"-v"}, kExitBadCommandLine, "Run with --help"},
+        {"an unknown long option accepted", {"--bogus", "log.nmea", "out.kmz"}, kExitBadCommandLine, "--bogus"},
+        {"the path and reason of an input that is missing not told",
+         {"cwd.nmea", "out.kmz"},
+         kExitInputNotOpened,
+         "Can't open the input file\n  " + prog + "cwd.nmea: No such file or directory\n"},
+        {"the path and reason of an output directory that is missing not told",
+         {"log.nmea", dir.File("missing/out.kmz")},
+         kExitOutputNotCreated,
+         "  " + dir.File("missing/out.kmz") + ": No such file or directory\n"},
+        {"a missing settings file passed over in silence",
+         {"log.nmea", "out.kmz", "none.ini"},
+         kExitCompleted,
+         "warning: the settings file ./none.ini does not exist"},
+        {"a BINR log converted as NMEA", {"log.binr", "out.kmz"}, kExitWrongFormat, "looks like a BINR log"},
+        {"an empty file called a success", {"empty.log", "out.kmz"}, kExitWrongFormat, "no position found in"},
+        {"a text file called a success", {"notes.txt", "out.kmz"}, kExitWrongFormat, "no position found in"},
         {"the input read from the current directory",
          {"cwd.nmea", "out.kmz"},
          kExitInputNotOpened,
@@ -196,7 +217,7 @@ TEST_F(Batch, UsesAnAbsoluteInputAndOutputAsTheyStand) {
 
 TEST_F(Batch, TakesItsSettingsAndFormatFromTheCommandLineOnly) {
     // Without a fallback date the NMEA waypoint pass stops at the first point of
-    // a GGA-only log; read as BINR the same log gives no points and completes.
+    // a GGA-only log; read as BINR the same log is told to be an NMEA log.
     GgaOnlyLog(prog + "gga.nmea");
     const std::string noDate = "[Settings]\r\nCheckBox1=0\r\n";
     WriteFile(work + "nodate.ini", noDate);
@@ -204,14 +225,45 @@ TEST_F(Batch, TakesItsSettingsAndFormatFromTheCommandLineOnly) {
 
     Outcome stopped = Run({"gga.nmea", "out.kmz", "nodate.ini"});
     EXPECT_EQ(stopped.status, kExitStopped) << stopped.err;
-    EXPECT_NE(stopped.err.find("Date isn't found\nOperation aborted.\n"), std::string::npos) << stopped.err;
+    EXPECT_NE(stopped.err.find("Date isn't found\nOperation aborted.\n  A point has no date: give a fallback date"),
+              std::string::npos)
+        << stopped.err;
     EXPECT_FALSE(FileExists(prog + "out.kmz"));
 
     EXPECT_EQ(Run({"gga.nmea", "out.kmz", work + "nodate.ini"}).status, kExitStopped)
         << "an absolute settings path not read";
     EXPECT_EQ(Run({"gga.nmea", "out.kmz"}).status, kExitCompleted) << "the program's own settings file read";
-    EXPECT_EQ(Run({"--format", "binr", "gga.nmea", "out.kmz", "nodate.ini"}).status, kExitCompleted)
-        << "--format binr not read";
+    const Outcome binr = Run({"--format", "binr", "gga.nmea", "out.kmz", "nodate.ini"});
+    EXPECT_EQ(binr.status, kExitWrongFormat) << "--format binr not read";
+    EXPECT_NE(binr.err.find("the input looks like an NMEA log; use --format nmea"), std::string::npos) << binr.err;
+}
+
+// Memory exhausted in the middle of a run: the error is printed, the status is
+// 1, and no KMZ is reported or left.
+TEST_F(Batch, AnUnexpectedErrorEndsWithStatusOne) {
+    class ThrowingGate : public AllocationGate {
+    public:
+        bool AllowNode() override { throw std::bad_alloc(); }
+    } gate;
+    SimulateLog(prog + "log.nmea", 5);
+    testing::TestPlatform platform(prog);
+    SentenceAssembler assembler;
+    const std::string input = prog + "log.nmea";
+    const std::string output = prog + "out.kmz";
+    std::vector<char*> argv = {const_cast<char*>("tervoconverter"), const_cast<char*>(input.c_str()),
+                               const_cast<char*>(output.c_str()), nullptr};
+    std::FILE* err = std::tmpfile();
+    ASSERT_NE(err, nullptr);
+    EXPECT_EQ(RunConsoleFrontEnd(3, argv.data(), platform, assembler, stdout, err, &gate), kExitOtherError);
+    std::rewind(err);
+    std::string text;
+    for (int c = std::fgetc(err); c != EOF; c = std::fgetc(err)) {
+        text += static_cast<char>(c);
+    }
+    std::fclose(err);
+    EXPECT_NE(text.find("std::bad_alloc.\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("KMZ file written"), std::string::npos) << text;
+    EXPECT_FALSE(FileExists(output));
 }
 
 }  // namespace

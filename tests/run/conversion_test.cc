@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <stdexcept>
 #include <optional>
 #include <string>
 #include <vector>
@@ -264,6 +267,61 @@ TEST_F(ConversionRun, TheFolderWrittenWhileReadingIsTheOneWrittenAfter) {
             }
         }
     }
+}
+
+// A log from memory and a document sink that throws once the head is written,
+// which is on the folder writer's thread when the folder fills the first buffer.
+class FailingSinkFiles : public RunFiles {
+public:
+    explicit FailingSinkFiles(std::string log) : log_(std::move(log)) {}
+    InputFile OpenLog(int64_t* size) override {
+        *size = static_cast<int64_t>(log_.size());
+        return InputFile(fmemopen(log_.data(), log_.size(), "rb"));
+    }
+    ByteSink* CreateDocument() override { return &sink_; }
+    std::string ContainerPath() const override { return "memory.kmz"; }
+    std::string MakeIcon(int32_t colour) override { return std::to_string(colour) + ".png"; }
+    void Pack(const std::string&, const std::string&, const std::string&) override {}
+
+private:
+    class Sink : public ByteSink {
+    public:
+        bool Write(const char*, size_t) override { throw std::runtime_error("the disk caught fire"); }
+        bool Close() override { return true; }
+    } sink_;
+    std::string log_;
+};
+
+class ThrowingGate : public AllocationGate {
+public:
+    bool AllowNode() override { throw std::bad_alloc(); }
+};
+
+// Whatever error leaves a run, it leaves through the one teardown: the
+// controls are unlocked and nothing is reported as finished.
+TEST_F(ConversionRun, AnErrorLeavingTheRunUnlocksTheControls) {
+    const std::string log = Simulated("simulate_log", "--epochs 3000 --seed 3", dir.File("sim.nmea"));
+    testing::WriteFile(dir.File("in.nmea"), log);
+    ThrowingGate gate;
+    FailingSinkFiles failing(log);
+    struct Case {
+        const char* legend;
+        std::function<void()> run;
+    } cases[] = {
+        {"memory exhausted at the allocation seam",
+         [&] { RunConversion(Settings("in.nmea"), view, assembler, platform, &gate); }},
+        {"an error on the folder writer's thread",
+         [&] { RunConversion(Settings("in.nmea"), view, assembler, platform, failing); }},
+    };
+    for (const Case& c : cases) {
+        view.calls.clear();
+        EXPECT_ANY_THROW(c.run()) << c.legend;
+        const std::vector<std::string> folded = view.Folded();
+        ASSERT_FALSE(folded.empty()) << c.legend;
+        EXPECT_EQ(folded.back(), "UnlockControls") << c.legend;
+        EXPECT_EQ(std::count(folded.begin(), folded.end(), "ShowStatus(The progress finished)"), 0) << c.legend;
+    }
+    EXPECT_EQ(testing::Listing(dir.path()), (std::vector<std::string>{"in.nmea", "sim.nmea"}));
 }
 
 }  // namespace

@@ -111,6 +111,8 @@ private slots:
     void RunConvertsALogBehindTheLock();
     void DropsAndCloseWaitForTheRunningConversion();
     void AContainerThatCannotBeCreatedShowsAnErrorBox();
+    void AnErrorLeavingTheRunUnlocksTheWindow();
+    void ALogOfTheOtherFormatOffersToSwitch();
     void AnAbsoluteOutputPathIsWrittenAsItStands();
     void AnIncompleteDateStopsRunBeforeTheRun();
     void TheGaugeStaysWithinItsRange();
@@ -252,10 +254,64 @@ void WindowRunTest::AContainerThatCannotBeCreatedShowsAnErrorBox() {
     QCOMPARE(dialogs.messages.size(), size_t(1));
     QCOMPARE(dialogs.messages[0].icon, MessageIcon::Error);
     QCOMPARE(dialogs.messages[0].caption, std::string("TervoConverter"));
-    QCOMPARE(dialogs.messages[0].text, "Cannot create file " + t.files().File("log.nmea.kmz") + ".");
+    QCOMPARE(dialogs.messages[0].text,
+             "Cannot create file " + t.files().File("log.nmea.kmz") + ".\nIs a directory.");
     QVERIFY(ui.GroupBox3->isEnabled() && ui.GroupBox1->isEnabled() && ui.Edit1->isEnabled());
     QVERIFY(ui.SpeedButton3->isEnabled());
     QVERIFY(!t.window().Running());
+}
+
+// Memory exhausted in the middle of the read loop: the window must not stay locked.
+void WindowRunTest::AnErrorLeavingTheRunUnlocksTheWindow() {
+    class ThrowingGate : public tervo::AllocationGate {
+    public:
+        bool AllowNode() override {
+            if (++nodes_ > 3) {
+                throw std::bad_alloc();
+            }
+            return true;
+        }
+
+    private:
+        int nodes_ = 0;
+    } gate;
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string log = t.files().File("log.nmea");
+    QVERIFY(SimulateLog(log));
+    dialogs.openAnswers = {log};
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+    t.window().SetAllocationGate(&gate);
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+
+    QCOMPARE(dialogs.messages.size(), size_t(1));
+    QCOMPARE(dialogs.messages[0].icon, MessageIcon::Error);
+    QCOMPARE(dialogs.messages[0].text, std::string("std::bad_alloc."));
+    QCOMPARE(ui.Panel2->text(), QStringLiteral("std::bad_alloc"));
+    QVERIFY(ui.GroupBox3->isEnabled() && ui.GroupBox1->isEnabled() && ui.Edit1->isEnabled());
+    QVERIFY(ui.SpeedButton3->isEnabled());
+    QVERIFY(!FileExists(t.files().File("log.nmea.kmz")));
+}
+
+// A BINR log with NMEA chosen: nothing is written, and Yes converts it as BINR.
+void WindowRunTest::ALogOfTheOtherFormatOffersToSwitch() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string log = t.files().File("trip.bin");
+    tervo::testing::WriteFile(log, std::string("\x10\x60") + std::string(11, '\x01') + "\x10\x03");
+    dialogs.openAnswers = {log};
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+    dialogs.yesNoAnswers = {true};
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+
+    QCOMPARE(dialogs.questions.size(), size_t(1));
+    QVERIFY(dialogs.questions[0].find("looks like a BINR log") != std::string::npos);
+    QCOMPARE(ui.RadioGroup1Items->checkedId(), 1);
+    QCOMPARE(dialogs.messages.size(), size_t(1));
+    QCOMPARE(dialogs.messages[0].icon, MessageIcon::Information);
+    QVERIFY(FileExists(t.files().File("trip.bin.kmz")));
 }
 
 void WindowRunTest::AnAbsoluteOutputPathIsWrittenAsItStands() {
