@@ -107,11 +107,11 @@ void ParallelDeflater::Write(const uint8_t* data, size_t size) {
         throw std::logic_error("ParallelDeflater::Write after Finish");
     }
     while (size > 0) {
-        Slot& slot = slots_[filling_];
-        if (slot.state != SlotState::Free) {
+        if (!FillingSlotFree()) {
             CollectOldest();  // the ring is full: the slot to fill is the oldest
             continue;
         }
+        Slot& slot = slots_[filling_];
         if (slot.input.size() < chunkSize_) {
             slot.input.resize(chunkSize_);
         }
@@ -131,7 +131,7 @@ void ParallelDeflater::Finish() {
     if (finished_) {
         return;
     }
-    while (slots_[filling_].state != SlotState::Free) {
+    while (!FillingSlotFree()) {
         CollectOldest();
     }
     Submit(true);
@@ -139,6 +139,16 @@ void ParallelDeflater::Finish() {
         CollectOldest();
     }
     finished_ = true;
+}
+
+bool ParallelDeflater::FillingSlotFree() {
+    // A free slot stays free until Submit queues it: only this thread frees and
+    // queues slots. So one look under the lock per slot is enough.
+    if (!fillingFree_) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        fillingFree_ = slots_[filling_].state == SlotState::Free;
+    }
+    return fillingFree_;
 }
 
 void ParallelDeflater::Submit(bool last) {
@@ -153,9 +163,13 @@ void ParallelDeflater::Submit(bool last) {
                    slot.input.data() + slot.inputSize);
     slot.sequence = submitted_++;
     filling_ = (filling_ + 1) % slots_.size();
+    fillingFree_ = false;
     if (inlineCompressor_) {
         inlineCompressor_->Compress(slot);
-        slot.state = SlotState::Done;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            slot.state = SlotState::Done;
+        }
         CollectOldest();
         return;
     }

@@ -75,6 +75,8 @@ class ParallelDeflater {
     };
 
     void StopWorkers();
+    // Whether the slot at filling_ is free for Write to fill.
+    bool FillingSlotFree();
     void Submit(bool last);
     void CollectOldest();
     void WorkerLoop();
@@ -91,8 +93,12 @@ class ParallelDeflater {
     uint64_t inputSize_ = 0;
     uint64_t outputSize_ = 0;
     bool finished_ = false;
+    // The slot at filling_ was seen free under the lock since filling_ last moved on.
+    bool fillingFree_ = false;
 
     std::unique_ptr<Compressor> inlineCompressor_;
+    // Guards every slot's state, which the caller's thread and the workers both
+    // read and write; what a slot holds belongs to whoever its state hands it to.
     std::mutex mutex_;
     std::condition_variable queued_;
     std::condition_variable done_;

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,15 +31,31 @@ class FailingDisk : public ::testing::Test {
         Simulate("simulate_log", 20, log);
     }
 
+    // Which program runs on which log, in which directory, as whom.
+    struct Runner {
+        std::string program;
+        std::string input;
+        std::string workDir;
+        uid_t uid = static_cast<uid_t>(-1);
+    };
+
     // Runs the program on `log` into `output`; checks everything a failed run must hold.
-    void ExpectFailure(const char* legend, const std::string& output, int status, const std::string& text,
-                       uid_t uid = static_cast<uid_t>(-1)) {
+    void ExpectFailure(const char* legend, const std::string& output, int status, const std::string& text) {
+        ExpectFailure(legend, Runner{ConverterPath(), log, dir.path()}, output, status, text);
+    }
+
+    void ExpectFailure(const char* legend, const Runner& runner, const std::string& output, int status,
+                       const std::string& text) {
         SCOPED_TRACE(legend);
         const bool hadPrevious = FileExists(output);
         const std::string directory = DirectoryPart(output);
         const bool hadDirectory = std::filesystem::is_directory(directory);
         const std::vector<std::string> before = hadDirectory ? Listing(directory) : std::vector<std::string>{};
-        const ProgramOutcome outcome = RunProgram({ConverterPath(), log, output}, dir.path(), uid);
+        const ProgramOutcome outcome =
+            RunProgram({runner.program, runner.input, output}, runner.workDir, runner.uid);
+        if (!outcome.started) {
+            return;  // RunProgram reported why
+        }
         EXPECT_EQ(outcome.status, status) << outcome.err;
         EXPECT_NE(outcome.err.find(text), std::string::npos) << outcome.err;
         EXPECT_EQ(outcome.err.find("The progress finished"), std::string::npos) << outcome.err;
@@ -121,22 +138,25 @@ TEST_F(FailingDisk, AReadOnlyContainerIsNotReplaced) {
         std::system(("chattr -i '" + locked + "'").c_str());
     }
 
-    // Without write permission; root would ignore it, so root runs the program as nobody.
-    const std::string readOnly = dir.File("readonly/out.kmz");
-    std::filesystem::create_directory(dir.File("readonly"));
+    // Without write permission; root would ignore it, so root runs the program as
+    // nobody. Nobody may not reach the checkout or TMPDIR, so the program and the
+    // log are copied into a directory under /tmp that every user can enter.
+    std::optional<SharedDir> shared;
+    Runner runner{ConverterPath(), log, dir.path()};
+    std::string folder = dir.File("readonly");
+    if (geteuid() == 0) {
+        shared.emplace();
+        runner = {shared->CopyIn(ConverterPath(), "tervoconverter"), shared->CopyIn(log, "log.nmea"),
+                  shared->path(), 65534};
+        folder = shared->File("readonly");
+    }
+    const std::string readOnly = folder + "/out.kmz";
+    std::filesystem::create_directory(folder);
+    chmod(folder.c_str(), 0777);  // the KML file and the icons are written beside the container
     WriteFile(readOnly, kPrevious);
     chmod(readOnly.c_str(), 0444);
-    const uid_t nobody = 65534;
-    if (geteuid() == 0) {
-        for (const std::string& path : {dir.path(), dir.File("readonly"), log}) {
-            chmod(path.c_str(), 0777);
-        }
-        ExpectFailure("a read-only container replaced", readOnly, kExitFileNotCreated,
-                      "Cannot create file " + readOnly, nobody);
-    } else {
-        ExpectFailure("a read-only container replaced", readOnly, kExitFileNotCreated,
-                      "Cannot create file " + readOnly);
-    }
+    ExpectFailure("a read-only container replaced", runner, readOnly, kExitFileNotCreated,
+                  "Cannot create file " + readOnly);
 }
 
 // A small tmpfs mounted for one test; mounted() is false where this machine

@@ -3,11 +3,16 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
 
 #include "core/paths.h"
 #include "fuzz/kml_checks.h"
@@ -65,30 +70,102 @@ std::string FinishedDocumentError(const RunOutcome& run, const std::string& scra
 
 std::string Sentence(std::string_view body) { return testing::NmeaSentence(body); }
 
+namespace {
+
+// What the child could not do before the exec; it writes one to the parent
+// through a pipe that the exec closes, so an empty pipe means the program runs.
+enum class StartStep : int { SwitchGroups, SwitchGroup, SwitchUser, ChangeDirectory, RedirectOutput, Exec };
+
+struct StartFailure {
+    StartStep step;
+    int error;  // errno
+};
+
+const char* StepText(StartStep step) {
+    switch (step) {
+        case StartStep::SwitchGroups: return "setgroups";
+        case StartStep::SwitchGroup: return "setgid";
+        case StartStep::SwitchUser: return "setuid";
+        case StartStep::ChangeDirectory: return "chdir";
+        case StartStep::RedirectOutput: return "dup2";
+        case StartStep::Exec: return "execv";
+    }
+    return "?";
+}
+
+// In the child between fork and exec: only async-signal-safe calls.
+[[noreturn]] void FailStart(int pipeOut, StartStep step) {
+    const StartFailure failure{step, errno};
+    [[maybe_unused]] const ssize_t written = write(pipeOut, &failure, sizeof failure);
+    _exit(127);
+}
+
+}  // namespace
+
 ProgramOutcome RunProgram(const std::vector<std::string>& argv, const std::string& workDir, uid_t uid) {
+    const bool switchUser = uid != static_cast<uid_t>(-1);
+    const std::string who = switchUser ? " as uid " + std::to_string(uid) : "";
     std::vector<char*> args;
     for (const std::string& arg : argv) {
         args.push_back(const_cast<char*>(arg.c_str()));
     }
     args.push_back(nullptr);
+    ProgramOutcome outcome;
+    int startPipe[2];
+    if (pipe2(startPipe, O_CLOEXEC) != 0) {
+        ADD_FAILURE() << "could not start the program" << who << ": pipe2: " << std::strerror(errno);
+        return outcome;
+    }
     std::FILE* err = std::tmpfile();
     const pid_t child = fork();
     if (child == 0) {
-        const bool switched = uid == static_cast<uid_t>(-1) ||
-                              (setgroups(0, nullptr) == 0 && setgid(uid) == 0 && setuid(uid) == 0);
-        if (!switched || chdir(workDir.c_str()) != 0 || dup2(fileno(err), 2) < 0) {
-            _exit(127);
+        close(startPipe[0]);
+        if (switchUser) {
+            if (setgroups(0, nullptr) != 0) {
+                FailStart(startPipe[1], StartStep::SwitchGroups);
+            }
+            if (setgid(uid) != 0) {
+                FailStart(startPipe[1], StartStep::SwitchGroup);
+            }
+            if (setuid(uid) != 0) {
+                FailStart(startPipe[1], StartStep::SwitchUser);
+            }
+        }
+        if (chdir(workDir.c_str()) != 0) {
+            FailStart(startPipe[1], StartStep::ChangeDirectory);
+        }
+        if (dup2(fileno(err), 2) < 0) {
+            FailStart(startPipe[1], StartStep::RedirectOutput);
         }
         alarm(60);
         const int devNull = open("/dev/null", O_WRONLY);
         dup2(devNull, 1);
         execv(args[0], args.data());
-        _exit(127);
+        FailStart(startPipe[1], StartStep::Exec);
     }
-    ProgramOutcome outcome;
+    close(startPipe[1]);
+    StartFailure failure{};
+    ssize_t got = 0;
+    if (child > 0) {
+        while ((got = read(startPipe[0], &failure, sizeof failure)) < 0 && errno == EINTR) {
+        }
+    }
+    close(startPipe[0]);
     int wstatus = 0;
-    if (child > 0 && waitpid(child, &wstatus, 0) == child && WIFEXITED(wstatus)) {
-        outcome.status = WEXITSTATUS(wstatus);
+    const bool exited = child > 0 && waitpid(child, &wstatus, 0) == child && WIFEXITED(wstatus);
+    if (child < 0) {
+        ADD_FAILURE() << "could not start the program" << who << ": fork: " << std::strerror(errno);
+    } else if (got != 0) {
+        ADD_FAILURE() << "could not start the program" << who << ": "
+                      << (got == static_cast<ssize_t>(sizeof failure)
+                              ? std::string(StepText(failure.step)) + ": " + std::strerror(failure.error)
+                              : std::string("no word from the child"))
+                      << " (" << args[0] << " in " << workDir << ")";
+    } else {
+        outcome.started = true;
+        if (exited) {
+            outcome.status = WEXITSTATUS(wstatus);
+        }
     }
     std::rewind(err);
     char block[4096];
@@ -97,6 +174,27 @@ ProgramOutcome RunProgram(const std::vector<std::string>& argv, const std::strin
     }
     std::fclose(err);
     return outcome;
+}
+
+SharedDir::SharedDir() {
+    std::string pattern = "/tmp/tervo-shared-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr || chmod(pattern.c_str(), 0755) != 0) {
+        throw std::runtime_error("cannot make a directory under /tmp: " + std::string(std::strerror(errno)));
+    }
+    path_ = pattern + "/";
+}
+
+SharedDir::~SharedDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string SharedDir::CopyIn(const std::string& source, const std::string& name) const {
+    const std::string copy = File(name);
+    std::filesystem::copy_file(source, copy, std::filesystem::copy_options::overwrite_existing);
+    const bool program = access(source.c_str(), X_OK) == 0;
+    chmod(copy.c_str(), program ? 0755 : 0644);
+    return copy;
 }
 
 std::string ConverterPath() {

@@ -86,6 +86,26 @@ TEST(ParallelDeflater, ChunksJoinIntoOneStreamThatInflatesToTheInput) {
     }
 }
 
+// Chunks far smaller than the writes and many more of them than slots: the
+// ring wraps hundreds of times, the caller waiting for workers and the workers
+// for the caller, and the bytes stay those of one thread.
+TEST(ParallelDeflater, ARingThatWrapsManyTimesGivesTheBytesOfOneThread) {
+    constexpr size_t kChunk = 600;
+    const std::string input = Document(2000 * kChunk + 17);
+    uint32_t crcOne = 0;
+    const std::string one = Deflate(input, 1, kChunk, &crcOne);
+    bool complete = false;
+    EXPECT_TRUE(Inflate(one, &complete) == input);
+    EXPECT_TRUE(complete);
+    for (unsigned threads : {2u, 3u, 5u}) {
+        SCOPED_TRACE(threads);
+        uint32_t crcMany = 0;
+        const std::string many = Deflate(input, threads, kChunk, &crcMany);
+        EXPECT_TRUE(one == many) << "the bytes must not depend on the threads";
+        EXPECT_EQ(crcMany, crcOne);
+    }
+}
+
 // Every length around the 64- and 16-byte steps of the folding, at every
 // alignment, continuing from other CRCs.
 TEST(Crc32, GivesZlibsCrcForEveryLengthAndAlignment) {
