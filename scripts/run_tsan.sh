@@ -2,8 +2,8 @@
 # Builds the converter and its tests with ThreadSanitizer (the `tsan` preset, in
 # build-tsan, without the window) and runs every test that starts threads: those
 # labelled `threads` (the chunked deflate, whole conversions with the waypoint
-# folder written on its own thread, day-long logs in both formats, the program's
-# batch runs). Any race report ends the test that made it (exit code 66), and
+# folder written on its own thread, day-long logs in both formats, the 100 MB
+# logs, the program's batch runs). Any race report ends the test that made it (exit code 66), and
 # with it the script; it ends with ctest's summary.
 #
 # TERVO_WARNINGS_AS_ERRORS  default ON, as for the other builds of scripts/run_tests.sh
