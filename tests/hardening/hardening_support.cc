@@ -118,6 +118,7 @@ ProgramOutcome RunProgram(const std::vector<std::string>& argv, const std::strin
     }
     std::FILE* err = std::tmpfile();
     const pid_t child = fork();
+    const int forkError = errno;
     if (child == 0) {
         close(startPipe[0]);
         if (switchUser) {
@@ -154,7 +155,7 @@ ProgramOutcome RunProgram(const std::vector<std::string>& argv, const std::strin
     int wstatus = 0;
     const bool exited = child > 0 && waitpid(child, &wstatus, 0) == child && WIFEXITED(wstatus);
     if (child < 0) {
-        ADD_FAILURE() << "could not start the program" << who << ": fork: " << std::strerror(errno);
+        ADD_FAILURE() << "could not start the program" << who << ": fork: " << std::strerror(forkError);
     } else if (got != 0) {
         ADD_FAILURE() << "could not start the program" << who << ": "
                       << (got == static_cast<ssize_t>(sizeof failure)
