@@ -1,0 +1,82 @@
+#include "run/extras.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "core/numbers.h"
+
+namespace tervo {
+
+namespace {
+
+const ExtraKey kKeys[] = {
+    {"--viewer", "Viewer", "Ready for a globe viewer (preset)",
+     "at most 2000 placemarks per folder, lines within 0.5 m, regions on", ExtraKind::Flag, 0, 1,
+     &Extras::Viewer},
+    {"--thin-seconds", "ThinSeconds", "Placemark at least every (s)",
+     "keep a placemark at least every S seconds (the lines keep every fix)", ExtraKind::Number, 0, 86400,
+     &Extras::ThinSeconds},
+    {"--thin-metres", "ThinMetres", "... or every (m)", "keep a placemark at least every M metres",
+     ExtraKind::Number, 0, 1e7, &Extras::ThinMetres},
+    {"--thin-degrees", "ThinDegrees", "... or at a turn of (°)",
+     "keep a placemark where the course turned by A degrees", ExtraKind::Number, 0, 180, &Extras::ThinDegrees},
+    {"--max-placemarks", "MaxPlacemarks", "At most placemarks per folder",
+     "choose the thinning interval so that at most N placemarks are written per folder", ExtraKind::Count, 2,
+     1e9, &Extras::MaxPlacemarks},
+    {"--line-tolerance", "LineTolerance", "Lines within (m) of every fix",
+     "simplify the lines so that no fix lies farther than M metres from them (0 keeps every fix)",
+     ExtraKind::Number, 0, 1e6, &Extras::LineTolerance},
+    {"--regions", "Regions", "Placemarks by the hour, shown when zoomed in",
+     "group the placemarks into hourly folders that a viewer draws only when zoomed in", ExtraKind::Flag, 0, 1,
+     &Extras::Regions},
+};
+
+}  // namespace
+
+std::span<const ExtraKey> ExtraKeys() { return kKeys; }
+
+Extras ResolveExtras(const Extras& asked) {
+    Extras resolved = asked;
+    if (asked.Viewer.value_or(0) != 0) {
+        if (!resolved.MaxPlacemarks) {
+            resolved.MaxPlacemarks = kViewerMaxPlacemarks;
+        }
+        if (!resolved.LineTolerance) {
+            resolved.LineTolerance = kViewerLineTolerance;
+        }
+        if (!resolved.Regions) {
+            resolved.Regions = 1;
+        }
+    }
+    return resolved;
+}
+
+std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& text) {
+    const size_t start = text.find_first_not_of(' ');
+    const size_t end = text.find_last_not_of(' ');
+    if (start == std::string::npos) {
+        return std::nullopt;
+    }
+    double value = 0;
+    const char* first = text.data() + start;
+    const char* last = text.data() + end + 1;
+    const auto [stop, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || stop != last || !std::isfinite(value) || value < key.Min || value > key.Max) {
+        return std::nullopt;
+    }
+    if ((key.Kind == ExtraKind::Flag || key.Kind == ExtraKind::Count) && value != std::floor(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string ExtraValueText(const ExtraKey& key, double value) {
+    if (key.Kind != ExtraKind::Number || value == std::floor(value)) {
+        return std::to_string(static_cast<long long>(value));
+    }
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc() ? std::string(text, end) : std::string("0");
+}
+
+}  // namespace tervo

@@ -1,0 +1,65 @@
+// The extras: what a run can do beyond the converter's own output, each off
+// unless asked for. One table names every extra for all three ways in: the
+// command-line option, the key of the settings file's [Extras] section and the
+// control of the window's Extras dialog.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+
+namespace tervo {
+
+// The values asked for; an extra not asked for has no value. Flags hold 0 or 1.
+struct Extras {
+    // Long logs for globe viewers.
+    std::optional<double> Viewer;          // the preset: a budget, a line tolerance, regions
+    std::optional<double> ThinSeconds;     // a placemark at least every so many seconds
+    std::optional<double> ThinMetres;      // ... or metres
+    std::optional<double> ThinDegrees;     // ... or degrees of a turn
+    std::optional<double> MaxPlacemarks;   // at most so many placemarks per folder
+    std::optional<double> LineTolerance;   // metres a line may pass a fix by
+    std::optional<double> Regions;         // placemarks in hourly folders with levels of detail
+
+    bool operator==(const Extras&) const = default;
+};
+
+enum class ExtraKind {
+    Flag,     // 0 or 1; the option takes no value
+    Number,   // a decimal number within its range
+    Count,    // a whole number within its range
+};
+
+// One extra: where it is found in each way in, and its range.
+struct ExtraKey {
+    const char* Option;  // "--thin-seconds"
+    const char* Key;     // "ThinSeconds" in [Extras]
+    const char* Label;   // the dialog's text for its control
+    const char* Help;    // one line for --help
+    ExtraKind Kind;
+    double Min;
+    double Max;
+    std::optional<double> Extras::*Member;
+};
+
+// Every extra, in the order the help, the settings file and the dialog list them.
+std::span<const ExtraKey> ExtraKeys();
+
+// The section of the settings file that holds the extras.
+inline constexpr const char* kExtrasSection = "Extras";
+
+// What the viewer preset asks for: at most 2,000 placemarks per folder, lines
+// within 0.5 m of every fix, regions on.
+inline constexpr double kViewerMaxPlacemarks = 2000;
+inline constexpr double kViewerLineTolerance = 0.5;
+
+// The values a run uses: the preset's parts filled in where they were not
+// asked for themselves (a part asked for overrides the preset).
+Extras ResolveExtras(const Extras& asked);
+
+// `text` read as a value of `key`; nothing when it is no number or outside the range.
+std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& text);
+// The text a settings file keeps for `value`: "1" for a set flag, "12.5" ...
+std::string ExtraValueText(const ExtraKey& key, double value);
+
+}  // namespace tervo
