@@ -9,6 +9,7 @@
 #include "core/point_list.h"
 #include "nmea/sentence.h"
 #include "run/conversion_view.h"
+#include "run/extras.h"
 #include "run/run_files.h"
 
 namespace tervo {
@@ -34,6 +35,8 @@ struct ConversionSettings {
     bool CheckBox3 = false;  // "Show value of height"
     bool CheckBox4 = false;  // "Start first fix"
     bool Interactive = false;  // only then the final message box is shown
+    // What is asked for beyond the converter's own output; nothing by default.
+    tervo::Extras Extras;
 };
 
 enum class ConversionResult {

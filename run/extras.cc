@@ -3,8 +3,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "core/numbers.h"
-
 namespace tervo {
 
 namespace {
