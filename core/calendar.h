@@ -1,0 +1,20 @@
+// Calendar dates as the records carry them ("yyyy-mm-dd") and as day counts,
+// for whatever steps dates across midnight.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tervo {
+
+// Days from 1970-01-01 of a "yyyy-mm-dd" text that names a real date of the
+// proleptic Gregorian calendar (29 February only in a leap year); nullopt for
+// any other text.
+std::optional<int64_t> DaysOfDateText(std::string_view text);
+
+// The "yyyy-mm-dd" text of a day count from 1970-01-01 (years 0 to 9999).
+std::string DateTextOfDays(int64_t days);
+
+}  // namespace tervo
