@@ -3,7 +3,7 @@
 // and $TVLDR sentences.
 //
 //   simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ] [--satellites N]
-//                [--nmea 2.2|2.3|4.1] [--whole-seconds] [--out FILE]
+//                [--nmea 2.2|2.3|4.1] [--whole-seconds] [--rtk] [--out FILE]
 //
 // --nmea picks the sentence forms of one protocol version:
 //   2.2  RMC without the mode field (11 commas);
@@ -12,6 +12,9 @@
 //        with the system id after VDOP (18 commas), Galileo GSV and GSA too.
 // --whole-seconds writes UTC times without a fraction ("101500"), as many
 // receivers do; it needs a rate of 1 Hz.
+// --rtk gives the GGA quality of an RTK receiver: after each fix loss (and at
+// the start) single (1) for 10 seconds, RTK float (5) until 40 seconds, then
+// RTK fixed (4); without it every fix is single.
 // --hours: H hours of epochs at the rate.
 // --satellites: the log of a long recording: N satellites (12 to 24) over GPS,
 // GLONASS and SBAS that rise and set as the hours pass, a 50-second fix loss
@@ -42,6 +45,7 @@ enum class NmeaVersion { V22, V23, V41 };
 struct Options : simulation::CommonOptions {
     NmeaVersion version = NmeaVersion::V23;
     bool wholeSeconds = false;
+    bool rtk = false;
 };
 
 std::string WithChecksum(const std::string& body) {
@@ -102,6 +106,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             }
         } else if (std::strcmp(argv[i], "--whole-seconds") == 0) {
             o->wholeSeconds = true;
+        } else if (std::strcmp(argv[i], "--rtk") == 0) {
+            o->rtk = true;
         } else {
             return false;
         }
@@ -169,7 +175,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ]\n"
                      "                    [--satellites 12-24] [--nmea 2.2|2.3|4.1] [--whole-seconds]\n"
-                     "                    [--out FILE]\n");
+                     "                    [--rtk] [--out FILE]\n");
         return 2;
     }
     std::FILE* out = options.out ? std::fopen(options.out, "wb") : stdout;
@@ -242,6 +248,10 @@ int main(int argc, char** argv) {
         }
         // Every fifth spell of 20 epochs without a fix; in the long logs 50 seconds every 20 minutes.
         const bool fix = moving ? second % 1200 < 1150 : (e / 20) % 5 != 4;
+        // The seconds since the fix came back, for the RTK qualities.
+        const double sinceFix = moving ? static_cast<double>(second % 1200)
+                                       : static_cast<double>(e % 100) / options.rate;
+        const int quality = !fix ? 0 : !options.rtk ? 1 : sinceFix < 10 ? 1 : sinceFix < 40 ? 5 : 4;
         // A differential fix every other epoch; in the long logs while the link is up.
         const bool differential = fix && (moving ? second % 1800 < 600 : e % 2 == 0);
         const double speedKnots = fix ? 20.0 + 10.0 * std::sin(e / 15.0) : 0.0;
@@ -260,7 +270,7 @@ int main(int argc, char** argv) {
 
         char body[160];
         std::snprintf(body, sizeof body, "%sGGA,%s,%s,%s,%d,%02d,%.1f,%.1f,M,14.2,M,,", fixTalker, timeText,
-                      Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(), fix ? 1 : 0,
+                      Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(), quality,
                       fix ? used : 0, fix ? 0.9 : 99.9, alt);
         std::string text = WithChecksum(body);
         std::snprintf(body, sizeof body, "%sRMC,%s,%c,%s,%s,%.1f,%.1f,%s,,", fixTalker, timeText,
