@@ -21,6 +21,8 @@ void EndLineString(KmlStream& stream) {
     stream.Text("</Placemark>\n"_kml);
 }
 
+}  // namespace
+
 void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab) {
     if (!IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
         return;
@@ -35,8 +37,6 @@ void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab) {
         .Fixed(point.Altitude, 6);
     stream.Text("\n"_kml);
 }
-
-}  // namespace
 
 bool IsPlottable(double longitude, double latitude, double altitude) {
     return std::isfinite(longitude) && std::isfinite(latitude) && std::isfinite(altitude);

@@ -13,6 +13,10 @@ namespace tervo {
 // line, so such points are left out of every folder and line.
 bool IsPlottable(double longitude, double latitude, double altitude);
 
+// One line of a LineString's coordinates: "lon,lat,alt" with six decimals and
+// CR LF, behind a tab when `tab`; nothing for a point that is not plottable.
+void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab);
+
 void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name);
 void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name);
 void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view name);
