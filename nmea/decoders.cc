@@ -183,4 +183,39 @@ void DecodePorzd(std::string_view sentence, waypoints& record) {
     });
 }
 
+// $GPZDA,201530.00,04,07,2002,00,00*hh
+// Time, day, month, four-digit year, then the local zone's hours and minutes.
+// The time is taken as the GGA and RMC take theirs; the date only when its
+// three fields name a real date (ParseCivilDateFields).
+void DecodeZda(std::string_view sentence, waypoints& record) {
+    enum Field { kTime = 1, kDay, kMonth, kYear };
+    std::string_view day;
+    std::string_view month;
+    std::string_view year;
+    ForEachField(sentence, [&](int index, std::string_view field, bool) {
+        switch (index) {
+            case kTime:
+                if (std::optional<FieldTime> time = ParseTimeField(field)) {
+                    record.Time = time->Text;
+                    record.TimeMs = time->Ms;
+                }
+                break;
+            case kDay:
+                day = field;
+                break;
+            case kMonth:
+                month = field;
+                break;
+            case kYear:
+                year = field;
+                break;
+            default:
+                break;
+        }
+    });
+    if (std::optional<std::string> date = ParseCivilDateFields(day, month, year)) {
+        record.Date = *date;
+    }
+}
+
 }  // namespace tervo

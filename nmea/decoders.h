@@ -18,5 +18,8 @@ void DecodeGsv(std::string_view sentence, waypoints& record);
 void DecodeGsa(std::string_view sentence, waypoints& record);
 void DecodePorzd(std::string_view sentence, waypoints& record);
 void DecodeTvldr(std::string_view sentence, waypoints& record);
+// Any talker's ZDA: the UTC time into Time and TimeMs, the date into Date; the
+// local zone fields are not read.
+void DecodeZda(std::string_view sentence, waypoints& record);
 
 }  // namespace tervo

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "core/calendar.h"
+
 namespace tervo {
 
 namespace {
@@ -171,6 +173,22 @@ std::optional<std::string> ParseDateField(std::string_view field, DateSource& to
         day = 1;
     }
     return DateText(year, month, day);
+}
+
+std::optional<std::string> ParseCivilDateFields(std::string_view day, std::string_view month,
+                                                std::string_view year) {
+    auto digits = [](std::string_view text, size_t low, size_t high) {
+        return text.size() >= low && text.size() <= high &&
+               text.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (!digits(day, 1, 2) || !digits(month, 1, 2) || !digits(year, 4, 4)) {
+        return std::nullopt;
+    }
+    const std::string text = DateText(IntegerValue(year), IntegerValue(month), IntegerValue(day));
+    if (!DaysOfDateText(text)) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 void WalkFields(std::string_view sentence, std::span<const FieldSlot> slots, waypoints& record,

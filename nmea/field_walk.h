@@ -49,6 +49,12 @@ std::optional<double> ParseLongitudeField(std::string_view field);
 // 1. Rejects a field that is not six characters long; an empty field gives today.
 std::optional<std::string> ParseDateField(std::string_view field, DateSource& today);
 
+// The ZDA date rule: day, month and four-digit year in fields of their own
+// ("17", "05", "2024") give "2024-05-17" when they name a real date; anything
+// else (an empty or short field, 31 April) is rejected.
+std::optional<std::string> ParseCivilDateFields(std::string_view day, std::string_view month,
+                                                std::string_view year);
+
 enum class FieldRule {
     Time,        // ParseTimeField: the time text into the place, the ms into the record's TimeMs
     Latitude,    // ParseLatitudeField into the place

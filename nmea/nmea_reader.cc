@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "core/calendar.h"
 #include "nmea/decoders.h"
 
 namespace tervo {
@@ -26,9 +28,11 @@ bool AddressIs(const SentenceBuffer& buffer, std::string_view address) {
 }
 
 // The sentence kinds the loop acts on, tested in this order.
-enum class Sentence { Other, Gga, Rmc, Gsv, Gsa, Porzd, Tvldr };
+enum class Sentence { Other, Gga, Rmc, Zda, Gsv, Gsa, Porzd, Tvldr };
 
-Sentence Recognise(const SentenceBuffer& buffer, bool haveTail) {
+// `zda`: ZDA sentences are looked at (NmeaReadOptions::DatesFromZda), even
+// before the first epoch.
+Sentence Recognise(const SentenceBuffer& buffer, bool haveTail, bool zda) {
     if (TypeIs(buffer, "GGA") && CommaCountIs(buffer, 14)) {
         return Sentence::Gga;
     }
@@ -37,6 +41,9 @@ Sentence Recognise(const SentenceBuffer& buffer, bool haveTail) {
     if (TypeIs(buffer, "RMC") &&
         (CommaCountIs(buffer, 12) || CommaCountIs(buffer, 11) || CommaCountIs(buffer, 13))) {
         return Sentence::Rmc;
+    }
+    if (zda && TypeIs(buffer, "ZDA") && CommaCountIs(buffer, 6)) {
+        return Sentence::Zda;
     }
     if (!haveTail) {
         return Sentence::Other;
@@ -56,20 +63,62 @@ Sentence Recognise(const SentenceBuffer& buffer, bool haveTail) {
     return Sentence::Other;
 }
 
+constexpr int64_t kDayMs = 86'400'000;
+constexpr int64_t kHalfDayMs = kDayMs / 2;
+
+// The dates that ZDA sentences give to dateless epochs (NmeaReadOptions::DatesFromZda).
+class ZdaDates {
+public:
+    // A ZDA with a time and a valid date becomes the reference.
+    void Note(const waypoints& zda) {
+        const std::optional<int64_t> days = DaysOfDateText(zda.Date);
+        if (!zda.Time.empty() && days) {
+            referenceDays_ = days;
+            referenceMs_ = zda.TimeMs;
+        }
+    }
+
+    // Dates a completed epoch that has a time but no date, and makes it the reference.
+    void Date(waypoints& point) {
+        if (!referenceDays_ || !point.Date.empty() || point.Time.empty()) {
+            return;
+        }
+        const int64_t step = static_cast<int64_t>(point.TimeMs) - referenceMs_;
+        int64_t days = *referenceDays_;
+        if (step < -kHalfDayMs) {
+            ++days;
+        } else if (step > kHalfDayMs) {
+            --days;
+        }
+        point.Date = DateTextOfDays(days);
+        referenceDays_ = days;
+        referenceMs_ = point.TimeMs;
+    }
+
+private:
+    std::optional<int64_t> referenceDays_;
+    int32_t referenceMs_ = 0;
+};
+
 // One read loop's grouping of sentences into epochs.
 class EpochAssembly {
 public:
-    EpochAssembly(DateSource& today, PointList& points, NmeaLogDate& logDate)
-        : today_(today), points_(points), logDate_(logDate) {}
+    EpochAssembly(DateSource& today, PointList& points, NmeaLogDate& logDate, const NmeaReadOptions& options)
+        : today_(today), points_(points), logDate_(logDate), options_(options) {}
 
     // False when a node could not be allocated.
     bool Take(const SentenceBuffer& buffer) {
         const std::string_view text = SentenceText(buffer);
-        switch (Recognise(buffer, points_.Tail != nullptr)) {
+        switch (Recognise(buffer, points_.Tail != nullptr, options_.DatesFromZda)) {
             case Sentence::Gga:
                 return TakeGga(text);
             case Sentence::Rmc:
                 return TakeRmc(text);
+            case Sentence::Zda:
+                ZeroFill(zda_);
+                DecodeZda(text, zda_);
+                zdaDates_.Note(zda_);
+                return true;
             case Sentence::Gsv:
                 DecodeGsv(text, points_.Tail->Point);
                 return true;
@@ -88,12 +137,19 @@ public:
         return true;
     }
 
+    // The last node is complete (the log has ended, or a node follows it).
+    void CompleteTail() {
+        if (options_.DatesFromZda && points_.Tail != nullptr) {
+            zdaDates_.Date(points_.Tail->Point);
+        }
+    }
+
 private:
     // The first GGA or RMC of the run is decoded straight into the first node.
     bool TakeGga(std::string_view text) {
         ZeroFill(work_);
         if (!listStarted_) {
-            list* node = points_.AppendPoint();
+            list* node = Append();
             if (node == nullptr) {
                 return false;
             }
@@ -109,7 +165,7 @@ private:
     bool TakeRmc(std::string_view text) {
         ZeroFill(work_);
         if (!listStarted_) {
-            list* node = points_.AppendPoint();
+            list* node = Append();
             if (node == nullptr) {
                 return false;
             }
@@ -155,7 +211,7 @@ private:
             MergeRecords(work_, points_.Tail->Point);
             return true;
         }
-        list* node = points_.AppendPoint();
+        list* node = Append();
         if (node == nullptr) {
             return false;
         }
@@ -183,9 +239,20 @@ private:
         }
     }
 
+    // A new node is about to be linked: the last one is complete.
+    list* Append() {
+        if (options_.DatesFromZda) {
+            CompleteTail();
+        }
+        return points_.AppendPoint();
+    }
+
     DateSource& today_;
     PointList& points_;
     NmeaLogDate& logDate_;
+    const NmeaReadOptions& options_;
+    ZdaDates zdaDates_;
+    waypoints zda_;
     waypoints work_;
     bool listStarted_ = false;
     bool firstFixFound_ = false;
@@ -195,10 +262,10 @@ private:
 
 ReadOutcome ReadNmeaLog(std::FILE* input, ReadProgress& progress, int32_t progressStep, bool startFirstFix,
                         SentenceAssembler& assembler, DateSource& today, PointList& points,
-                        NmeaLogDate& logDate, const BlockRead& blockRead) {
+                        NmeaLogDate& logDate, const BlockRead& blockRead, const NmeaReadOptions& options) {
     SentenceBuffer buffer{};
     std::array<uint8_t, kBlockSize> block{};
-    EpochAssembly epochs(today, points, logDate);
+    EpochAssembly epochs(today, points, logDate, options);
     int32_t sinceStep = 0;
 
     // The gauge steps for the bytes [from, to) of a block of `count` bytes: at
@@ -239,6 +306,7 @@ ReadOutcome ReadNmeaLog(std::FILE* input, ReadProgress& progress, int32_t progre
             blockRead();
         }
     }
+    epochs.CompleteTail();
     points.Start = startFirstFix ? points.FirstFix : points.Head;
     return ReadOutcome::Finished;
 }

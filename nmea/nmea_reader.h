@@ -12,12 +12,29 @@
 
 namespace tervo {
 
+// What the read loop does beyond what it always did; the defaults change nothing.
+struct NmeaReadOptions {
+    // Epochs left without a date (GGA-only epochs, an RMC whose date field
+    // could not be read) take the date of the latest ZDA sentence ("$xxZDA,
+    // time,dd,mm,yyyy,zh,zm", six commas, any talker), stepped over midnight
+    // by their times: each such epoch is dated against the latest ZDA or the
+    // dateless epoch dated before it, whichever came later, and gets its date,
+    // a day later when its time lies more than 12 hours before that one's (a
+    // midnight passed), a day earlier when more than 12 hours after (a ZDA
+    // sent just past midnight, ahead of the epoch). Dates are set when an epoch
+    // is complete (a next epoch began, or the log ended), so a ZDA that
+    // follows its epoch's GGA still dates it. Epochs before any ZDA, and
+    // epochs without a time, stay without a date.
+    bool DatesFromZda = false;
+};
+
 // Reads `input` to its end, builds `points` (Head to Tail, FirstFix, and Start at
 // the end: FirstFix when startFirstFix, Head otherwise) and fills `logDate`.
 // Returns ListNotCreated, having stopped at once, when a node cannot be allocated.
 // `blockRead`, when set, is called after each block.
 ReadOutcome ReadNmeaLog(std::FILE* input, ReadProgress& progress, int32_t progressStep, bool startFirstFix,
                         SentenceAssembler& assembler, DateSource& today, PointList& points,
-                        NmeaLogDate& logDate, const BlockRead& blockRead = {});
+                        NmeaLogDate& logDate, const BlockRead& blockRead = {},
+                        const NmeaReadOptions& options = {});
 
 }  // namespace tervo

@@ -202,3 +202,39 @@ TEST(Decoders, TwoGsaOfOneEpochLeaveTheUnion) {
 
 }  // namespace
 }  // namespace tervo
+
+namespace tervo {
+namespace {
+
+// Legend: each case names the fault it would catch.
+TEST(DecodeZda, WritesTimeAndARealDateOnly) {
+    struct ZdaCase {
+        const char* legend;
+        const char* sentence;
+        const char* changes;
+    };
+    const std::vector<ZdaCase> cases = {
+        {"time and date", "$GPZDA,201530.00,04,07,2002,00,00*00",
+         "Time=20:15:30.00 Date=2002-07-04 TimeMs=72930000"},
+        {"any talker, whole seconds, empty zone fields", "$GNZDA,235959,31,12,2024,,*00",
+         "Time=23:59:59 Date=2024-12-31 TimeMs=86399000"},
+        {"a leap day", "$INZDA,000000.5,29,02,2024,-03,30*00", "Time=00:00:00.5 Date=2024-02-29 TimeMs=500"},
+        {"31 April: the time alone", "$GPZDA,101500.00,31,04,2024,00,00*00",
+         "Time=10:15:00.00 TimeMs=36900000"},
+        {"a two-digit year is no date", "$GPZDA,101500.00,04,07,02,00,00*00",
+         "Time=10:15:00.00 TimeMs=36900000"},
+        {"one-digit day and month are read", "$GPZDA,,4,7,2002,,*00", "Date=2002-07-04"},
+        {"a sign in the year is no date", "$GPZDA,,04,07,+002,,*00", ""},
+        {"a bad time leaves Time, the date is still taken", "$GPZDA,1015,04,07,2002,00,00*00",
+         "Date=2002-07-04"},
+        {"every field empty", "$GPZDA,,,,,,*00", ""},
+    };
+    for (const ZdaCase& c : cases) {
+        waypoints r = kSentinel;
+        DecodeZda(c.sentence, r);
+        EXPECT_EQ(Changes(kSentinel, r), c.changes) << c.legend;
+    }
+}
+
+}  // namespace
+}  // namespace tervo

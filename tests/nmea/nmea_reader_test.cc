@@ -336,3 +336,103 @@ TEST(SimulatedLog, TheBundledSampleIsItsCurrentOutput) {
 
 }  // namespace
 }  // namespace tervo
+
+namespace tervo {
+namespace {
+
+// Legend: each case names the fault it would catch.
+TEST(ReadNmeaLog, DatesFromZdaWhenAsked) {
+    auto zda = [](const std::string& time, const std::string& date) {
+        return testing::NmeaSentence("GPZDA," + time + "," + date + ",00,00");
+    };
+    auto gga = [](const std::string& time) {
+        return testing::NmeaSentence("GNGGA," + time + ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+    };
+    auto rmc = [](const std::string& time, const std::string& date) {
+        return testing::NmeaSentence("GPRMC," + time + ",A,4808.000,N,01131.000,E,022.4,084.4," + date +
+                                     ",003.1,W");
+    };
+    struct Case {
+        const char* legend;
+        std::string log;
+        std::vector<std::string> dates;  // per node
+    };
+    const std::vector<Case> cases = {
+        {"GGA after ZDA: the ZDA's date, and the last epoch too",
+         zda("101500.00", "17,05,2024") + gga("101500.00") + zda("101501.00", "17,05,2024") +
+             gga("101501.00"),
+         {"2024-05-17", "2024-05-17"}},
+        {"a ZDA after its epoch's GGA dates that epoch",
+         gga("101500.00") + zda("101500.00", "17,05,2024"),
+         {"2024-05-17"}},
+        {"a dateless run across midnight: the time going back adds a day",
+         zda("235958.00", "31,12,2024") + gga("235959.00") + gga("000000.00") + gga("000001.00"),
+         {"2024-12-31", "2025-01-01", "2025-01-01"}},
+        {"a ZDA just past midnight ahead of its GGA: the epoch before keeps the old day",
+         zda("235958.00", "28,02,2024") + gga("235959.00") + zda("000000.00", "29,02,2024") +
+             gga("000000.00"),
+         {"2024-02-28", "2024-02-29"}},
+        {"an RMC's own date is kept",
+         zda("101500.00", "17,05,2024") + gga("101500.00") + rmc("101500.00", "010203"),
+         {"2003-02-01"}},
+        {"epochs before the first ZDA stay dateless",
+         gga("101459.00") + gga("101500.00") + zda("101500.00", "17,05,2024"),
+         {"", "2024-05-17"}},
+        {"a ZDA without a valid date is no reference",
+         zda("101500.00", "31,04,2024") + gga("101500.00"),
+         {""}},
+        {"a ZDA of five commas is not one",
+         testing::NmeaSentence("GPZDA,101500.00,17,05,2024,00") + gga("101500.00"),
+         {""}},
+    };
+    for (const Case& c : cases) {
+        for (const bool asked : {false, true}) {
+            testing::RecordingView view;
+            SentenceAssembler assembler;
+            testing::TestPlatform platform;
+            PointList points;
+            NmeaLogDate logDate;
+            std::FILE* input = testing::MemoryInput(c.log);
+            NmeaReadOptions options;
+            options.DatesFromZda = asked;
+            ASSERT_EQ(
+                ReadNmeaLog(input, view, 1 << 30, false, assembler, platform, points, logDate, {}, options),
+                ReadOutcome::Finished);
+            std::fclose(input);
+            std::vector<std::string> dates;
+            for (const list* node = points.Head; node != nullptr; node = node->Next) {
+                dates.push_back(node->Point.Date.str());
+            }
+            if (asked) {
+                EXPECT_EQ(dates, c.dates) << c.legend;
+            } else {
+                // Unasked, the ZDA changes nothing: the RMC's date or none.
+                for (size_t i = 0; i < dates.size(); ++i) {
+                    EXPECT_EQ(dates[i], c.dates[i] == "2003-02-01" ? "2003-02-01" : "") << c.legend;
+                }
+            }
+        }
+    }
+}
+
+TEST(ReadNmeaLog, WithoutZdaDatesASimulatedLogReadsAsBefore) {
+    // The same log with and without the option, where it holds no ZDA, gives the same list.
+    testing::TempDir dir;
+    const std::string log = SimulatedLog("--epochs 50 --seed 9", dir);
+    std::vector<std::string> summaries[2];
+    for (const bool asked : {false, true}) {
+        LogRun run;
+        std::FILE* input = testing::MemoryInput(log);
+        NmeaReadOptions options;
+        options.DatesFromZda = asked;
+        ReadNmeaLog(input, run.view, 1 << 30, false, run.assembler, run.platform, run.points, run.logDate, {},
+                    options);
+        std::fclose(input);
+        summaries[asked ? 1 : 0] = run.Summary();
+    }
+    EXPECT_EQ(summaries[0], summaries[1]);
+    EXPECT_EQ(summaries[0].size(), 50u);
+}
+
+}  // namespace
+}  // namespace tervo
