@@ -22,7 +22,8 @@ targets="${FUZZ_TARGETS:-nmea_fuzzer binr_fuzzer settings_fuzzer}"
 jobs="${FUZZ_JOBS:-1}"
 dir="${FUZZ_DIR:-build-fuzz}"
 
-packages=(cmake make clang libclang-rt-14-dev zlib1g-dev libpng-dev)
+# The report layer is configured with the rest, so its libraries must be found too.
+packages=(cmake make clang libclang-rt-14-dev zlib1g-dev libpng-dev pkg-config libgeographiclib-dev libcairo2-dev)
 scripts/install_packages.sh "${packages[@]}"
 
 CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERVO_FUZZ=ON \

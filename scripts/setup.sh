@@ -18,7 +18,8 @@ build_dir="${1:-build}"
 targets=("${@:2}")
 with_window="${TERVO_WITH_WINDOW:-ON}"
 
-packages=(cmake g++ make pkg-config libgtest-dev zlib1g-dev libpng-dev libcli11-dev unzip libxml2-utils locales)
+packages=(cmake g++ make pkg-config libgtest-dev zlib1g-dev libpng-dev libcli11-dev unzip libxml2-utils locales
+  libgeographiclib-dev libcairo2-dev fonts-dejavu-core)
 if [[ "$with_window" == "ON" ]]; then
   packages+=(qt6-base-dev)
 fi

@@ -1,0 +1,523 @@
+#include "report/summary.h"
+
+#include <GeographicLib/Geodesic.hpp>
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+#include "report/timeline.h"
+
+namespace tervo {
+
+namespace {
+
+struct SystemName {
+    char system;
+    std::string_view name;
+};
+constexpr std::array<SystemName, 3> kSystems = {{{'G', "GPS"}, {'S', "SBAS"}, {'R', "GLONASS"}}};
+
+int SystemIndex(char system) {
+    for (size_t i = 0; i < kSystems.size(); ++i) {
+        if (kSystems[i].system == system) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// The nearest-rank percentile: the ceil(p n)-th smallest value.
+double NearestRank(std::vector<double> values, double p) {
+    const auto rank = static_cast<size_t>(std::ceil(p * static_cast<double>(values.size())));
+    const size_t index = rank == 0 ? 0 : rank - 1;
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(index), values.end());
+    return values[index];
+}
+
+std::string_view Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// The bucket of an epoch in FixesByQuality.
+std::string QualityName(const waypoints& point, LogFormat format, FixClass fixClass) {
+    if (format == LogFormat::Nmea) {
+        return std::string(InfoOf(fixClass).Name);
+    }
+    if (fixClass == FixClass::NoFix) {
+        return "No Fix";
+    }
+    const std::string_view text = Trimmed(point.StatusText);
+    return text.empty() ? "fix" : std::string(text);
+}
+
+void Count(std::vector<QualityCount>& counts, std::string name) {
+    for (QualityCount& count : counts) {
+        if (count.Name == name) {
+            ++count.Epochs;
+            return;
+        }
+    }
+    counts.push_back({std::move(name), 1});
+}
+
+// The NMEA buckets in class order; BINR keeps its order of first appearance.
+void SortByClass(std::vector<QualityCount>& counts) {
+    auto rank = [](const QualityCount& count) {
+        for (int c = 0; c < kFixClassCount; ++c) {
+            if (InfoOf(static_cast<FixClass>(c)).Name == count.Name) {
+                return c;
+            }
+        }
+        return kFixClassCount;
+    };
+    std::stable_sort(counts.begin(), counts.end(),
+                     [&](const QualityCount& a, const QualityCount& b) { return rank(a) < rank(b); });
+}
+
+bool Finite(const waypoints& point) {
+    return std::isfinite(point.Latitude) && std::isfinite(point.Longitude) && std::isfinite(point.Altitude);
+}
+
+}  // namespace
+
+Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions& options) {
+    Summary summary;
+    summary.Format = format;
+    const EpochTimeline timeline = TimeEpochs(start, format);
+
+    // The typical step and the gaps.
+    summary.TypicalStepS = TypicalStepS(timeline.StepMs);
+    std::optional<double> gapAboveS;
+    if (summary.TypicalStepS) {
+        gapAboveS = *summary.TypicalStepS * options.GapFactor;
+        for (int64_t step : timeline.StepMs) {
+            const double seconds = static_cast<double>(step) / 1000.0;
+            if (seconds > *gapAboveS) {
+                ++summary.GapCount;
+                summary.LongestGapS = std::max(summary.LongestGapS.value_or(0.0), seconds);
+            }
+        }
+    }
+
+    const GeographicLib::Geodesic& wgs84 = GeographicLib::Geodesic::WGS84();
+    const waypoints* previousFix = nullptr;
+    double previousFixS = NAN;
+    double movingDistanceM = 0;
+    std::optional<double> firstS;
+    std::optional<double> lastS;
+    std::vector<double> hdops;
+    int64_t usedSum = 0;
+    int64_t usedCount = 0;
+    std::array<std::bitset<kSatelliteRows>, kSystems.size()> seen{};
+    std::array<int64_t, kSystems.size()> inViewRows{};
+    std::array<double, kSystems.size()> snrSum{};
+    std::array<int64_t, kSystems.size()> snrCount{};
+    int64_t epochsWithSatellites = 0;
+
+    size_t index = 0;
+    for (const list* node = start; node != nullptr; node = node->Next, ++index) {
+        const waypoints& point = node->Point;
+        const double seconds = timeline.Seconds[index];
+        const bool timed = !std::isnan(seconds);
+        ++summary.Epochs;
+        const FixClass fixClass = FixClassOf(point, format);
+        Count(summary.FixesByQuality, QualityName(point, format, fixClass));
+        if (timed) {
+            ++summary.TimedEpochs;
+            if (!firstS) {
+                firstS = seconds;
+                summary.FirstTimeOfDayMs = point.TimeMs;
+            }
+            lastS = seconds;
+            summary.LastTimeOfDayMs = point.TimeMs;
+        }
+
+        if (point.HasSatellites == 1) {
+            ++epochsWithSatellites;
+            for (const SatelliteRow& row : point.Satellites) {
+                const int system = SystemIndex(row.System);
+                if (row.InView != 1 || system < 0) {
+                    continue;
+                }
+                seen[static_cast<size_t>(system)].set(row.Id);
+                ++inViewRows[static_cast<size_t>(system)];
+                if (row.Snr > 0) {
+                    snrSum[static_cast<size_t>(system)] += row.Snr;
+                    ++snrCount[static_cast<size_t>(system)];
+                }
+            }
+        }
+
+        if (fixClass == FixClass::NoFix) {
+            continue;
+        }
+        ++summary.Fixes;
+        if (timed && !summary.TimeToFirstFixS) {
+            summary.TimeToFirstFixS = seconds;
+        }
+        if (!Finite(point)) {
+            continue;
+        }
+        // The step from the fix before: its length, time and whether it is a gap.
+        double stepM = 0;
+        double stepS = NAN;
+        bool steady = false;
+        if (previousFix != nullptr) {
+            double metres = 0;
+            wgs84.Inverse(previousFix->Latitude, previousFix->Longitude, point.Latitude, point.Longitude,
+                          metres);
+            if (std::isfinite(metres)) {
+                stepM = metres;
+            }
+            stepS = seconds - previousFixS;
+            steady = stepS > 0 && (!gapAboveS || stepS <= *gapAboveS);
+        }
+        summary.DistanceM += stepM;
+
+        std::optional<double> speed;
+        const bool receiverSpeed = format == LogFormat::Binr || point.HasRmc == 1;
+        if (receiverSpeed && std::isfinite(point.Speed)) {
+            speed = point.Speed;
+        } else if (!receiverSpeed && steady) {
+            speed = stepM / stepS * 3.6;
+        }
+        if (speed) {
+            summary.MaxSpeedKmh = std::max(summary.MaxSpeedKmh.value_or(*speed), *speed);
+            if (steady && *speed > options.MovingSpeedKmh) {
+                summary.MovingTimeS += stepS;
+                movingDistanceM += stepM;
+            }
+        }
+
+        if (format == LogFormat::Binr || point.HasGga == 1) {
+            summary.AltitudeMinM = std::min(summary.AltitudeMinM.value_or(point.Altitude), point.Altitude);
+            summary.AltitudeMaxM = std::max(summary.AltitudeMaxM.value_or(point.Altitude), point.Altitude);
+            if (std::isfinite(point.Hdop) && point.Hdop > 0) {
+                hdops.push_back(point.Hdop);
+            }
+            if (point.SatellitesUsed >= 0) {
+                usedSum += point.SatellitesUsed;
+                ++usedCount;
+                summary.SatellitesUsedMin = std::min(summary.SatellitesUsedMin.value_or(point.SatellitesUsed),
+                                                     static_cast<int>(point.SatellitesUsed));
+                summary.SatellitesUsedMax = std::max(summary.SatellitesUsedMax.value_or(point.SatellitesUsed),
+                                                     static_cast<int>(point.SatellitesUsed));
+            }
+        }
+        previousFix = &point;
+        previousFixS = seconds;
+    }
+
+    if (summary.Epochs > 0) {
+        summary.FixShare = static_cast<double>(summary.Fixes) / static_cast<double>(summary.Epochs);
+    }
+    if (firstS) {
+        summary.DurationS = *lastS - *firstS;
+        if (summary.TimeToFirstFixS) {
+            *summary.TimeToFirstFixS -= *firstS;
+        }
+        if (timeline.StartUnixMs) {
+            summary.FirstUnixMs = *timeline.StartUnixMs + std::llround(*firstS * 1000);
+            summary.LastUnixMs = *timeline.StartUnixMs + std::llround(*lastS * 1000);
+        }
+    }
+    if (summary.MovingTimeS > 0) {
+        summary.MeanSpeedKmh = movingDistanceM / summary.MovingTimeS * 3.6;
+    }
+    if (!hdops.empty()) {
+        summary.HdopMedian = MedianOf(hdops);
+        summary.HdopP95 = NearestRank(hdops, 0.95);
+    }
+    if (usedCount > 0) {
+        summary.SatellitesUsedMean = static_cast<double>(usedSum) / static_cast<double>(usedCount);
+    }
+    if (format == LogFormat::Nmea) {
+        SortByClass(summary.FixesByQuality);
+    }
+    for (size_t s = 0; s < kSystems.size(); ++s) {
+        SystemSignals signals;
+        signals.System = kSystems[s].system;
+        signals.Name = std::string(kSystems[s].name);
+        signals.SatellitesSeen = static_cast<int>(seen[s].count());
+        if (epochsWithSatellites > 0) {
+            signals.MeanInView =
+                static_cast<double>(inViewRows[s]) / static_cast<double>(epochsWithSatellites);
+        }
+        if (snrCount[s] > 0) {
+            signals.MeanSnrDbHz = snrSum[s] / static_cast<double>(snrCount[s]);
+        }
+        summary.Systems.push_back(std::move(signals));
+    }
+    return summary;
+}
+
+Summary ComputeSummary(const PointList& points, LogFormat format, const SummaryOptions& options) {
+    return ComputeSummary(points.Head, format, options);
+}
+
+// --- Showing it.
+
+namespace {
+
+// "%.Nf" in the C locale whatever the process locale, trailing zeros of the
+// fraction dropped ("12.50" gives "12.5", "3.000" gives "3").
+std::string Number(double value, int decimals) {
+    char text[400];
+    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    std::string out(text, result.ptr);
+    if (out.find('.') != std::string::npos) {
+        out.erase(out.find_last_not_of('0') + 1);
+        if (out.back() == '.') {
+            out.pop_back();
+        }
+    }
+    if (out == "-0") {
+        out = "0";
+    }
+    return out;
+}
+
+// "1:02:03" of a count of seconds (rounded to whole seconds).
+std::string Clock(double seconds) {
+    const long long whole = std::llround(seconds);
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60, whole % 60);
+    return text;
+}
+
+std::string TimeText(std::optional<int64_t> unixMs, std::optional<int32_t> timeOfDayMs) {
+    if (unixMs) {
+        return IsoUtcText(*unixMs);
+    }
+    if (timeOfDayMs) {
+        return TimeOfDayText(*timeOfDayMs) + " UTC (no date)";
+    }
+    return "unknown";
+}
+
+std::string Or(const std::optional<double>& value, int decimals, std::string_view unit,
+               const char* none = "-") {
+    return value ? Number(*value, decimals) + std::string(unit) : none;
+}
+
+// The rows a table shows, with the values already as text.
+struct Row {
+    std::string label;
+    std::string value;
+    bool heading = false;  // a group's title: no value
+};
+
+std::vector<Row> Rows(const Summary& s) {
+    std::vector<Row> rows;
+    rows.push_back({"Format", s.Format == LogFormat::Nmea ? "NMEA" : "BINR"});
+    rows.push_back({"Epochs", std::to_string(s.Epochs)});
+    rows.push_back(
+        {"Fixes", std::to_string(s.Fixes) + (s.FixShare ? " (" + Number(*s.FixShare * 100, 1) + " %)" : "")});
+    rows.push_back({"First time", TimeText(s.FirstUnixMs, s.FirstTimeOfDayMs)});
+    rows.push_back({"Last time", TimeText(s.LastUnixMs, s.LastTimeOfDayMs)});
+    rows.push_back(
+        {"Duration", s.DurationS ? Number(*s.DurationS, 3) + " s (" + Clock(*s.DurationS) + ")" : "-"});
+    rows.push_back({"Time to first fix", Or(s.TimeToFirstFixS, 3, " s", "no fix")});
+    rows.push_back({"Typical epoch step", Or(s.TypicalStepS, 3, " s")});
+    rows.push_back({"Gaps", std::to_string(s.GapCount) +
+                                (s.LongestGapS ? ", longest " + Number(*s.LongestGapS, 3) + " s" : "")});
+    rows.push_back({"Distance", Number(s.DistanceM / 1000, 3) + " km"});
+    rows.push_back({"Moving time", Number(s.MovingTimeS, 3) + " s (" + Clock(s.MovingTimeS) + ")"});
+    rows.push_back({"Maximum speed", Or(s.MaxSpeedKmh, 1, " km/h")});
+    rows.push_back({"Mean speed while moving", Or(s.MeanSpeedKmh, 1, " km/h")});
+    rows.push_back({"Altitude", s.AltitudeMinM
+                                    ? Number(*s.AltitudeMinM, 1) + " to " + Number(*s.AltitudeMaxM, 1) + " m"
+                                    : "-"});
+    rows.push_back({"HDOP median", Or(s.HdopMedian, 2, "")});
+    rows.push_back({"HDOP 95th percentile", Or(s.HdopP95, 2, "")});
+    rows.push_back({"Satellites used", s.SatellitesUsedMean
+                                           ? "mean " + Number(*s.SatellitesUsedMean, 1) + ", " +
+                                                 std::to_string(*s.SatellitesUsedMin) + " to " +
+                                                 std::to_string(*s.SatellitesUsedMax)
+                                           : "-"});
+    rows.push_back({"Epochs by fix quality", "", true});
+    for (const QualityCount& count : s.FixesByQuality) {
+        rows.push_back({"  " + count.Name, std::to_string(count.Epochs)});
+    }
+    rows.push_back({"Satellites by system", "", true});
+    for (const SystemSignals& system : s.Systems) {
+        rows.push_back({"  " + system.Name, std::to_string(system.SatellitesSeen) + " seen, " +
+                                                Or(system.MeanInView, 1, "") + " in view, mean SNR " +
+                                                Or(system.MeanSnrDbHz, 1, " dB-Hz")});
+    }
+    return rows;
+}
+
+std::string HtmlEscaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x",
+                          static_cast<unsigned>(static_cast<unsigned char>(c)));
+            out += escape;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+// One JSON object's members, written in the order they are added.
+class JsonObject {
+public:
+    explicit JsonObject(int indent) : indent_(indent) {}
+    JsonObject& Raw(std::string_view key, std::string value) {
+        members_.push_back(std::string(static_cast<size_t>(indent_ + 2), ' ') + JsonString(key) + ": " +
+                           value);
+        return *this;
+    }
+    JsonObject& Num(std::string_view key, const std::optional<double>& value, int decimals) {
+        return Raw(key, value && std::isfinite(*value) ? Number(*value, decimals) : "null");
+    }
+    JsonObject& Int(std::string_view key, const std::optional<int64_t>& value) {
+        return Raw(key, value ? std::to_string(*value) : "null");
+    }
+    JsonObject& Text(std::string_view key, const std::optional<std::string>& value) {
+        return Raw(key, value ? JsonString(*value) : "null");
+    }
+    std::string str() const {
+        if (members_.empty()) {
+            return "{}";
+        }
+        std::string out = "{\n";
+        for (size_t i = 0; i < members_.size(); ++i) {
+            out += members_[i] + (i + 1 < members_.size() ? ",\n" : "\n");
+        }
+        return out + std::string(static_cast<size_t>(indent_), ' ') + "}";
+    }
+
+private:
+    int indent_;
+    std::vector<std::string> members_;
+};
+
+template <typename T>
+std::optional<int64_t> Wide(const std::optional<T>& value) {
+    return value ? std::optional<int64_t>(*value) : std::nullopt;
+}
+
+std::optional<std::string> IsoOf(const std::optional<int64_t>& unixMs) {
+    return unixMs ? std::optional<std::string>(IsoUtcText(*unixMs)) : std::nullopt;
+}
+
+std::optional<std::string> DayTimeOf(const std::optional<int32_t>& ms) {
+    return ms ? std::optional<std::string>(TimeOfDayText(*ms)) : std::nullopt;
+}
+
+}  // namespace
+
+std::string SummaryTable(const Summary& summary) {
+    const std::vector<Row> rows = Rows(summary);
+    size_t width = 0;
+    for (const Row& row : rows) {
+        width = std::max(width, row.label.size());
+    }
+    std::string out;
+    for (const Row& row : rows) {
+        if (row.heading) {
+            out += row.label + "\n";
+        } else {
+            out += row.label + std::string(width + 2 - row.label.size(), ' ') + row.value + "\n";
+        }
+    }
+    return out;
+}
+
+std::string SummaryJson(const Summary& s) {
+    JsonObject qualities(2);
+    for (const QualityCount& count : s.FixesByQuality) {
+        qualities.Raw(count.Name, std::to_string(count.Epochs));
+    }
+    JsonObject systems(2);
+    for (const SystemSignals& system : s.Systems) {
+        JsonObject one(4);
+        one.Int("satellites_seen", system.SatellitesSeen)
+            .Num("mean_in_view", system.MeanInView, 3)
+            .Num("mean_snr_dbhz", system.MeanSnrDbHz, 2);
+        systems.Raw(system.Name, one.str());
+    }
+    JsonObject root(0);
+    root.Text("format", std::string(s.Format == LogFormat::Nmea ? "nmea" : "binr"))
+        .Int("epochs", s.Epochs)
+        .Int("timed_epochs", s.TimedEpochs)
+        .Int("fixes", s.Fixes)
+        .Num("fix_share", s.FixShare, 6)
+        .Text("first_time", IsoOf(s.FirstUnixMs))
+        .Text("last_time", IsoOf(s.LastUnixMs))
+        .Text("first_time_of_day", DayTimeOf(s.FirstTimeOfDayMs))
+        .Text("last_time_of_day", DayTimeOf(s.LastTimeOfDayMs))
+        .Num("duration_s", s.DurationS, 3)
+        .Num("time_to_first_fix_s", s.TimeToFirstFixS, 3)
+        .Num("typical_step_s", s.TypicalStepS, 3)
+        .Int("gap_count", s.GapCount)
+        .Num("longest_gap_s", s.LongestGapS, 3)
+        .Num("distance_m", s.DistanceM, 3)
+        .Num("moving_time_s", s.MovingTimeS, 3)
+        .Num("max_speed_kmh", s.MaxSpeedKmh, 3)
+        .Num("mean_speed_kmh", s.MeanSpeedKmh, 3)
+        .Num("altitude_min_m", s.AltitudeMinM, 3)
+        .Num("altitude_max_m", s.AltitudeMaxM, 3)
+        .Num("hdop_median", s.HdopMedian, 3)
+        .Num("hdop_p95", s.HdopP95, 3)
+        .Num("satellites_used_mean", s.SatellitesUsedMean, 3)
+        .Int("satellites_used_min", Wide(s.SatellitesUsedMin))
+        .Int("satellites_used_max", Wide(s.SatellitesUsedMax))
+        .Raw("fixes_by_quality", qualities.str())
+        .Raw("satellites_by_system", systems.str());
+    return root.str() + "\n";
+}
+
+std::string SummaryHtmlTable(const Summary& summary) {
+    std::string out = "<table>\n";
+    for (const Row& row : Rows(summary)) {
+        if (row.heading) {
+            out += "<tr><th colspan=2 align=left>" + HtmlEscaped(row.label) + "</th></tr>\n";
+        } else {
+            out += "<tr><th align=left>" + HtmlEscaped(Trimmed(row.label)) + "</th><td>" +
+                   HtmlEscaped(row.value) + "</td></tr>\n";
+        }
+    }
+    return out + "</table>\n";
+}
+
+}  // namespace tervo

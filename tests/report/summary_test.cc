@@ -1,0 +1,592 @@
+// The summary of a log. Legend of the cases:
+// - HandBuiltList: every figure of a small list worked out by hand, the distance
+//   by Vincenty's formulae written here (a fault in picking the valid fixes, the
+//   step, the gap rule, moving time, the percentiles or the per-system counts);
+// - Timeline cases: dates, midnight and a computer's date on an RMC without one
+//   (a duration or first time thrown off by a day or by years);
+// - Binr: the buckets by status text (a BINR fix counted by GGA rules);
+// - the three shows: exact JSON of an empty list, keys and escaping (a number
+//   written with a comma, a missing null);
+// - SimulatedLog: our simulator's known truth (epochs, fixes, duration, the
+//   distance it drove, its top speed);
+// - RealReceiverLogs: epochs and fixes counted here from the text.
+#include "report/summary.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "report/timeline.h"
+#include "report_logs.h"
+#include "support/test_files.h"
+
+namespace tervo {
+namespace {
+
+using testing::AppendFix;
+using testing::NmeaFix;
+
+// Vincenty's inverse formulae on WGS 84 (T. Vincenty, Survey Review 1975),
+// independent of GeographicLib's algorithm.
+double VincentyMetres(double lat1, double lon1, double lat2, double lon2) {
+    const double a = 6378137.0;
+    const double f = 1 / 298.257223563;
+    const double b = a * (1 - f);
+    const double rad = M_PI / 180;
+    const double L = (lon2 - lon1) * rad;
+    const double U1 = std::atan((1 - f) * std::tan(lat1 * rad));
+    const double U2 = std::atan((1 - f) * std::tan(lat2 * rad));
+    const double sinU1 = std::sin(U1), cosU1 = std::cos(U1), sinU2 = std::sin(U2), cosU2 = std::cos(U2);
+    double lambda = L;
+    double sinSigma = 0, cosSigma = 0, sigma = 0, cos2Alpha = 0, cos2SigmaM = 0;
+    for (int i = 0; i < 200; ++i) {
+        const double sinLambda = std::sin(lambda), cosLambda = std::cos(lambda);
+        sinSigma = std::hypot(cosU2 * sinLambda, cosU1 * sinU2 - sinU1 * cosU2 * cosLambda);
+        if (sinSigma == 0) {
+            return 0;
+        }
+        cosSigma = sinU1 * sinU2 + cosU1 * cosU2 * cosLambda;
+        sigma = std::atan2(sinSigma, cosSigma);
+        const double sinAlpha = cosU1 * cosU2 * sinLambda / sinSigma;
+        cos2Alpha = 1 - sinAlpha * sinAlpha;
+        cos2SigmaM = cos2Alpha != 0 ? cosSigma - 2 * sinU1 * sinU2 / cos2Alpha : 0;
+        const double C = f / 16 * cos2Alpha * (4 + f * (4 - 3 * cos2Alpha));
+        const double previous = lambda;
+        lambda =
+            L + (1 - C) * f * sinAlpha *
+                    (sigma + C * sinSigma * (cos2SigmaM + C * cosSigma * (-1 + 2 * cos2SigmaM * cos2SigmaM)));
+        if (std::fabs(lambda - previous) < 1e-13) {
+            break;
+        }
+    }
+    const double u2 = cos2Alpha * (a * a - b * b) / (b * b);
+    const double A = 1 + u2 / 16384 * (4096 + u2 * (-768 + u2 * (320 - 175 * u2)));
+    const double B = u2 / 1024 * (256 + u2 * (-128 + u2 * (74 - 47 * u2)));
+    const double deltaSigma = B * sinSigma *
+                              (cos2SigmaM + B / 4 *
+                                                (cosSigma * (-1 + 2 * cos2SigmaM * cos2SigmaM) -
+                                                 B / 6 * cos2SigmaM * (-3 + 4 * sinSigma * sinSigma) *
+                                                     (-3 + 4 * cos2SigmaM * cos2SigmaM)));
+    return b * A * (sigma - deltaSigma);
+}
+
+TEST(Vincenty, GivesTheGeodeticSurveyExample) {
+    // Flinders Peak to Buninyong: 54 972.271 m (Geoscience Australia's worked example).
+    const double d = VincentyMetres(-(37 + 57 / 60.0 + 3.72030 / 3600), 144 + 25 / 60.0 + 29.52440 / 3600,
+                                    -(37 + 39 / 60.0 + 10.15610 / 3600), 143 + 55 / 60.0 + 35.38390 / 3600);
+    EXPECT_NEAR(d, 54972.271, 0.002);
+}
+
+const NmeaFix kHandBuilt[] = {
+    // time, date, quality, status, latitude, longitude, altitude, speed, hdop, used
+    {"10:00:00", "2024-05-17", 0, 'V', 0, 0, 0, 0, 99.9, 0},
+    {"10:00:01", "2024-05-17", 1, 'A', 48.0, 11.0, 500, 36, 0.9, 8},
+    {"10:00:02", "2024-05-17", 2, 'A', 48.0001, 11.0, 505, 36, 1.1, 9},
+    {"10:00:03", "2024-05-17", 4, 'A', 48.0002, 11.0001, 498, 0.5, 0.7, 12},
+    {"10:00:10", "2024-05-17", 5, 'A', 48.0003, 11.0002, 502, 72, 2.0, 10},
+};
+
+void FillHandBuilt(PointList& points) {
+    for (const NmeaFix& fix : kHandBuilt) {
+        AppendFix(points, fix);
+    }
+    auto row = [](waypoints& p, int id, int snr) {
+        SatelliteInfo& info = p.Satellites[static_cast<size_t>(id)];
+        const SatelliteName name = NameOfSatelliteId(id);
+        info.System = name.System;
+        info.Number = name.Number;
+        info.Snr = static_cast<uint8_t>(snr);
+        info.InView = 1;
+        p.HasSatellites = 1;
+    };
+    waypoints& second = points.Head->Next->Point;
+    row(second, 5, 40);
+    row(second, 7, 30);
+    row(second, 66, 0);
+    row(second, 33, 35);
+    waypoints& third = points.Head->Next->Next->Point;
+    row(third, 5, 42);
+    row(third, 66, 20);
+}
+
+TEST(ComputeSummary, HandBuiltList) {
+    PointList points;
+    FillHandBuilt(points);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea);
+    EXPECT_EQ(s.Epochs, 5);
+    EXPECT_EQ(s.TimedEpochs, 5);
+    EXPECT_EQ(s.Fixes, 4);
+    EXPECT_DOUBLE_EQ(s.FixShare.value(), 0.8);
+    EXPECT_EQ(IsoUtcText(s.FirstUnixMs.value()), "2024-05-17T10:00:00Z");
+    EXPECT_EQ(IsoUtcText(s.LastUnixMs.value()), "2024-05-17T10:00:10Z");
+    EXPECT_DOUBLE_EQ(s.DurationS.value(), 10);
+    EXPECT_DOUBLE_EQ(s.TimeToFirstFixS.value(), 1);
+    // Steps 1, 1, 1, 7: the typical step is 1 s, the 7 s step is the one gap.
+    EXPECT_DOUBLE_EQ(s.TypicalStepS.value(), 1);
+    EXPECT_EQ(s.GapCount, 1);
+    EXPECT_DOUBLE_EQ(s.LongestGapS.value(), 7);
+
+    const double d12 = VincentyMetres(48.0, 11.0, 48.0001, 11.0);
+    const double d23 = VincentyMetres(48.0001, 11.0, 48.0002, 11.0001);
+    const double d34 = VincentyMetres(48.0002, 11.0001, 48.0003, 11.0002);
+    EXPECT_NEAR(s.DistanceM, d12 + d23 + d34, 1e-6);
+    // Moving: only the step into the second fix (36 km/h); the third is slower
+    // than 1 km/h and the fourth comes after a gap.
+    EXPECT_DOUBLE_EQ(s.MovingTimeS, 1);
+    EXPECT_NEAR(s.MeanSpeedKmh.value(), d12 * 3.6, 1e-6);
+    EXPECT_DOUBLE_EQ(s.MaxSpeedKmh.value(), 72);
+    EXPECT_DOUBLE_EQ(s.AltitudeMinM.value(), 498);
+    EXPECT_DOUBLE_EQ(s.AltitudeMaxM.value(), 505);
+    // HDOP 0.7 0.9 1.1 2.0: median (0.9 + 1.1) / 2, 95th percentile the 4th of 4.
+    EXPECT_DOUBLE_EQ(s.HdopMedian.value(), 1.0);
+    EXPECT_DOUBLE_EQ(s.HdopP95.value(), 2.0);
+    EXPECT_DOUBLE_EQ(s.SatellitesUsedMean.value(), 39 / 4.0);
+    EXPECT_EQ(s.SatellitesUsedMin.value(), 8);
+    EXPECT_EQ(s.SatellitesUsedMax.value(), 12);
+
+    const std::vector<std::pair<std::string, int64_t>> quality = {
+        {"no fix", 1}, {"single", 1}, {"differential", 1}, {"RTK fixed", 1}, {"RTK float", 1}};
+    ASSERT_EQ(s.FixesByQuality.size(), quality.size());
+    for (size_t i = 0; i < quality.size(); ++i) {
+        EXPECT_EQ(s.FixesByQuality[i].Name, quality[i].first);
+        EXPECT_EQ(s.FixesByQuality[i].Epochs, quality[i].second);
+    }
+
+    // Two epochs carry satellite rows. GPS: ids 5 and 7, three rows, SNR 40 30
+    // 42; SBAS: id 33 once, SNR 35; GLONASS: id 66 twice, SNR 0 (not counted) and 20.
+    ASSERT_EQ(s.Systems.size(), 3u);
+    EXPECT_EQ(s.Systems[0].Name, "GPS");
+    EXPECT_EQ(s.Systems[0].SatellitesSeen, 2);
+    EXPECT_DOUBLE_EQ(s.Systems[0].MeanInView.value(), 1.5);
+    EXPECT_DOUBLE_EQ(s.Systems[0].MeanSnrDbHz.value(), 112 / 3.0);
+    EXPECT_EQ(s.Systems[1].Name, "SBAS");
+    EXPECT_EQ(s.Systems[1].SatellitesSeen, 1);
+    EXPECT_DOUBLE_EQ(s.Systems[1].MeanInView.value(), 0.5);
+    EXPECT_DOUBLE_EQ(s.Systems[1].MeanSnrDbHz.value(), 35);
+    EXPECT_EQ(s.Systems[2].Name, "GLONASS");
+    EXPECT_EQ(s.Systems[2].SatellitesSeen, 1);
+    EXPECT_DOUBLE_EQ(s.Systems[2].MeanInView.value(), 1);
+    EXPECT_DOUBLE_EQ(s.Systems[2].MeanSnrDbHz.value(), 20);
+}
+
+TEST(ComputeSummary, StartsWhereItIsAsked) {
+    PointList points;
+    FillHandBuilt(points);
+    // From the second node: the first fix is the first epoch.
+    const Summary s = ComputeSummary(points.Head->Next, LogFormat::Nmea);
+    EXPECT_EQ(s.Epochs, 4);
+    EXPECT_EQ(s.Fixes, 4);
+    EXPECT_DOUBLE_EQ(s.TimeToFirstFixS.value(), 0);
+    EXPECT_DOUBLE_EQ(s.DurationS.value(), 9);
+}
+
+TEST(ComputeSummary, GgaOnlyEpochsGetTheSpeedOfTheirSteps) {
+    PointList points;
+    AppendFix(points, {"10:00:00", "", 1, 0, 48.0, 11.0, 500, 0, 1, 7});
+    AppendFix(points, {"10:00:01", "", 1, 0, 48.0001, 11.0, 500, 0, 1, 7});
+    AppendFix(points, {"10:00:02", "", 1, 0, 48.0001, 11.0, 500, 0, 1, 7});
+    const Summary s = ComputeSummary(points, LogFormat::Nmea);
+    const double d = VincentyMetres(48.0, 11.0, 48.0001, 11.0);
+    EXPECT_NEAR(s.MaxSpeedKmh.value(), d * 3.6, 1e-6);
+    EXPECT_DOUBLE_EQ(s.MovingTimeS, 1);
+    EXPECT_FALSE(s.FirstUnixMs) << "no date anywhere";
+    EXPECT_EQ(s.FirstTimeOfDayMs.value(), 36'000'000);
+}
+
+TEST(EpochTimeline, DatesMidnightsAndAComputersDate) {
+    struct Case {
+        const char* legend;
+        std::vector<NmeaFix> fixes;
+        double duration;
+        const char* first;  // "" when unknown
+        const char* last;
+    };
+    auto at = [](const char* time, const char* date, char status = 'A') {
+        return NmeaFix{time, date, -1, status, 48, 11, 0, 0, 0, 0};
+    };
+    const std::vector<Case> cases = {
+        {"a dated midnight",
+         {at("23:59:58", "2024-05-17"), at("23:59:59", "2024-05-17"), at("00:00:00", "2024-05-18"),
+          at("00:00:01", "2024-05-18")},
+         3,
+         "2024-05-17T23:59:58Z",
+         "2024-05-18T00:00:01Z"},
+        {"an undated midnight: the time going back adds a day",
+         {at("23:59:59", ""), at("00:00:00", ""), at("00:00:01", "")},
+         2,
+         "",
+         ""},
+        {"undated epochs between dated ones take the dated ones' calendar",
+         {at("23:59:59", ""), at("00:00:00", "2024-02-29"), at("00:00:01", "")},
+         2,
+         "2024-02-28T23:59:59Z",
+         "2024-02-29T00:00:01Z"},
+        {"a dated break of a day",
+         {at("10:00:00", "2024-05-17"), at("10:00:05", "2024-05-18")},
+         86405,
+         "2024-05-17T10:00:00Z",
+         "2024-05-18T10:00:05Z"},
+        {"the computer's date on no-fix RMCs: the fixes' date places the log, times of day join them",
+         {at("10:00:00", "2031-01-01", 'V'), at("10:00:01", "2031-01-01", 'V'), at("10:00:02", "2024-05-17"),
+          at("10:00:03", "2024-05-17")},
+         3,
+         "2024-05-17T10:00:00Z",
+         "2024-05-17T10:00:03Z"},
+        {"fractions of a second",
+         {at("10:00:00.5", "2024-05-17"), at("10:00:01.25", "2024-05-17")},
+         0.75,
+         "2024-05-17T10:00:00.500Z",
+         "2024-05-17T10:00:01.250Z"},
+    };
+    for (const Case& c : cases) {
+        PointList points;
+        for (const NmeaFix& fix : c.fixes) {
+            AppendFix(points, fix);
+        }
+        const Summary s = ComputeSummary(points, LogFormat::Nmea);
+        EXPECT_NEAR(s.DurationS.value(), c.duration, 1e-9) << c.legend;
+        EXPECT_EQ(s.FirstUnixMs ? IsoUtcText(s.FirstUnixMs.value()) : "", c.first) << c.legend;
+        EXPECT_EQ(s.LastUnixMs ? IsoUtcText(s.LastUnixMs.value()) : "", c.last) << c.legend;
+    }
+}
+
+TEST(EpochTimeline, EpochsWithoutTimeStayOffTheScale) {
+    PointList points;
+    AppendFix(points, {"", "", 0, 'V', 0, 0, 0, 0, 0, 0});
+    AppendFix(points, {"10:00:00", "2024-05-17", 1, 'A', 48, 11, 0, 0, 0, 0});
+    points.Head->Point.TimeMs = 0;
+    const Summary s = ComputeSummary(points, LogFormat::Nmea);
+    EXPECT_EQ(s.Epochs, 2);
+    EXPECT_EQ(s.TimedEpochs, 1);
+    EXPECT_DOUBLE_EQ(s.DurationS.value(), 0);
+    EXPECT_DOUBLE_EQ(s.TimeToFirstFixS.value(), 0);
+    EXPECT_EQ(IsoUtcText(s.FirstUnixMs.value()), "2024-05-17T10:00:00Z");
+}
+
+TEST(IsoUtcText, WritesMillisecondsOnlyWhenThereAreAny) {
+    EXPECT_EQ(IsoUtcText(0), "1970-01-01T00:00:00Z");
+    EXPECT_EQ(IsoUtcText(1'715'941'230'000), "2024-05-17T10:20:30Z");
+    EXPECT_EQ(IsoUtcText(-1), "1969-12-31T23:59:59.999Z");
+    EXPECT_EQ(TimeOfDayText(86'400'000 + 5), "00:00:00.005");
+}
+
+TEST(ComputeSummary, BinrBucketsByStatusText) {
+    PointList points;
+    const std::vector<std::pair<char, const char*>> statuses = {
+        {'V', "No Fix"}, {'A', "3D"}, {'A', "3D,DIFF"}, {'A', "3D"}, {'A', "2D,RAIM"}, {'V', "No Fix"}};
+    int second = 0;
+    for (const auto& [status, text] : statuses) {
+        waypoints& p = points.AppendPoint()->Point;
+        p.Status = status;
+        p.StatusText = text;
+        p.Time = "12:00:0" + std::to_string(second);
+        p.TimeMs = 43'200'000 + 1000 * second++;
+        p.Date = "2024-05-17";
+        p.Latitude = 55.75;
+        p.Longitude = 37.61;
+        p.Altitude = 150 + second;
+        p.Speed = 10.0 * second;
+        p.Hdop = 1.5;
+        p.SatellitesUsed = -1;
+    }
+    const Summary s = ComputeSummary(points, LogFormat::Binr);
+    EXPECT_EQ(s.Fixes, 4);
+    const std::vector<std::pair<std::string, int64_t>> buckets = {
+        {"No Fix", 2}, {"3D", 2}, {"3D,DIFF", 1}, {"2D,RAIM", 1}};
+    ASSERT_EQ(s.FixesByQuality.size(), buckets.size());
+    for (size_t i = 0; i < buckets.size(); ++i) {
+        EXPECT_EQ(s.FixesByQuality[i].Name, buckets[i].first);
+        EXPECT_EQ(s.FixesByQuality[i].Epochs, buckets[i].second);
+    }
+    EXPECT_DOUBLE_EQ(s.MaxSpeedKmh.value(), 50);
+    EXPECT_DOUBLE_EQ(s.AltitudeMinM.value(), 152);
+    EXPECT_DOUBLE_EQ(s.AltitudeMaxM.value(), 155);
+    EXPECT_FALSE(s.SatellitesUsedMean) << "BINR's -1 is no count";
+    EXPECT_DOUBLE_EQ(s.TimeToFirstFixS.value(), 1);
+}
+
+TEST(SummaryJson, AnEmptyListExactly) {
+    PointList points;
+    EXPECT_EQ(SummaryJson(ComputeSummary(points, LogFormat::Nmea)),
+              "{\n"
+              "  \"format\": \"nmea\",\n"
+              "  \"epochs\": 0,\n"
+              "  \"timed_epochs\": 0,\n"
+              "  \"fixes\": 0,\n"
+              "  \"fix_share\": null,\n"
+              "  \"first_time\": null,\n"
+              "  \"last_time\": null,\n"
+              "  \"first_time_of_day\": null,\n"
+              "  \"last_time_of_day\": null,\n"
+              "  \"duration_s\": null,\n"
+              "  \"time_to_first_fix_s\": null,\n"
+              "  \"typical_step_s\": null,\n"
+              "  \"gap_count\": 0,\n"
+              "  \"longest_gap_s\": null,\n"
+              "  \"distance_m\": 0,\n"
+              "  \"moving_time_s\": 0,\n"
+              "  \"max_speed_kmh\": null,\n"
+              "  \"mean_speed_kmh\": null,\n"
+              "  \"altitude_min_m\": null,\n"
+              "  \"altitude_max_m\": null,\n"
+              "  \"hdop_median\": null,\n"
+              "  \"hdop_p95\": null,\n"
+              "  \"satellites_used_mean\": null,\n"
+              "  \"satellites_used_min\": null,\n"
+              "  \"satellites_used_max\": null,\n"
+              "  \"fixes_by_quality\": {},\n"
+              "  \"satellites_by_system\": {\n"
+              "    \"GPS\": {\n"
+              "      \"satellites_seen\": 0,\n"
+              "      \"mean_in_view\": null,\n"
+              "      \"mean_snr_dbhz\": null\n"
+              "    },\n"
+              "    \"SBAS\": {\n"
+              "      \"satellites_seen\": 0,\n"
+              "      \"mean_in_view\": null,\n"
+              "      \"mean_snr_dbhz\": null\n"
+              "    },\n"
+              "    \"GLONASS\": {\n"
+              "      \"satellites_seen\": 0,\n"
+              "      \"mean_in_view\": null,\n"
+              "      \"mean_snr_dbhz\": null\n"
+              "    }\n"
+              "  }\n"
+              "}\n");
+}
+
+TEST(SummaryJson, HandBuiltValuesWithAPointInAnyLocale) {
+    PointList points;
+    FillHandBuilt(points);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea);
+    const bool comma = testing::UseCommaLocale();
+    const std::string json = SummaryJson(s);
+    const std::string table = SummaryTable(s);
+    testing::RestoreCLocale();
+    if (!comma) {
+        ADD_FAILURE() << "no comma locale to test with";
+    }
+    for (const char* member :
+         {"\"epochs\": 5,", "\"fixes\": 4,", "\"fix_share\": 0.8,",
+          "\"first_time\": \"2024-05-17T10:00:00Z\",", "\"last_time\": \"2024-05-17T10:00:10Z\",",
+          "\"duration_s\": 10,", "\"max_speed_kmh\": 72,", "\"hdop_median\": 1,", "\"hdop_p95\": 2,",
+          "\"satellites_used_mean\": 9.75,",
+          "\"fixes_by_quality\": {\n    \"no fix\": 1,\n    \"single\": 1,\n    \"differential\": 1,\n"
+          "    \"RTK fixed\": 1,\n    \"RTK float\": 1\n  },",
+          "\"mean_snr_dbhz\": 37.33\n"}) {
+        EXPECT_NE(json.find(member), std::string::npos) << member << "\n" << json;
+    }
+    EXPECT_NE(table.find("Satellites used          mean 9.8, 8 to 12\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("HDOP 95th percentile     2\n"), std::string::npos) << table;
+}
+
+TEST(SummaryTable, LinesUpItsValues) {
+    PointList points;
+    FillHandBuilt(points);
+    const std::string table = SummaryTable(ComputeSummary(points, LogFormat::Nmea));
+    size_t column = std::string::npos;
+    size_t start = 0;
+    while (start < table.size()) {
+        const size_t end = table.find('\n', start);
+        const std::string line = table.substr(start, end - start);
+        start = end + 1;
+        const size_t gap = line.find("  ", 2);
+        if (line.rfind("  ", 0) == 0 || gap == std::string::npos) {
+            continue;  // a group's row or title
+        }
+        const size_t value = line.find_first_not_of(' ', gap);
+        if (column == std::string::npos) {
+            column = value;
+        }
+        EXPECT_EQ(value, column) << line;
+    }
+    EXPECT_NE(table.find("Fixes                    4 (80 %)\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("Gaps                     1, longest 7 s\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("  RTK fixed"), std::string::npos) << table;
+}
+
+TEST(SummaryHtmlTable, EscapesItsTextsAndCanStandInCdata) {
+    PointList points;
+    waypoints& p = points.AppendPoint()->Point;
+    p.Status = 'A';
+    p.StatusText = "3D<&>]]>";
+    const std::string html = SummaryHtmlTable(ComputeSummary(points, LogFormat::Binr));
+    EXPECT_EQ(html.rfind("<table>\n", 0), 0u);
+    EXPECT_NE(html.find("<tr><th align=left>Epochs</th><td>1</td></tr>\n"), std::string::npos) << html;
+    EXPECT_NE(html.find("<th align=left>3D&lt;&amp;&gt;]]&gt;</th><td>1</td>"), std::string::npos) << html;
+    EXPECT_EQ(html.find("]]>"), std::string::npos);
+    EXPECT_EQ(html.substr(html.size() - 9), "</table>\n");
+}
+
+TEST(SummaryOfSimulatedLog, GivesTheSimulatorsTruth) {
+    testing::TempDir dir;
+    PointList points;
+    testing::ReadNmeaBytes(testing::SimulatedNmea("--epochs 200 --seed 5", dir), points);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea);
+    // Epochs 80-99 and 180-199 have no fix (every fifth spell of 20 epochs).
+    EXPECT_EQ(s.Epochs, 200);
+    EXPECT_EQ(s.Fixes, 160);
+    EXPECT_DOUBLE_EQ(s.DurationS.value(), 199);
+    EXPECT_EQ(IsoUtcText(s.FirstUnixMs.value()), "2024-05-17T10:15:00Z");
+    EXPECT_EQ(IsoUtcText(s.LastUnixMs.value()), "2024-05-17T10:18:19Z");
+    EXPECT_DOUBLE_EQ(s.TimeToFirstFixS.value(), 0);
+    EXPECT_DOUBLE_EQ(s.TypicalStepS.value(), 1);
+    EXPECT_EQ(s.GapCount, 0);
+    ASSERT_EQ(s.FixesByQuality.size(), 2u);
+    EXPECT_EQ(s.FixesByQuality[0].Name, "no fix");
+    EXPECT_EQ(s.FixesByQuality[0].Epochs, 40);
+    EXPECT_EQ(s.FixesByQuality[1].Name, "single");
+    EXPECT_EQ(s.FixesByQuality[1].Epochs, 160);
+    // The simulator drives 20 + 10 sin(e / 15) knots for one second at every
+    // epoch e with a fix, before it writes the position; its RMC says the
+    // speed to a tenth of a knot.
+    double metres = 0;
+    double topKmh = 0;
+    for (int e = 0; e < 200; ++e) {
+        if ((e / 20) % 5 == 4) {
+            continue;
+        }
+        const double knots = 20.0 + 10.0 * std::sin(e / 15.0);
+        if (e > 0) {
+            metres += knots * 1852.0 / 3600.0;
+        }
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f", knots);
+        topKmh = std::max(topKmh, std::stod(text) * 1.852);
+    }
+    // Its metres per degree are a sphere's; the log rounds to 0.0001 minutes.
+    EXPECT_NEAR(s.DistanceM, metres, metres * 0.005);
+    EXPECT_NEAR(s.MaxSpeedKmh.value(), topKmh, 1e-9);
+    EXPECT_NEAR(s.MovingTimeS, 159 - 1, 1e-9) << "every step between fixes but the one across the fix loss";
+    EXPECT_DOUBLE_EQ(s.HdopMedian.value(), 0.9);
+}
+
+TEST(SummaryOfSimulatedLog, AnHourOfAMovingSky) {
+    testing::TempDir dir;
+    PointList points;
+    testing::ReadNmeaBytes(testing::SimulatedNmea("--hours 1 --satellites 12 --seed 3", dir), points);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea);
+    // A 50-second fix loss every 20 minutes.
+    EXPECT_EQ(s.Epochs, 3600);
+    EXPECT_EQ(s.Fixes, 3600 - 3 * 50);
+    EXPECT_DOUBLE_EQ(s.DurationS.value(), 3599);
+    for (const SystemSignals& system : s.Systems) {
+        EXPECT_GT(system.SatellitesSeen, 0) << system.Name;
+        EXPECT_GT(system.MeanSnrDbHz.value(), 10) << system.Name;
+    }
+}
+
+// Epochs and fixes counted from the text, apart from the reader: checksum-valid
+// GGA of 14 commas and RMC of 11 to 13 commas, a new epoch at each change of the
+// time text; an epoch has a fix when one of its GGA says quality 1 or more or
+// one of its RMC says 'A'. GGA qualities are counted per epoch (the last GGA of
+// the epoch).
+struct TextCount {
+    int64_t epochs = 0;
+    int64_t fixes = 0;
+    std::map<int, int64_t> qualities;
+};
+
+TextCount CountFromText(const std::string& bytes) {
+    TextCount count;
+    std::string lastTime = "none";
+    bool fix = false;
+    int quality = -1;
+    auto close = [&] {
+        if (count.epochs > 0) {
+            count.fixes += fix ? 1 : 0;
+            if (quality >= 0) {
+                ++count.qualities[quality];
+            }
+        }
+    };
+    for (size_t start = bytes.find('$'); start != std::string::npos; start = bytes.find('$', start + 1)) {
+        const size_t star = bytes.find_first_of("$*", start + 1);
+        if (star == std::string::npos || bytes[star] != '*' || star + 2 >= bytes.size()) {
+            continue;
+        }
+        unsigned sum = 0;
+        for (size_t i = start + 1; i < star; ++i) {
+            sum ^= static_cast<unsigned char>(bytes[i]);
+        }
+        if (std::strtoul(bytes.substr(star + 1, 2).c_str(), nullptr, 16) != sum) {
+            continue;
+        }
+        std::vector<std::string> fields;
+        size_t from = start;
+        for (size_t comma = bytes.find(',', from); comma < star; comma = bytes.find(',', from)) {
+            fields.push_back(bytes.substr(from, comma - from));
+            from = comma + 1;
+        }
+        fields.push_back(bytes.substr(from, star - from));
+        const std::string type = fields[0].substr(3);
+        const bool gga = type == "GGA" && fields.size() == 15;
+        const bool rmc = type == "RMC" && fields.size() >= 12 && fields.size() <= 14;
+        if (!gga && !rmc) {
+            continue;
+        }
+        if (fields[1] != lastTime) {
+            close();
+            ++count.epochs;
+            lastTime = fields[1];
+            fix = false;
+            quality = -1;
+        }
+        if (gga) {
+            quality = std::atoi(fields[6].c_str());
+            fix = fix || quality > 0;
+        } else {
+            fix = fix || fields[2] == "A";
+        }
+    }
+    close();
+    return count;
+}
+
+TEST(SummaryOfRealLogs, EpochsAndFixesAsTheTextCountsThem) {
+    const std::string shared = testing::SharedTestDataDir();
+    if (shared.empty()) {
+        GTEST_SKIP() << "no shared receiver logs";
+    }
+    struct Case {
+        const char* file;
+        int64_t epochs;  // as PROVENANCE.md counts them, a check on the count here
+        int64_t fixes;
+    };
+    for (const Case& c :
+         {Case{"gn-nofix-to-fix-1hz.nmea", 62, 40}, Case{"gp-dgps-rmc11-mss-154ep.nmea", 154, 154}}) {
+        const std::string path = shared + "nmea/" + c.file;
+        if (!std::filesystem::exists(path)) {
+            ADD_FAILURE() << path << " is missing from the shared logs";
+            continue;
+        }
+        const std::string bytes = testing::ReadFile(path);
+        const TextCount counted = CountFromText(bytes);
+        EXPECT_EQ(counted.epochs, c.epochs) << c.file;
+        EXPECT_EQ(counted.fixes, c.fixes) << c.file;
+        PointList points;
+        testing::ReadNmeaBytes(bytes, points);
+        const Summary s = ComputeSummary(points, LogFormat::Nmea);
+        EXPECT_EQ(s.Epochs, counted.epochs) << c.file;
+        EXPECT_EQ(s.Fixes, counted.fixes) << c.file;
+        for (const auto& [quality, epochs] : counted.qualities) {
+            if (quality == 0) {
+                continue;  // a GGA of quality 0 may share its epoch with an RMC that says 'A'
+            }
+            const std::string name(InfoOf(static_cast<FixClass>(quality)).Name);
+            int64_t summarised = 0;
+            for (const QualityCount& bucket : s.FixesByQuality) {
+                summarised += bucket.Name == name ? bucket.Epochs : 0;
+            }
+            EXPECT_EQ(summarised, epochs) << c.file << " quality " << quality;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tervo

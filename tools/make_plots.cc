@@ -1,0 +1,110 @@
+// Draws the report plots of one log and prints its summary: the tool behind the
+// pictures in docs/, and a quick look at any log.
+//
+//   make_plots [--binr] [--json] LOG OUTDIR
+//
+// Writes OUTDIR/sky_plot.png, snr_plot.png, speed_altitude_plot.png and
+// fix_quality_plot.png, prints the summary table (or its JSON with --json) on
+// standard output and the time each plot took on standard error.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "binr/binr_reader.h"
+#include "nmea/nmea_reader.h"
+#include "report/plots.h"
+#include "report/summary.h"
+
+namespace {
+
+class NoProgress : public tervo::ReadProgress {
+public:
+    void StepProgress() override {}
+    void ProcessPendingEvents() override {}
+};
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (out == nullptr) {
+        std::perror(path.c_str());
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    return std::fclose(out) == 0 && written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool binr = false;
+    bool json = false;
+    std::vector<std::string> paths;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--binr") == 0) {
+            binr = true;
+        } else if (std::strcmp(argv[i], "--json") == 0) {
+            json = true;
+        } else {
+            paths.push_back(argv[i]);
+        }
+    }
+    if (paths.size() != 2) {
+        std::fprintf(stderr, "usage: make_plots [--binr] [--json] LOG OUTDIR\n");
+        return 2;
+    }
+    std::FILE* input = std::fopen(paths[0].c_str(), "rb");
+    if (input == nullptr) {
+        std::perror(paths[0].c_str());
+        return 1;
+    }
+    NoProgress progress;
+    tervo::SystemPlatform platform;
+    tervo::PointList points;
+    const auto readStart = std::chrono::steady_clock::now();
+    tervo::ReadOutcome outcome;
+    if (binr) {
+        outcome = tervo::ReadBinrLog(input, progress, 1 << 30, false, points);
+    } else {
+        tervo::SentenceAssembler assembler;
+        tervo::NmeaLogDate logDate;
+        outcome = tervo::ReadNmeaLog(input, progress, 1 << 30, false, assembler, platform, points, logDate);
+    }
+    std::fclose(input);
+    if (outcome != tervo::ReadOutcome::Finished) {
+        std::fprintf(stderr, "%s: the point list could not be made\n", paths[0].c_str());
+        return 1;
+    }
+    auto since = [](std::chrono::steady_clock::time_point start) {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    };
+    std::fprintf(stderr, "read %zu epochs in %.0f ms\n", points.size(), since(readStart));
+
+    const tervo::LogFormat format = binr ? tervo::LogFormat::Binr : tervo::LogFormat::Nmea;
+    const auto summaryStart = std::chrono::steady_clock::now();
+    const tervo::Summary summary = tervo::ComputeSummary(points, format);
+    std::fprintf(stderr, "summary: %.0f ms\n", since(summaryStart));
+    std::fputs((json ? tervo::SummaryJson(summary) : tervo::SummaryTable(summary)).c_str(), stdout);
+
+    struct Plot {
+        const char* file;
+        std::function<std::vector<uint8_t>()> draw;
+    };
+    const Plot plots[] = {
+        {"sky_plot.png", [&] { return tervo::SkyPlotPng(points.Head, format); }},
+        {"snr_plot.png", [&] { return tervo::SnrPlotPng(points.Head, format); }},
+        {"speed_altitude_plot.png", [&] { return tervo::SpeedAltitudePlotPng(points.Head, format); }},
+        {"fix_quality_plot.png", [&] { return tervo::FixQualityPlotPng(points.Head, format); }},
+    };
+    for (const Plot& plot : plots) {
+        const auto start = std::chrono::steady_clock::now();
+        const std::vector<uint8_t> png = plot.draw();
+        std::fprintf(stderr, "%s: %.0f ms, %zu bytes\n", plot.file, since(start), png.size());
+        if (!WriteBytes(paths[1] + "/" + plot.file, png)) {
+            return 1;
+        }
+    }
+    return 0;
+}
