@@ -113,6 +113,10 @@ class TimingPlatform : public tervo::Platform {
         }
         return system_.LastWriteTime(path, local);
     }
+    bool IsWritableDirectory(const std::string& directory) override {
+        return system_.IsWritableDirectory(directory);
+    }
+    std::string EnvironmentValue(const std::string& name) override { return system_.EnvironmentValue(name); }
 
     std::optional<Mark> kmlPacked;
 

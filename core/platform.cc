@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <ctime>
 #include <vector>
 
@@ -85,6 +86,15 @@ bool SystemPlatform::LastWriteTime(const std::string& path, CivilTime* local) {
     localtime_r(&info.st_mtime, &t);
     *local = {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
     return true;
+}
+
+bool SystemPlatform::IsWritableDirectory(const std::string& directory) {
+    return access(directory.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string SystemPlatform::EnvironmentValue(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value == nullptr ? std::string() : std::string(value);
 }
 
 }  // namespace tervo

@@ -1,10 +1,13 @@
 // What a conversion cannot control itself comes in through these small seams:
-// today's local date, the local time of a file's last write, and the program's
-// directory. Tests pass fixed values; the program passes SystemPlatform.
+// today's local date, the local time of a file's last write, the program's
+// directory, whether a directory can be written, and the environment. Tests pass
+// fixed values; the program passes SystemPlatform.
 #pragma once
 
 #include <ctime>
+#include <map>
 #include <string>
+#include <utility>
 
 namespace tervo {
 
@@ -36,6 +39,11 @@ public:
     virtual std::string ProgramDirectory() = 0;
     // The local time of the last write of `path`; false when it cannot be read.
     virtual bool LastWriteTime(const std::string& path, CivilTime* local) = 0;
+    // Whether the program may create files in `directory`: a build tree or a
+    // portable copy keeps its settings beside the program, an installed one cannot.
+    virtual bool IsWritableDirectory(const std::string& directory) = 0;
+    // The value of the environment variable `name`; "" when it is unset.
+    virtual std::string EnvironmentValue(const std::string& name) = 0;
 };
 
 // Today's local date for a given clock reading. The RMC decoder asks for it
@@ -53,18 +61,21 @@ private:
     CivilDate date_;
 };
 
-// The real machine: the local time zone, /proc/self/exe, stat().
+// The real machine: the local time zone, /proc/self/exe, stat(), access(), getenv().
 class SystemPlatform : public Platform {
 public:
     CivilDate Today() override;
     std::string ProgramDirectory() override;
     bool LastWriteTime(const std::string& path, CivilTime* local) override;
+    bool IsWritableDirectory(const std::string& directory) override;
+    std::string EnvironmentValue(const std::string& name) override;
 
 private:
     LocalDateCache today_;
 };
 
-// A fixed date, time and directory, for tests and reproducible runs.
+// A fixed date, time and directory, for tests and reproducible runs. Every
+// directory counts as writable and the environment is empty until set otherwise.
 class FixedPlatform : public Platform {
 public:
     FixedPlatform(CivilDate today, CivilTime fileTime, std::string programDirectory)
@@ -75,11 +86,23 @@ public:
         *local = fileTime_;
         return true;
     }
+    bool IsWritableDirectory(const std::string&) override { return directoriesWritable_; }
+    std::string EnvironmentValue(const std::string& name) override {
+        auto found = environment_.find(name);
+        return found == environment_.end() ? std::string() : found->second;
+    }
+
+    void SetDirectoriesWritable(bool writable) { directoriesWritable_ = writable; }
+    void SetEnvironmentValue(const std::string& name, std::string value) {
+        environment_[name] = std::move(value);
+    }
 
 private:
     CivilDate today_;
     CivilTime fileTime_;
     std::string programDirectory_;
+    bool directoriesWritable_ = true;
+    std::map<std::string, std::string> environment_;
 };
 
 }  // namespace tervo
