@@ -13,6 +13,19 @@ namespace tervo {
 
 namespace {
 
+// Makes every missing directory of `directory`; a failure shows later, when the
+// file in it cannot be written.
+void MakeDirectories(const std::string& directory) {
+    for (size_t slash = directory.find('/', 1); slash != std::string::npos;
+         slash = directory.find('/', slash + 1)) {
+        mkdir(directory.substr(0, slash).c_str(), 0700);
+    }
+    mkdir(directory.c_str(), 0700);
+}
+
+// The name of the program's folder and file in the user's configuration directory.
+constexpr const char* kConfigName = "tervoconverter";
+
 // One key of the [Settings] section and the member that holds its value.
 struct SettingsKey {
     const char* name;
@@ -109,6 +122,22 @@ std::string DefaultSettingsPath(const std::string& programDirectory, const std::
     return programDirectory + ChangeFileExtension(executableName, ".ini");
 }
 
+std::string DefaultSettingsPath(Platform& platform, const std::string& executableName) {
+    const std::string programDirectory = platform.ProgramDirectory();
+    if (platform.IsWritableDirectory(programDirectory)) {
+        return DefaultSettingsPath(programDirectory, executableName);
+    }
+    std::string configHome = platform.EnvironmentValue("XDG_CONFIG_HOME");
+    if (configHome.empty() || configHome.front() != '/') {
+        const std::string home = platform.EnvironmentValue("HOME");
+        if (home.empty() || home.front() != '/') {
+            return DefaultSettingsPath(programDirectory, executableName);
+        }
+        configHome = WithoutFinalSeparator(home) + "/.config";
+    }
+    return WithoutFinalSeparator(configHome) + "/" + kConfigName + "/" + kConfigName + ".ini";
+}
+
 WindowSettings LoadSettings(const std::string& path, SettingsControls& controls) {
     if (!IsRegularFile(path)) {
         WindowSettings values = BuiltInDefaultSettings();
@@ -135,7 +164,7 @@ WindowSettings LoadSettings(const std::string& path, SettingsControls& controls)
     return controls.ReadControls();
 }
 
-std::string ResolveSettingsPlace(const std::string& place, const std::string& programDirectory,
+std::string ResolveSettingsPlace(const std::string& place, const std::string& directory,
                                  const std::string& defaultPath) {
     if (place.empty()) {
         return defaultPath;
@@ -143,16 +172,19 @@ std::string ResolveSettingsPlace(const std::string& place, const std::string& pr
     if (!DirectoryPart(place).empty()) {
         return place;
     }
-    std::string path = programDirectory + place;
+    std::string path = directory + place;
     if (place.find('.') == std::string::npos) {
         path += ".ini";
     }
     return path;
 }
 
-std::string SaveSettings(const std::string& place, SettingsControls& controls,
-                         const std::string& programDirectory, const std::string& defaultPath) {
-    const std::string path = ResolveSettingsPlace(place, programDirectory, defaultPath);
+std::string SaveSettings(const std::string& place, SettingsControls& controls, const std::string& directory,
+                         const std::string& defaultPath) {
+    const std::string path = ResolveSettingsPlace(place, directory, defaultPath);
+    if (path == defaultPath && !DirectoryPart(path).empty()) {
+        MakeDirectories(WithoutFinalSeparator(DirectoryPart(path)));
+    }
     const WindowSettings values = controls.ReadControls();
     // Key by key, each a write of the file: a failure leaves the keys before it.
     auto write = [&](const SettingsKey& key) {

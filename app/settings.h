@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+#include "core/platform.h"
+
 namespace tervo {
 
 // The fifteen values of a settings file, in the order SaveSettings writes them.
@@ -93,6 +95,14 @@ public:
 // name with its extension replaced by ".ini".
 std::string DefaultSettingsPath(const std::string& programDirectory, const std::string& executableName);
 
+// The settings file the window loads at start and saves to by default. While the
+// program's directory is writable (a build tree, a portable copy) it is the file
+// beside the program above. An installed program keeps it in the user's
+// configuration directory: $XDG_CONFIG_HOME/tervoconverter/tervoconverter.ini, or
+// $HOME/.config/tervoconverter/tervoconverter.ini when XDG_CONFIG_HOME is unset,
+// empty or relative. Without an absolute HOME either, the file beside the program.
+std::string DefaultSettingsPath(Platform& platform, const std::string& executableName);
+
 // Reads the file at `path` into the controls, or applies the built-in defaults
 // when no regular file is there; returns the new baseline (the thirteen display
 // values read back from the controls; Left/Top as the controls hold them).
@@ -103,15 +113,16 @@ std::string DefaultSettingsPath(const std::string& programDirectory, const std::
 WindowSettings LoadSettings(const std::string& path, SettingsControls& controls);
 
 // Resolves `place` (empty: `defaultPath`; with a directory part: unchanged; a bare
-// name: behind `programDirectory`, ".ini" added when it has no extension) and
-// writes the fifteen values of the controls there. Throws SettingsWriteError with
-// the resolved path when a key cannot be written; keys written before stay.
-// Returns the resolved path.
-std::string SaveSettings(const std::string& place, SettingsControls& controls,
-                         const std::string& programDirectory, const std::string& defaultPath);
+// name: behind `directory`, ".ini" added when it has no extension) and writes the
+// fifteen values of the controls there. The default file's missing directories
+// are made first (mode 0700): a user's configuration directory may not exist
+// yet. Throws SettingsWriteError with the resolved path when a key cannot be
+// written; keys written before stay. Returns the resolved path.
+std::string SaveSettings(const std::string& place, SettingsControls& controls, const std::string& directory,
+                         const std::string& defaultPath);
 
 // The place resolution of SaveSettings alone.
-std::string ResolveSettingsPlace(const std::string& place, const std::string& programDirectory,
+std::string ResolveSettingsPlace(const std::string& place, const std::string& directory,
                                  const std::string& defaultPath);
 
 // The closing dialogue's check: true when any of the thirteen display values

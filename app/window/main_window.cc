@@ -162,7 +162,9 @@ TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& 
       assembler_(assembler),
       dialogs_(dialogs),
       executableName_(std::move(executableName)),
-      programDirectory_(platform.ProgramDirectory()) {
+      programDirectory_(platform.ProgramDirectory()),
+      defaultSettingsPath_(DefaultSettingsPath(platform, executableName_)),
+      settingsDirectory_(DirectoryPart(defaultSettingsPath_)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(kWindowCaption));
     setWindowIcon(DrawWindowIcon());
@@ -175,7 +177,7 @@ TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& 
 
     edit2FullPath_.clear();
     ui_.Edit2->clear();
-    settingsBaseline_ = LoadSettings(DefaultSettingsPath(programDirectory_, executableName_), *this);
+    settingsBaseline_ = LoadSettings(defaultSettingsPath_, *this);
     FormCreate();
 }
 
@@ -404,18 +406,17 @@ void TForm1::SpeedButton1Click() {
 }
 
 void TForm1::SpeedButton2Click() {
-    const std::string defaultPath = DefaultSettingsPath(programDirectory_, executableName_);
     FileDialogRequest request;
     request.title = "Save as";
     request.filters = ConfigurationFilters();
-    request.directory = programDirectory_;
-    request.fileName = FileNamePart(defaultPath);
+    request.directory = settingsDirectory_;
+    request.fileName = FileNamePart(defaultSettingsPath_);
     std::optional<std::string> chosen = dialogs_.GetSaveFileName(this, request);
     if (!chosen) {
         return;
     }
     try {
-        SaveSettings(*chosen, *this, programDirectory_, defaultPath);
+        SaveSettings(*chosen, *this, settingsDirectory_, defaultSettingsPath_);
     } catch (const std::exception& error) {
         ShowError(error.what());
     }
@@ -667,8 +668,7 @@ void TForm1::FormClose(QCloseEvent* event) {
         return;
     }
     try {
-        SaveSettings(edit2FullPath_, *this, programDirectory_,
-                     DefaultSettingsPath(programDirectory_, executableName_));
+        SaveSettings(edit2FullPath_, *this, settingsDirectory_, defaultSettingsPath_);
         event->accept();
     } catch (const std::exception& error) {
         ShowError(error.what());

@@ -85,7 +85,7 @@ class TForm1 : public QWidget, public ConversionView, public SettingsControls {
     Q_OBJECT
 public:
     // Builds the window and loads the default settings file of `executableName`
-    // in the program's directory (or the built-in defaults). `assembler` is the
+    // (DefaultSettingsPath; the built-in defaults without it). `assembler` is the
     // program's one sentence assembler; every run gets it.
     TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& dialogs,
            std::string executableName, QWidget* parent = nullptr);
@@ -172,6 +172,9 @@ private:
     WindowDialogs& dialogs_;
     const std::string executableName_;
     const std::string programDirectory_;
+    // The default settings file, and where a bare settings name goes: its directory.
+    const std::string defaultSettingsPath_;
+    const std::string settingsDirectory_;
     TForm1Controls ui_;
     std::string edit1FullPath_;
     std::string edit6FullPath_;

@@ -102,6 +102,50 @@ TEST(SaveSettings, ResolvesThePlace) {
     EXPECT_EQ(DefaultSettingsPath("/prog/", "tervo.bin"), "/prog/tervo.ini");
 }
 
+TEST(DefaultSettingsPath, BesideAWritableProgramElseInTheUsersConfiguration) {
+    struct Row {
+        const char* legend;
+        bool writable;
+        const char* configHome;  // nullptr: unset
+        const char* home;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"a writable program directory left", true, "/xdg", "/home/ann", "/prog/tervo.ini"},
+        {"XDG_CONFIG_HOME not used", false, "/xdg", "/home/ann", "/xdg/tervoconverter/tervoconverter.ini"},
+        {"its final separator doubled", false, "/xdg/", "/home/ann",
+         "/xdg/tervoconverter/tervoconverter.ini"},
+        {"unset: ~/.config not used", false, nullptr, "/home/ann",
+         "/home/ann/.config/tervoconverter/tervoconverter.ini"},
+        {"empty: ~/.config not used", false, "", "/home/ann/",
+         "/home/ann/.config/tervoconverter/tervoconverter.ini"},
+        {"a relative one used", false, "cfg", "/home/ann",
+         "/home/ann/.config/tervoconverter/tervoconverter.ini"},
+        {"no home: not beside the program", false, nullptr, "", "/prog/tervo.ini"},
+    };
+    for (const Row& row : rows) {
+        testing::TestPlatform platform("/prog/");
+        platform.SetDirectoriesWritable(row.writable);
+        if (row.configHome != nullptr) {
+            platform.SetEnvironmentValue("XDG_CONFIG_HOME", row.configHome);
+        }
+        platform.SetEnvironmentValue("HOME", row.home);
+        EXPECT_EQ(DefaultSettingsPath(platform, "tervo.bin"), row.expected) << row.legend;
+    }
+}
+
+TEST(SaveSettings, MakesTheDirectoriesOfTheDefaultFileOnly) {
+    TempDir dir;
+    const std::string defaultPath = dir.File("config/tervoconverter/tervoconverter.ini");
+    MemorySettingsControls controls(BuiltInDefaultSettings());
+    EXPECT_THROW(SaveSettings(dir.File("other/s.ini"), controls, dir.path(), defaultPath), SettingsWriteError)
+        << "a chosen place's directory made";
+    EXPECT_EQ(SaveSettings("", controls, dir.path(), defaultPath), defaultPath);
+    MemorySettingsControls loaded;
+    LoadSettings(defaultPath, loaded);
+    EXPECT_EQ(loaded.values(), BuiltInDefaultSettings());
+}
+
 TEST(SaveSettings, WritesTheFifteenKeysInOrder) {
     TempDir dir;
     MemorySettingsControls controls(BuiltInDefaultSettings());

@@ -45,7 +45,12 @@ bool ScriptedDialogs::AskYesNo(QWidget*, const std::string& caption, const std::
     return Next(yesNoAnswers, unexpected, false);
 }
 
-WindowUnderTest::WindowUnderTest(const std::string& defaultSettings) : platform_(programDir_.path()) {
+WindowUnderTest::WindowUnderTest(const std::string& defaultSettings,
+                                 const std::function<void(TestPlatform&)>& setUpPlatform)
+    : platform_(programDir_.path()) {
+    if (setUpPlatform) {
+        setUpPlatform(platform_);
+    }
     if (!defaultSettings.empty()) {
         WriteFile(programDir_.File(std::string(kExecutableName) + ".ini"), defaultSettings);
     }

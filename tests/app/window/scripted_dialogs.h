@@ -51,8 +51,10 @@ public:
 // the default settings file would lie), with scripted dialogs.
 class WindowUnderTest {
 public:
-    // `defaultSettings`, when given, is written as the default settings file first.
-    explicit WindowUnderTest(const std::string& defaultSettings = "");
+    // `defaultSettings`, when given, is written as the default settings file first;
+    // `setUpPlatform` sees the platform before the window is built.
+    explicit WindowUnderTest(const std::string& defaultSettings = "",
+                             const std::function<void(TestPlatform&)>& setUpPlatform = {});
     TForm1& window() { return *window_; }
     const TForm1Controls& ui() { return window_->controls(); }
     ScriptedDialogs& dialogs() { return dialogs_; }

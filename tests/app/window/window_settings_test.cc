@@ -38,6 +38,7 @@ private slots:
     void ClosingChangedAndAnsweringNoSavesNothing();
     void ClosingChangedAndAnsweringYesSavesToEdit2();
     void AFailedSaveKeepsTheWindowOpen();
+    void AnInstalledWindowKeepsItsSettingsInTheUsersConfiguration();
     void AScaleFromTheFileShowsFromItsStart();
     void AWindowOffEveryScreenGoesOntoTheNearest_data();
     void AWindowOffEveryScreenGoesOntoTheNearest();
@@ -162,6 +163,31 @@ void WindowSettingsTest::ClosingChangedAndAnsweringYesSavesToEdit2() {
     QVERIFY(Contains(written, "Left=30\r\n"));
     QVERIFY(Contains(written, "Top=40\r\n"));
     QVERIFY(!FileExists(t.programDirectory() + "tervoconverter.ini"));
+}
+
+void WindowSettingsTest::AnInstalledWindowKeepsItsSettingsInTheUsersConfiguration() {
+    tervo::testing::TempDir configHome;
+    const std::string settingsDirectory = configHome.File("made/tervoconverter/");
+    auto installed = [&](tervo::testing::TestPlatform& platform) {
+        platform.SetDirectoriesWritable(false);
+        platform.SetEnvironmentValue("XDG_CONFIG_HOME", configHome.File("made"));
+    };
+    {
+        // A file beside the program is not the installed program's.
+        WindowUnderTest t(kDefaultFile, installed);
+        const auto& ui = t.ui();
+        QCOMPARE(ui.Edit7->text(), QStringLiteral("7"));
+        QTest::mouseClick(ui.UpDown1->upButton(), Qt::LeftButton);
+        t.dialogs().saveAnswers = {std::nullopt};
+        QTest::mouseClick(ui.SpeedButton2, Qt::LeftButton);
+        QCOMPARE(t.dialogs().saveRequests.at(0).directory, settingsDirectory);
+        // Saving on closing makes the configuration directory.
+        t.dialogs().yesNoAnswers = {true};
+        QVERIFY(t.window().close());
+        QVERIFY(Contains(ReadFile(settingsDirectory + "tervoconverter.ini"), "Edit3=6\r\n"));
+    }
+    WindowUnderTest again("", installed);
+    QCOMPARE(again.ui().Edit3->text(), QStringLiteral("6"));
 }
 
 void WindowSettingsTest::AFailedSaveKeepsTheWindowOpen() {
