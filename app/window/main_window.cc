@@ -4,9 +4,11 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -152,6 +154,17 @@ QPoint PositionOnScreens(const QRect& frame, const QList<QRect>& screens) {
     const int x = std::max(nearest->left(), std::min(frame.left(), nearest->right() - frame.width() + 1));
     const int y = std::max(nearest->top(), std::min(frame.top(), nearest->bottom() - frame.height() + 1));
     return {x, y};
+}
+
+std::optional<std::string> FileToOpenAtStart(int argc, char** argv) {
+    if (argc != 2) {
+        return std::nullopt;
+    }
+    const QFileInfo file(QFile::decodeName(argv[1]));
+    if (!file.isFile()) {
+        return std::nullopt;
+    }
+    return ToPath(QDir::cleanPath(file.absoluteFilePath()));
 }
 
 TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& dialogs,
@@ -344,6 +357,11 @@ void TForm1::ShowInputFile(const std::string& path) {
     SetFullPath(ui_.Edit6, edit6FullPath_, edit6.fullPath);
     ui_.Edit6->clear();
     ui_.Edit6->setText(FromPath(edit6.text));
+}
+
+void TForm1::OpenInputFile(const std::string& path) {
+    ShowInputFile(path);
+    UpdateRunButton();
 }
 
 void TForm1::SpeedButtonOpenClick() {
@@ -704,8 +722,7 @@ void TForm1::DropFiles(const QList<QUrl>& urls) {
     if (urls.isEmpty() || !urls.constFirst().isLocalFile()) {
         return;
     }
-    ShowInputFile(ToPath(urls.constFirst().toLocalFile()));
-    UpdateRunButton();
+    OpenInputFile(ToPath(urls.constFirst().toLocalFile()));
 }
 
 }  // namespace tervo

@@ -90,6 +90,10 @@ public:
     TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& dialogs,
            std::string executableName, QWidget* parent = nullptr);
 
+    // Takes `path` as the input, as if chosen with the folder button: the output
+    // field proposes the same path with ".kmz" and Run follows the fields.
+    void OpenInputFile(const std::string& path);
+
     const TForm1Controls& controls() const { return ui_; }
     // The full paths the three file fields keep (their tooltips).
     const std::string& Edit1FullPath() const { return edit1FullPath_; }
@@ -204,5 +208,10 @@ void UseWindowStyle();
 // moved onto the nearest one, as far as it fits there (its top-left corner
 // inside when it is larger). No screens: where it is.
 QPoint PositionOnScreens(const QRect& frame, const QList<QRect>& screens);
+
+// The input of an "Open with" start (a desktop entry's `tervoconverter %f`): the
+// command line's one argument when it names an existing regular file, made
+// absolute against the current directory. Nothing for any other command line.
+std::optional<std::string> FileToOpenAtStart(int argc, char** argv);
 
 }  // namespace tervo

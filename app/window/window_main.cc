@@ -1,11 +1,12 @@
 // The program: a batch command line converts on the console, anything else opens
-// the window.
+// the window; a lone argument naming a file opens it there as the input.
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "app/console_front_end.h"
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
         return tervo::kExitBadCommandLine;
     }
 
+    // Read before Qt takes its own options out of argv.
+    const std::optional<std::string> startFile = tervo::FileToOpenAtStart(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(tervo::kApplicationTitle));
     tervo::UseWindowStyle();
@@ -52,6 +55,9 @@ int main(int argc, char** argv) {
         const std::string executableName =
             QFileInfo(QApplication::applicationFilePath()).fileName().toStdString();
         tervo::TForm1 Form1(platform, assembler, dialogs, executableName);
+        if (startFile) {
+            Form1.OpenInputFile(*startFile);
+        }
         Form1.show();
         return QApplication::exec();
     } catch (const std::exception& error) {
