@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QPolygonF>
 #include <QRadialGradient>
+#include <algorithm>
 #include <cmath>
 
 namespace tervo {
@@ -23,8 +24,9 @@ QPixmap Transparent(int width, int height) {
     return pixmap;
 }
 
-// A shaded globe with two continents and a few meridians and parallels.
-void PaintGlobe(QPainter& painter, const QRectF& box, bool detailed) {
+// A shaded globe with two continents and a few meridians and parallels; its
+// lines are `lineScale` times as wide as in the window's pictures.
+void PaintGlobe(QPainter& painter, const QRectF& box, bool detailed, double lineScale = 1.0) {
     QRadialGradient shade(box.center() - QPointF(box.width() * 0.2, box.height() * 0.2), box.width() * 0.7);
     shade.setColorAt(0.0, kOceanLight);
     shade.setColorAt(1.0, kOcean);
@@ -47,7 +49,7 @@ void PaintGlobe(QPainter& painter, const QRectF& box, bool detailed) {
                                   at(0.62, 0.88), at(0.55, 0.68)});
     if (detailed) {
         painter.setBrush(Qt::NoBrush);
-        painter.setPen(QPen(kGrid, 1.0));
+        painter.setPen(QPen(kGrid, 1.0 * lineScale));
         for (double f : {0.25, 0.5, 0.75}) {
             const double half = w * std::sqrt(1.0 - (2.0 * f - 1.0) * (2.0 * f - 1.0)) / 2.0;
             painter.drawLine(QPointF(box.center().x() - half, o.y() + f * h),
@@ -61,18 +63,19 @@ void PaintGlobe(QPainter& painter, const QRectF& box, bool detailed) {
     }
     painter.restore();
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(QColor(20, 50, 100), detailed ? 2.0 : 1.0));
+    painter.setPen(QPen(QColor(20, 50, 100), (detailed ? 2.0 : 1.0) * lineScale));
     painter.drawEllipse(box);
 }
 
 // A waypoint arrow pointing along `degrees` (0 = up, clockwise).
-void PaintArrow(QPainter& painter, QPointF centre, double size, double degrees, QColor fill) {
+void PaintArrow(QPainter& painter, QPointF centre, double size, double degrees, QColor fill,
+                double lineScale = 1.0) {
     painter.save();
     painter.translate(centre);
     painter.rotate(degrees);
     QPolygonF arrow{QPointF(0, -size), QPointF(size * 0.6, size * 0.7), QPointF(0, size * 0.3),
                     QPointF(-size * 0.6, size * 0.7)};
-    painter.setPen(QPen(Qt::black, 1.0));
+    painter.setPen(QPen(Qt::black, 1.0 * lineScale));
     painter.setBrush(fill);
     painter.drawPolygon(arrow);
     painter.restore();
@@ -109,15 +112,22 @@ QPixmap DrawLogo() {
 QIcon DrawWindowIcon() {
     QIcon icon;
     for (int size : {16, 32, 48}) {
-        QPixmap pixmap = Transparent(size, size);
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        PaintGlobe(painter, QRectF(1, 1, size - 2, size - 2), size >= 32);
-        PaintArrow(painter, QPointF(size * 0.62, size * 0.45), size * 0.28, 40.0, QColor(255, 220, 40));
-        painter.end();
-        icon.addPixmap(pixmap);
+        icon.addPixmap(DrawProgramIcon(size));
     }
     return icon;
+}
+
+QPixmap DrawProgramIcon(int size) {
+    const double lineScale = std::max(1.0, size / 48.0);
+    QPixmap pixmap = Transparent(size, size);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    PaintGlobe(painter, QRectF(lineScale, lineScale, size - 2 * lineScale, size - 2 * lineScale), size >= 32,
+               lineScale);
+    PaintArrow(painter, QPointF(size * 0.62, size * 0.45), size * 0.28, 40.0, QColor(255, 220, 40),
+               lineScale);
+    painter.end();
+    return pixmap;
 }
 
 QIcon DrawOpenFolderGlyph() {
