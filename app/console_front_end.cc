@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <exception>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,7 @@ constexpr const char* kHelp =
 struct CommandLine {
     std::vector<std::string> positional;
     int32_t format = 0;
+    Extras extras;  // the extras the options ask for; they override the settings file's
 };
 
 // What parsing decided besides the command line itself.
@@ -93,6 +95,25 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
         ->transform(CLI::IsMember({"nmea", "binr"}, CLI::ignore_case));
     // Arguments after the third are ignored, as they always were.
     app.add_option("paths", line.positional, "INPUT OUTPUT [SETTINGS]");
+    for (const ExtraKey& key : ExtraKeys()) {
+        if (key.Kind == ExtraKind::Flag) {
+            app.add_flag_callback(key.Option, [&line, &key] { line.extras.*key.Member = 1; }, key.Help);
+            continue;
+        }
+        app.add_option_function<std::string>(
+               key.Option,
+               [&line, &key](const std::string& text) {
+                   const std::optional<double> value = ParseExtraValue(key, text);
+                   if (!value) {
+                       throw CLI::ValidationError(key.Option, "'" + text + "' is no value between " +
+                                                                  ExtraValueText(key, key.Min) + " and " +
+                                                                  ExtraValueText(key, key.Max));
+                   }
+                   line.extras.*key.Member = value;
+               },
+               key.Help)
+            ->type_name(key.Kind == ExtraKind::Count ? "N" : "X");
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -105,6 +126,28 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
     }
     line.format = format == "binr" ? 1 : 0;
     return Parsed::Run;
+}
+
+// The extras, each with its option, its key in the settings file and its range.
+std::string ExtrasHelp() {
+    std::string text =
+        "\nExtras (off unless asked for; each also a key of the [Extras] section of the\n"
+        "settings file, which an option overrides):\n";
+    for (const ExtraKey& key : ExtraKeys()) {
+        std::string head = std::string("  ") + key.Option;
+        if (key.Kind != ExtraKind::Flag) {
+            head += key.Kind == ExtraKind::Count ? " N" : " X";
+        }
+        head.resize(std::max<size_t>(head.size() + 1, 22), ' ');
+        text += head + key.Help + "\n" + std::string(22, ' ') + "[Extras] " + key.Key;
+        if (key.Kind == ExtraKind::Flag) {
+            text += "=1\n";
+        } else {
+            text += "=" + std::string(key.Kind == ExtraKind::Count ? "N" : "X") + ", " +
+                    ExtraValueText(key, key.Min) + " to " + ExtraValueText(key, key.Max) + "\n";
+        }
+    }
+    return text;
 }
 
 int BadCommandLine(std::FILE* err, const std::string& reason) {
@@ -149,8 +192,12 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
     FileField edit1;
     Edit1Change(edit1, line.positional[0], programDirectory);
     const FileField edit6 = OutputFieldFromArgument(line.positional[1]);
-    const ConversionSettings settings =
-        MakeConversionSettings(controls.values(), edit1, edit6, line.format, false);
+    ConversionSettings settings = MakeConversionSettings(controls.values(), edit1, edit6, line.format, false);
+    for (const ExtraKey& key : ExtraKeys()) {
+        if (line.extras.*key.Member) {
+            settings.Extras.*key.Member = line.extras.*key.Member;
+        }
+    }
 
     ConsoleView view(err, isatty(fileno(err)) == 1);
     DiskFiles files(settings, platform);
@@ -244,7 +291,7 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
         case Parsed::Error:
             return BadCommandLine(err, reason);
         case Parsed::Help:
-            std::fprintf(out, "%s%s", kUsage, kHelp);
+            std::fprintf(out, "%s%s%s", kUsage, kHelp, ExtrasHelp().c_str());
             return std::fflush(out) == 0 ? kExitCompleted : kExitOtherError;
         case Parsed::Version:
             std::fprintf(out, "tervoconverter %s\n", kVersion);

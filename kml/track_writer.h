@@ -1,6 +1,7 @@
 // The track line strings: one placemark with a LineString per track.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "core/point_list.h"
@@ -17,9 +18,15 @@ bool IsPlottable(double longitude, double latitude, double altitude);
 // CR LF, behind a tab when `tab`; nothing for a point that is not plottable.
 void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab);
 
-void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name);
-void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name);
-void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view name);
-void WriteDTrackLine(KmlStream& stream, const list* start, std::string_view name);
+// With `tolerance` (metres), each line leaves out points without a position and
+// keeps only the fixes it needs to pass every fix within the tolerance.
+void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name,
+                    std::optional<double> tolerance = std::nullopt);
+void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name,
+                    std::optional<double> tolerance = std::nullopt);
+void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view name,
+                         std::optional<double> tolerance = std::nullopt);
+void WriteDTrackLine(KmlStream& stream, const list* start, std::string_view name,
+                     std::optional<double> tolerance = std::nullopt);
 
 }  // namespace tervo

@@ -219,15 +219,30 @@ void WaypointFolder::Begin() {
 }
 
 bool WaypointFolder::Add(waypoints& point, const NmeaLogDate& logDate) {
+    const Placement placement = Place(point, logDate);
+    if (placement == Placement::Stop) {
+        return false;
+    }
+    if (placement != Placement::None) {
+        WriteAt(point, placement, number_);
+        ++number_;
+    }
+    return true;
+}
+
+void WaypointFolder::WriteAt(const waypoints& point, Placement placement, int number) {
+    WritePlacemark(stream_, point, number,
+                   placement == Placement::Valid ? options_.ValidIconName : options_.InvalidIconName, format_,
+                   options_.Extrude, options_.Scale);
+}
+
+WaypointFolder::Placement WaypointFolder::Place(waypoints& point, const NmeaLogDate& logDate) const {
     if (format_ == kPlacemarkBinr) {
         if ((point.Status != 'A' && point.Status != 'V') ||
             !IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
-            return true;
+            return Placement::None;
         }
-        const std::string& icon = point.Status == 'A' ? options_.ValidIconName : options_.InvalidIconName;
-        WritePlacemark(stream_, point, number_, icon, kPlacemarkBinr, options_.Extrude, options_.Scale);
-        ++number_;
-        return true;
+        return point.Status == 'A' ? Placement::Valid : Placement::Invalid;
     }
     DateRule rule;
     if (point.HasGga == 1 && point.HasRmc == 1 && point.Status == 'A') {
@@ -239,10 +254,10 @@ bool WaypointFolder::Add(waypoints& point, const NmeaLogDate& logDate) {
     } else if (point.HasGga == 0 && point.HasRmc == 1 && (point.Status == 'A' || point.Status == 'V')) {
         rule = DateRule::None;
     } else {
-        return true;
+        return Placement::None;
     }
     if (!IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
-        return true;
+        return Placement::None;
     }
     const bool valid = rule == DateRule::G || point.Status == 'A';
     switch (ChooseDate(rule, options_.UseFallbackDate, logDate.DateFound, point.Date.empty())) {
@@ -255,12 +270,9 @@ bool WaypointFolder::Add(waypoints& point, const NmeaLogDate& logDate) {
             point.Date = logDate.LogDate;
             break;
         case DateChoice::Stop:
-            return false;
+            return Placement::Stop;
     }
-    WritePlacemark(stream_, point, number_, valid ? options_.ValidIconName : options_.InvalidIconName,
-                   kPlacemarkNmea, options_.Extrude, options_.Scale);
-    ++number_;
-    return true;
+    return valid ? Placement::Valid : Placement::Invalid;
 }
 
 void WaypointFolder::End() { stream_.Text("</Folder>\n"_kml); }

@@ -54,6 +54,15 @@ public:
     // its date by the date rule, written into the point; false when the rule
     // stops the run, and then nothing was written.
     bool Add(waypoints& point, const NmeaLogDate& logDate);
+
+    // What the folder does with a point: nothing, a placemark with the valid or
+    // the invalid icon, or a stop of the run.
+    enum class Placement { None, Valid, Invalid, Stop };
+    // Add in two steps, for a writer that chooses among the placemarks: Place
+    // gives an NMEA point its date by the date rule and tells what the point
+    // gets; WriteAt writes a Valid or Invalid point's placemark as number `number`.
+    Placement Place(waypoints& point, const NmeaLogDate& logDate) const;
+    void WriteAt(const waypoints& point, Placement placement, int number);
     void End();
     // The placemarks written so far.
     int Count() const { return number_; }

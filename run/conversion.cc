@@ -7,6 +7,7 @@
 #include "kml/document.h"
 #include "kml/kml_stream.h"
 #include "kml/track_writer.h"
+#include "kml/viewer_writer.h"
 #include "kml/waypoint_writer.h"
 #include "nmea/nmea_reader.h"
 #include "run/folder_writer.h"
@@ -67,6 +68,17 @@ FormatFinds LookAtFormat(std::FILE* input) {
     finds.nmea = ContainsNmeaSentence(sample.data(), sample.size());
     finds.binr = ContainsBinrMessage(sample.data(), sample.size());
     return finds;
+}
+
+ViewerOptions ViewerOptionsOf(const Extras& extras) {
+    ViewerOptions viewer;
+    viewer.Thinning.Seconds = extras.ThinSeconds.value_or(0);
+    viewer.Thinning.Metres = extras.ThinMetres.value_or(0);
+    viewer.Thinning.Degrees = extras.ThinDegrees.value_or(0);
+    viewer.MaxPlacemarks = static_cast<size_t>(extras.MaxPlacemarks.value_or(0));
+    viewer.LineTolerance = extras.LineTolerance;
+    viewer.Regions = extras.Regions.value_or(0) != 0;
+    return viewer;
 }
 
 WaypointOptions OptionsOf(const ConversionSettings& settings) {
@@ -160,15 +172,21 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     view.ShowStatus("The progress started");
     view.LockControls();
 
+    // A folder chosen from for a globe viewer needs the whole log first.
+    const ViewerOptions viewer = ViewerOptionsOf(ResolveExtras(settings.Extras));
+    const int format = nmea ? kPlacemarkNmea : kPlacemarkBinr;
     int placemarks = 0;
     if (nmea || settings.Format == 1) {
-        folder.emplace(kml, options, nmea ? kPlacemarkNmea : kPlacemarkBinr, settings.CheckBox4,
-                       files.FolderWhileReading());
+        if (!viewer.ChoosesPlacemarks()) {
+            folder.emplace(kml, options, format, settings.CheckBox4, files.FolderWhileReading());
+        }
         int blocksBeforePublish = kBlocksPerPublish;
         const BlockRead publish = [&] {
             if (--blocksBeforePublish == 0) {
                 blocksBeforePublish = kBlocksPerPublish;
-                folder->Publish(points, logDate);
+                if (folder) {
+                    folder->Publish(points, logDate);
+                }
             }
         };
         const ReadOutcome read = nmea ? ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4,
@@ -180,14 +198,14 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         // too: a track cut short by a failing disk is not passed off as the
         // whole log.
         if (read == ReadOutcome::ListNotCreated) {
-            folder->Cancel();
+            folder.reset();
             view.ShowStatus("Can't create the list!");
             view.ProcessPendingEvents();
             return ConversionResult::Stopped;
         }
         if (std::ferror(input.get())) {
             files.NoteReadError(errno);
-            folder->Cancel();
+            folder.reset();
             view.ShowStatus("");
             view.ShowStatus("Can't read the input file");
             view.ProcessPendingEvents();
@@ -198,27 +216,36 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         view.ShowStatus("");
         view.ShowStatus("Creation of KML-file");
         // Only the date rules of an NMEA folder can stop the run here.
-        if (folder->Finish(points, logDate) == WaypointsOutcome::DateNotFound) {
+        const WaypointsOutcome outcome =
+            folder ? folder->Finish(points, logDate)
+                   : WriteViewerWaypoints(kml, points.Start, options, logDate, format, viewer, &placemarks);
+        if (outcome == WaypointsOutcome::DateNotFound) {
             view.ShowStatus("");
             view.ShowStatus("Date isn't found");
             return ConversionResult::Stopped;
         }
-        folder->End();
+        if (folder) {
+            folder->End();
+            placemarks = folder->Count();
+        }
         view.ShowCount("");
-        placemarks = folder->Count();
         countText = "Waypoints " + std::to_string(placemarks);
         view.ShowCount(countText);
         if (nmea) {
-            WriteDTrackWaypoints(kml, points.Start, options);
-            WriteNmeaTrack(kml, points.Start, "NormalTrack");
-            WriteDTrackLine(kml, points.Start, "D-Track");
+            if (viewer.ChoosesPlacemarks()) {
+                WriteViewerDTrackWaypoints(kml, points.Start, options, viewer);
+            } else {
+                WriteDTrackWaypoints(kml, points.Start, options);
+            }
+            WriteNmeaTrack(kml, points.Start, "NormalTrack", viewer.LineTolerance);
+            WriteDTrackLine(kml, points.Start, "D-Track", viewer.LineTolerance);
         } else {
-            WriteBinrTrack(kml, points.Start, "NormalTrack");
+            WriteBinrTrack(kml, points.Start, "NormalTrack", viewer.LineTolerance);
         }
     }
     if (settings.CheckBox2) {
         WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeFullTrack), "IncorrectTrack");
-        WriteAllPointsTrack(kml, points.Start, "IncorrectTrack");
+        WriteAllPointsTrack(kml, points.Start, "IncorrectTrack", viewer.LineTolerance);
     }
     EndKmlDocument(kml);
 

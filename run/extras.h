@@ -13,13 +13,13 @@ namespace tervo {
 // The values asked for; an extra not asked for has no value. Flags hold 0 or 1.
 struct Extras {
     // Long logs for globe viewers.
-    std::optional<double> Viewer;          // the preset: a budget, a line tolerance, regions
-    std::optional<double> ThinSeconds;     // a placemark at least every so many seconds
-    std::optional<double> ThinMetres;      // ... or metres
-    std::optional<double> ThinDegrees;     // ... or degrees of a turn
-    std::optional<double> MaxPlacemarks;   // at most so many placemarks per folder
-    std::optional<double> LineTolerance;   // metres a line may pass a fix by
-    std::optional<double> Regions;         // placemarks in hourly folders with levels of detail
+    std::optional<double> Viewer{};          // the preset: a budget, a line tolerance, regions
+    std::optional<double> ThinSeconds{};     // a placemark at least every so many seconds
+    std::optional<double> ThinMetres{};      // ... or metres
+    std::optional<double> ThinDegrees{};     // ... or degrees of a turn
+    std::optional<double> MaxPlacemarks{};   // at most so many placemarks per folder
+    std::optional<double> LineTolerance{};   // metres a line may pass a fix by
+    std::optional<double> Regions{};         // placemarks in hourly folders with levels of detail
 
     bool operator==(const Extras&) const = default;
 };
