@@ -73,6 +73,7 @@ ConversionSettings MakeConversionSettings(const WindowSettings& values, const Fi
     settings.CheckBox2 = values.CheckBox2;
     settings.CheckBox3 = values.CheckBox3;
     settings.CheckBox4 = values.CheckBox4;
+    settings.Extras = values.Extras;
     settings.Interactive = interactive;
     return settings;
 }

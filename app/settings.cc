@@ -81,6 +81,23 @@ std::string KeyText(const SettingsKey& key, const WindowSettings& values) {
     return values.*std::get<std::string WindowSettings::*>(key.member);
 }
 
+// Reads the [Extras] keys the file holds into `extras`. An empty value is an
+// extra no longer asked for; a value out of range or no number at all keeps
+// the current one, as a bad number of [Settings] does.
+void ReadExtras(const IniDocument& document, Extras& extras) {
+    for (const ExtraKey& key : ExtraKeys()) {
+        const std::optional<std::string> text = document.Value(kExtrasSection, key.Key);
+        if (!text) {
+            continue;
+        }
+        if (text->empty()) {
+            (extras.*key.Member).reset();
+        } else if (const std::optional<double> value = ParseExtraValue(key, *text)) {
+            extras.*key.Member = value;
+        }
+    }
+}
+
 }  // namespace
 
 WindowSettings InitialWindowSettings() { return WindowSettings{}; }
@@ -154,6 +171,7 @@ WindowSettings LoadSettings(const std::string& path, SettingsControls& controls)
         for (const SettingsKey& key : kDisplayKeys) {
             ReadKey(document, key, values);
         }
+        ReadExtras(document, values.Extras);
         controls.ApplyDisplayValues(values);
         controls.UpdateFullTrackControls();
         for (const SettingsKey& key : kPositionKeys) {
@@ -186,22 +204,38 @@ std::string SaveSettings(const std::string& place, SettingsControls& controls, c
         MakeDirectories(WithoutFinalSeparator(DirectoryPart(path)));
     }
     const WindowSettings values = controls.ReadControls();
+    // The extras the file holds before anything is written; a missing file holds none.
+    IniDocument before;
+    before.Load(path);
     // Key by key, each a write of the file: a failure leaves the keys before it.
-    auto write = [&](const SettingsKey& key) {
-        if (!WriteIniValue(path, kSettingsSection, key.name, KeyText(key, values))) {
+    auto write = [&](const char* section, const char* name, const std::string& text) {
+        if (!WriteIniValue(path, section, name, text)) {
             throw SettingsWriteError(path);
         }
     };
     for (const SettingsKey& key : kDisplayKeys) {
-        write(key);
+        write(kSettingsSection, key.name, KeyText(key, values));
     }
     for (const SettingsKey& key : kPositionKeys) {
-        write(key);
+        write(kSettingsSection, key.name, KeyText(key, values));
+    }
+    // An extra never asked for adds nothing; one asked for before and no longer
+    // is left empty, which reads back as not asked for.
+    for (const ExtraKey& key : ExtraKeys()) {
+        const std::optional<double>& value = values.Extras.*key.Member;
+        if (value) {
+            write(kExtrasSection, key.Key, ExtraValueText(key, *value));
+        } else if (before.Value(kExtrasSection, key.Key)) {
+            write(kExtrasSection, key.Key, "");
+        }
     }
     return path;
 }
 
 bool SettingsChanged(const WindowSettings& current, const WindowSettings& baseline) {
+    if (current.Extras != baseline.Extras) {
+        return true;
+    }
     for (const SettingsKey& key : kDisplayKeys) {
         // The date mask's letters are compared without regard to case.
         const std::string now = KeyText(key, current);

@@ -1,6 +1,7 @@
 // The settings file: the fifteen values of the window kept in an INI file, the
-// built-in defaults, and the change check of the closing dialogue. Nothing here
-// needs a widget: the window implements SettingsControls on its controls.
+// extras asked for beside them, the built-in defaults, and the change check of
+// the closing dialogue. Nothing here needs a widget: the window implements
+// SettingsControls on its controls.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "core/platform.h"
+#include "run/extras.h"
 
 namespace tervo {
 
@@ -29,6 +31,8 @@ struct WindowSettings {
     std::string Edit7 = "1";
     int32_t Left = 426;
     int32_t Top = 199;
+    // The [Extras] section; nothing asked for unless a file or the Extras dialog asks.
+    tervo::Extras Extras;
 
     bool operator==(const WindowSettings&) const = default;
 };
@@ -48,10 +52,10 @@ inline constexpr const char* kSettingsSection = "Settings";
 class SettingsControls {
 public:
     virtual ~SettingsControls() = default;
-    // The fifteen values as the controls hold them now (the date text as the
-    // masked field shows it, the window's outer top-left corner).
+    // The fifteen values and the extras as the controls hold them now (the date
+    // text as the masked field shows it, the window's outer top-left corner).
     virtual WindowSettings ReadControls() = 0;
-    // Sets the thirteen display values (not Left/Top) on the controls; the date
+    // Sets the thirteen display values and the extras (not Left/Top); the date
     // field fits its text to its mask and is enabled exactly when CheckBox1 is
     // checked. Check boxes whose state changes run their click handlers.
     virtual void ApplyDisplayValues(const WindowSettings& values) = 0;
@@ -105,11 +109,14 @@ std::string DefaultSettingsPath(Platform& platform, const std::string& executabl
 
 // Reads the file at `path` into the controls, or applies the built-in defaults
 // when no regular file is there; returns the new baseline (the thirteen display
-// values read back from the controls; Left/Top as the controls hold them).
-// A key that is missing, or a number or check state that cannot be read as an
-// integer, keeps the control's current value; a text key present with an empty
-// value empties its field. UpdateFullTrackControls runs after either branch, so
-// "All waypoints" never stays enabled while "Use all the waypoints" is off.
+// values and the extras read back from the controls; Left/Top as the controls
+// hold them). A key that is missing, or a number or check state that cannot be
+// read as an integer, keeps the control's current value; a text key present with
+// an empty value empties its field. The keys of ExtraKeys() are read from
+// [Extras] after them alike: a value ParseExtraValue refuses keeps the current
+// one, an empty value means "not asked for"; without a file no extra is asked
+// for. UpdateFullTrackControls runs after either branch, so "All waypoints"
+// never stays enabled while "Use all the waypoints" is off.
 WindowSettings LoadSettings(const std::string& path, SettingsControls& controls);
 
 // Resolves `place` (empty: `defaultPath`; with a directory part: unchanged; a bare
@@ -120,14 +127,22 @@ WindowSettings LoadSettings(const std::string& path, SettingsControls& controls)
 // written; keys written before stay. Returns the resolved path.
 std::string SaveSettings(const std::string& place, SettingsControls& controls, const std::string& directory,
                          const std::string& defaultPath);
+// name: behind `programDirectory`, ".ini" added when it has no extension) and
+// writes the fifteen values of the controls there, then the extras into [Extras]:
+// each one asked for, and each one the file already holds (written empty when it
+// is no longer asked for), so a file without extras keeps its bytes. Throws
+// SettingsWriteError with the resolved path when a key cannot be written; keys
+// written before stay. Returns the resolved path.
+std::string SaveSettings(const std::string& place, SettingsControls& controls,
+                         const std::string& programDirectory, const std::string& defaultPath);
 
 // The place resolution of SaveSettings alone.
 std::string ResolveSettingsPlace(const std::string& place, const std::string& directory,
                                  const std::string& defaultPath);
 
-// The closing dialogue's check: true when any of the thirteen display values
-// differs from the baseline (Edit3/Edit4/Edit7 with case, the date without, the
-// window position not at all).
+// The closing dialogue's check: true when any of the thirteen display values or
+// the extras differ from the baseline (Edit3/Edit4/Edit7 with case, the date
+// without, the window position not at all).
 bool SettingsChanged(const WindowSettings& current, const WindowSettings& baseline);
 
 }  // namespace tervo

@@ -89,5 +89,14 @@ TEST(MakeConversionSettings, AnAbsoluteOutputTextIsUsedAsItStands) {
     }
 }
 
+TEST(MakeConversionSettings, PassesTheExtrasAsAsked) {
+    WindowSettings values;
+    values.Extras.Viewer = 1;
+    values.Extras.ThinSeconds = 3;
+    const ConversionSettings settings =
+        MakeConversionSettings(values, FileField{"a.nmea", "/a.nmea"}, FileField{"a.kmz", "/a.kmz"}, 0, true);
+    EXPECT_EQ(settings.Extras, values.Extras) << "the preset's parts filled in before the run";
+}
+
 }  // namespace
 }  // namespace tervo

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "app/field_values.h"
 #include "support/test_files.h"
@@ -15,12 +18,22 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
+// Extras with the given members asked for.
+Extras Asked(std::initializer_list<std::pair<std::optional<double> Extras::*, double>> values) {
+    Extras extras;
+    for (const auto& [member, value] : values) {
+        extras.*member = value;
+    }
+    return extras;
+}
+
 TEST(LoadSettings, AppliesTheBuiltInDefaultsWhenThereIsNoFile) {
     TempDir dir;
     for (const std::string& path : {dir.File("missing.ini"), dir.path()}) {
         WindowSettings start = InitialWindowSettings();
         start.Left = 10;
         start.Top = 20;
+        start.Extras.ThinSeconds = 5;  // the built-in defaults ask for no extra
         MemorySettingsControls controls(start);
         const WindowSettings baseline = LoadSettings(path, controls);
 
@@ -70,6 +83,41 @@ TEST(LoadSettings, KeepsTheCurrentValueOfEveryKeyItCannotRead) {
         row.change(expected);
         EXPECT_EQ(controls.values(), expected) << row.legend;
         EXPECT_EQ(baseline, expected) << "baseline not read back: " << row.legend;
+    }
+}
+
+TEST(LoadSettings, ReadsTheExtrasBehindTheSettings) {
+    struct Row {
+        const char* legend;
+        std::string text;  // the whole file
+        Extras expected;   // from ThinSeconds 5 and ThinDegrees 30
+    };
+    const auto with = [](std::optional<double> Extras::*member, std::optional<double> value) {
+        Extras extras = Asked({{&Extras::ThinSeconds, 5}, {&Extras::ThinDegrees, 30}});
+        extras.*member = value;
+        return extras;
+    };
+    const Row rows[] = {
+        {"a flag not read", "[Extras]\r\nViewer=1\r\n", with(&Extras::Viewer, 1)},
+        {"a number not read", "[Extras]\r\nThinSeconds= 12.5\r\n", with(&Extras::ThinSeconds, 12.5)},
+        {"a count not read", "[Extras]\r\nMaxPlacemarks=500\r\n", with(&Extras::MaxPlacemarks, 500)},
+        {"names read with case", "[extras]\nthinMETRES=100\n", with(&Extras::ThinMetres, 100)},
+        {"an empty value kept the extra", "[Extras]\r\nThinSeconds=\r\n", with(&Extras::ThinSeconds, {})},
+        {"a word read", "[Extras]\r\nThinSeconds=ten\r\n", with(&Extras::Viewer, {})},
+        {"a value above the range read", "[Extras]\r\nThinDegrees=181\r\n", with(&Extras::Viewer, {})},
+        {"a flag of 2 read", "[Extras]\r\nRegions=2\r\n", with(&Extras::Viewer, {})},
+        {"a fractional count read", "[Extras]\r\nMaxPlacemarks=2.5\r\n", with(&Extras::Viewer, {})},
+        {"a key of [Settings] read as an extra", "[Settings]\r\nViewer=1\r\n", with(&Extras::Viewer, {})},
+    };
+    for (const Row& row : rows) {
+        TempDir dir;
+        WriteFile(dir.File("s.ini"), row.text);
+        WindowSettings start = InitialWindowSettings();
+        start.Extras = Asked({{&Extras::ThinSeconds, 5}, {&Extras::ThinDegrees, 30}});
+        MemorySettingsControls controls(start);
+        const WindowSettings baseline = LoadSettings(dir.File("s.ini"), controls);
+        EXPECT_EQ(controls.values().Extras, row.expected) << row.legend;
+        EXPECT_EQ(baseline.Extras, row.expected) << "baseline: " << row.legend;
     }
 }
 
@@ -161,7 +209,8 @@ TEST(SaveSettings, RoundTripsThroughLoadAndKeepsForeignLines) {
     TempDir dir;
     const std::string path = dir.File("s.ini");
     WriteFile(path, "[Other]\r\nKeep=me\r\n[Settings]\r\nMine=1\r\nEdit3=9\r\n");
-    WindowSettings values{false, "2024-05-17", 1, 2, "3", true, true, 4, 5, true, "0.700000", 6, "8", -7, 9};
+    WindowSettings values{false, "2024-05-17", 1, 2, "3", true, true, 4, 5, true, "0.700000", 6, "8", -7, 9,
+                          {}};
     MemorySettingsControls controls(values);
     SaveSettings(path, controls, dir.path(), "");
     SaveSettings(path, controls, dir.path(), "");
@@ -173,6 +222,50 @@ TEST(SaveSettings, RoundTripsThroughLoadAndKeepsForeignLines) {
     MemorySettingsControls loaded;
     LoadSettings(path, loaded);
     EXPECT_EQ(loaded.values(), values);
+}
+
+TEST(SaveSettings, LeavesAFileWithoutExtrasAsItWas) {
+    TempDir dir;
+    const std::string path = dir.File("s.ini");
+    const std::string text =
+        "[Other]\r\nKeep=me\r\n[Settings]\nCheckBox1=1\nMaskEdit1=2000-01-01\nShapeStyleTrack=255\n"
+        "ShapeFullTrack=32768\nEdit3=5\nCheckBox2=0\nCheckBox4=0\nShapeRightPoint=16711680\n"
+        "ShapeIncorPoint=65535\nCheckBox3=0\nEdit4=0.5\nShapeDTrack=65280\nEdit7=7\nLeft=426\nTop=199\n"
+        "\n[Tail]\r\nA=1";
+    WriteFile(path, text);
+    MemorySettingsControls controls;
+    LoadSettings(path, controls);
+    SaveSettings(path, controls, dir.path(), "");
+    EXPECT_EQ(ReadFile(path), text);
+}
+
+TEST(SaveSettings, WritesTheExtrasAskedForAndThoseTheFileHolds) {
+    TempDir dir;
+    const std::string path = dir.File("s.ini");
+    WindowSettings values = BuiltInDefaultSettings();
+    values.Extras =
+        Asked({{&Extras::Viewer, 1}, {&Extras::ThinSeconds, 12.5}, {&Extras::MaxPlacemarks, 500}});
+    MemorySettingsControls controls(values);
+    SaveSettings(path, controls, dir.path(), "");
+    const std::string settings = ReadFile(path);
+    const std::string extras = "[Extras]\r\nViewer=1\r\nThinSeconds=12.5\r\nMaxPlacemarks=500\r\n";
+    ASSERT_GT(settings.size(), extras.size());
+    EXPECT_EQ(settings.substr(settings.size() - extras.size()), extras);
+    MemorySettingsControls loaded;
+    LoadSettings(path, loaded);
+    EXPECT_EQ(loaded.values().Extras, values.Extras);
+
+    // Switched off or no longer asked for: kept in the file so that they read back so.
+    values.Extras = Asked({{&Extras::Viewer, 0}, {&Extras::MaxPlacemarks, 500}});
+    MemorySettingsControls changed(values);
+    SaveSettings(path, changed, dir.path(), "");
+    EXPECT_EQ(ReadFile(path).substr(settings.size() - extras.size()),
+              "[Extras]\r\nViewer=0\r\nThinSeconds=\r\nMaxPlacemarks=500\r\n");
+    WindowSettings start = InitialWindowSettings();
+    start.Extras.ThinSeconds = 7;
+    MemorySettingsControls reloaded(start);
+    LoadSettings(path, reloaded);
+    EXPECT_EQ(reloaded.values().Extras, values.Extras);
 }
 
 TEST(SaveSettings, ReportsAPlaceItCannotWrite) {
@@ -204,6 +297,7 @@ TEST(SettingsChanged, ComparesTheDisplayValuesOnly) {
         {"a colour not compared", [](WindowSettings& v) { v.ShapeDTrack = 1; }, true},
         {"a check box not compared", [](WindowSettings& v) { v.CheckBox4 = true; }, true},
         {"the date not compared", [](WindowSettings& v) { v.MaskEdit1 = "2000-01-02"; }, true},
+        {"an extra not compared", [](WindowSettings& v) { v.Extras.Regions = 0; }, true},
     };
     WindowSettings baseline = InitialWindowSettings();
     baseline.MaskEdit1 = "2000-01-0a";
