@@ -6,6 +6,8 @@
 #include <QMessageBox>
 #include <QString>
 
+#include "app/window/extras_dialog.h"
+
 namespace tervo {
 
 namespace {
@@ -104,6 +106,14 @@ bool QtWindowDialogs::AskYesNo(QWidget* parent, const std::string& caption, cons
     QMessageBox box(QMessageBox::Information, QString::fromStdString(caption), DisplayText(text),
                     QMessageBox::Yes | QMessageBox::No, parent);
     return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<Extras> QtWindowDialogs::EditExtras(QWidget* parent, const Extras& current) {
+    ExtrasDialog dialog(current, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.Values();
 }
 
 }  // namespace tervo

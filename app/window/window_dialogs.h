@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "run/extras.h"
+
 class QWidget;
 
 namespace tervo {
@@ -41,6 +43,8 @@ public:
                              const std::string& text) = 0;
     // A modal box with the information icon and the buttons Yes and No; true for Yes.
     virtual bool AskYesNo(QWidget* parent, const std::string& caption, const std::string& text) = 0;
+    // The Extras dialog opened on `current`: the extras after OK, nothing after Cancel.
+    virtual std::optional<Extras> EditExtras(QWidget* parent, const Extras& current) = 0;
 };
 
 class QtWindowDialogs : public WindowDialogs {
@@ -51,6 +55,7 @@ public:
     void ShowMessage(QWidget* parent, MessageIcon icon, const std::string& caption,
                      const std::string& text) override;
     bool AskYesNo(QWidget* parent, const std::string& caption, const std::string& text) override;
+    std::optional<Extras> EditExtras(QWidget* parent, const Extras& current) override;
 };
 
 // A Qt name filter list ("Name (pattern);;...") for `filters`. "*.*" becomes "*":

@@ -45,6 +45,11 @@ bool ScriptedDialogs::AskYesNo(QWidget*, const std::string& caption, const std::
     return Next(yesNoAnswers, unexpected, false);
 }
 
+std::optional<Extras> ScriptedDialogs::EditExtras(QWidget*, const Extras& current) {
+    extrasRequests.push_back(current);
+    return Next(extrasAnswers, unexpected, std::optional<Extras>());
+}
+
 WindowUnderTest::WindowUnderTest(const std::string& defaultSettings,
                                  const std::function<void(TestPlatform&)>& setUpPlatform)
     : platform_(programDir_.path()) {

@@ -29,12 +29,14 @@ public:
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<std::optional<int32_t>> colorAnswers;
     std::deque<bool> yesNoAnswers;
+    std::deque<std::optional<Extras>> extrasAnswers;
 
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;
     std::vector<int32_t> colorRequests;
     std::vector<ShownMessage> messages;
     std::vector<std::string> questions;
+    std::vector<Extras> extrasRequests;  // the extras each Extras dialog opened on
     int unexpected = 0;
     // Runs inside ShowMessage, while the caller waits for the box to close.
     std::function<void(const ShownMessage&)> onMessage;
@@ -45,6 +47,7 @@ public:
     void ShowMessage(QWidget* parent, MessageIcon icon, const std::string& caption,
                      const std::string& text) override;
     bool AskYesNo(QWidget* parent, const std::string& caption, const std::string& text) override;
+    std::optional<Extras> EditExtras(QWidget* parent, const Extras& current) override;
 };
 
 // A window on a program directory of its own (a fresh temporary directory, where

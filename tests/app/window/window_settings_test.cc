@@ -1,14 +1,22 @@
 // The window's settings files: the default file at start-up, the configuration
 // open and save buttons, and the closing dialogue.
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
+#include <functional>
 #include <limits>
 
+#include "app/window/extras_dialog.h"
 #include "scripted_dialogs.h"
 
 using tervo::MessageIcon;
@@ -44,6 +52,7 @@ private slots:
     void AWindowOffEveryScreenGoesOntoTheNearest();
     void APositionOffTheScreenStaysInTheSettings_data();
     void APositionOffTheScreenStaysInTheSettings();
+    void TheExtrasDialogHasAControlForEveryExtra();
 };
 
 void WindowSettingsTest::StartsWithTheDefaultSettingsFile() {
@@ -280,6 +289,76 @@ void WindowSettingsTest::APositionOffTheScreenStaysInTheSettings() {
                              "\r\nTop=" + std::to_string(screen.top() + 20) + "\r\n");
     QCOMPARE(onScreen.window().pos(), screen.topLeft() + QPoint(10, 20));
     QCOMPARE(onScreen.window().ReadControls().Left, screen.left() + 10);
+}
+
+void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
+    tervo::Extras initial;
+    initial.ThinSeconds = 12.3456;  // finer than the spin box shows
+    initial.MaxPlacemarks = 500;
+    initial.Regions = 1;
+    {
+        tervo::ExtrasDialog dialog(initial);
+        QCOMPARE(dialog.objectName(), QStringLiteral("ExtrasDialog"));
+        for (const tervo::ExtraKey& key : tervo::ExtraKeys()) {
+            const QString name = QString::fromLatin1(key.Key);
+            auto* asked = dialog.findChild<QCheckBox*>(name);
+            QVERIFY2(asked != nullptr, key.Key);
+            QCOMPARE(asked->text(), QString::fromUtf8(key.Label));
+            QCOMPARE(asked->toolTip(), QString::fromUtf8(key.Help));
+            QCOMPARE(asked->isChecked(), (initial.*key.Member).has_value());
+            auto* value = dialog.findChild<QAbstractSpinBox*>(name + QStringLiteral("Value"));
+            QCOMPARE(value != nullptr, key.Kind != tervo::ExtraKind::Flag);
+            if (auto* number = qobject_cast<QDoubleSpinBox*>(value)) {
+                QVERIFY(key.Kind == tervo::ExtraKind::Number);
+                QCOMPARE(number->minimum(), key.Min);
+                QCOMPARE(number->maximum(), key.Max);
+            } else if (auto* count = qobject_cast<QSpinBox*>(value)) {
+                QVERIFY(key.Kind == tervo::ExtraKind::Count);
+                QCOMPARE(count->minimum(), static_cast<int>(key.Min));
+                QCOMPARE(count->maximum(), static_cast<int>(key.Max));
+            }
+            if (value != nullptr) {
+                QCOMPARE(value->isEnabled(), asked->isChecked());
+                asked->toggle();
+                QCOMPARE(value->isEnabled(), asked->isChecked());
+                asked->toggle();
+                QCOMPARE(value->toolTip(), asked->toolTip());
+            }
+        }
+        QCOMPARE(dialog.Values(), initial);
+    }
+
+    // The real dialog through the seam: Cancel gives nothing, OK what the controls hold.
+    const auto answer = [](std::function<void(QDialog&)> fill, QDialogButtonBox::StandardButton button) {
+        QTimer::singleShot(0, [fill, button] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                return;
+            }
+            fill(*dialog);
+            dialog->findChild<QDialogButtonBox*>()->button(button)->click();
+        });
+    };
+    tervo::QtWindowDialogs real;
+    answer([](QDialog& d) { d.findChild<QCheckBox*>("Viewer")->setChecked(true); }, QDialogButtonBox::Cancel);
+    QVERIFY(!real.EditExtras(nullptr, initial));
+
+    answer(
+        [](QDialog& d) {
+            d.findChild<QCheckBox*>("Viewer")->setChecked(true);
+            d.findChild<QCheckBox*>("Regions")->setChecked(false);
+            d.findChild<QCheckBox*>("ThinSeconds")->setChecked(false);
+            d.findChild<QCheckBox*>("ThinMetres")->setChecked(true);
+            d.findChild<QDoubleSpinBox*>("ThinMetresValue")->setValue(25.5);
+            d.findChild<QSpinBox*>("MaxPlacemarksValue")->setValue(750);
+        },
+        QDialogButtonBox::Ok);
+    tervo::Extras expected;
+    expected.Viewer = 1;
+    expected.Regions = 0;  // switched off, not just no longer asked for
+    expected.ThinMetres = 25.5;
+    expected.MaxPlacemarks = 750;
+    QCOMPARE(real.EditExtras(nullptr, initial), std::optional<tervo::Extras>(expected));
 }
 
 QTEST_MAIN(WindowSettingsTest)

@@ -1,0 +1,43 @@
+// The Extras dialog: a control for every extra of ExtraKeys(), in the table's
+// order, so that an extra added to the table appears here without more code.
+#pragma once
+
+#include <QDialog>
+#include <vector>
+
+#include "run/extras.h"
+
+class QCheckBox;
+class QDoubleSpinBox;
+class QSpinBox;
+
+namespace tervo {
+
+// A flag is one check box named after its key ("Regions"). A number or count is
+// a check box "asked for" named after its key and a spin box named after the key
+// with "Value" appended ("ThinSecondsValue"), limited to the key's range and
+// enabled only while the box is checked. Every control's tooltip is the key's Help.
+class ExtrasDialog : public QDialog {
+public:
+    explicit ExtrasDialog(const Extras& initial, QWidget* parent = nullptr);
+
+    // The extras as the controls hold them. A flag that was not asked for stays
+    // so while unchecked; one that was is 0 when unchecked. A value shown as it
+    // came in gives back the value that came in, not its rounding to the
+    // spin box's decimals.
+    Extras Values() const;
+
+private:
+    struct Row {
+        const ExtraKey* key = nullptr;
+        QCheckBox* asked = nullptr;
+        QSpinBox* count = nullptr;         // a Count only
+        QDoubleSpinBox* number = nullptr;  // a Number only
+        double shown = 0;                  // the spin box's value when the dialog opened
+    };
+
+    Extras initial_;
+    std::vector<Row> rows_;
+};
+
+}  // namespace tervo
