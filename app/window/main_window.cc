@@ -1,5 +1,6 @@
 #include "app/window/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -186,6 +188,7 @@ TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& 
     move(426, 199);
 
     BuildControls();
+    BuildExtrasAccess();
     ConnectHandlers();
 
     edit2FullPath_.clear();
@@ -284,6 +287,16 @@ void TForm1::BuildControls() {
     }
 }
 
+void TForm1::BuildExtrasAccess() {
+    ui_.ActionExtras = new QAction(QString::fromUtf8("Extras…"), this);
+    ui_.ActionExtras->setObjectName(QStringLiteral("ActionExtras"));
+    ui_.ActionExtras->setShortcut(QKeySequence(QString::fromLatin1(kExtrasShortcut)));
+    ui_.ActionExtras->setShortcutContext(Qt::WindowShortcut);
+    addAction(ui_.ActionExtras);
+    ui_.Image1->addAction(ui_.ActionExtras);
+    ui_.Image1->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
 void TForm1::ConnectHandlers() {
     connect(ui_.Edit1, &QLineEdit::textChanged, this, &TForm1::Edit1Change);
     connect(ui_.Edit6, &QLineEdit::textChanged, this, &TForm1::Edit6Change);
@@ -306,6 +319,7 @@ void TForm1::ConnectHandlers() {
     connect(ui_.CheckBox1, &QCheckBox::toggled, this, &TForm1::CheckBox1Click);
     connect(ui_.CheckBox2, &QCheckBox::toggled, this, &TForm1::CheckBox2Click);
     connect(ui_.MaskEdit1, &DateMaskEdit::invalidInput, this, &TForm1::MaskEdit1ValidateError);
+    connect(ui_.ActionExtras, &QAction::triggered, this, &TForm1::ActionExtrasExecute);
 }
 
 void TForm1::FormCreate() { setAcceptDrops(true); }
@@ -479,6 +493,18 @@ void TForm1::MaskEdit1ValidateError() {
     ShowError("Invalid input value.  Use escape key to abandon changes");
 }
 
+void TForm1::ActionExtrasExecute() {
+    // A run reads its settings once, at its start: a change now would be saved
+    // but not used. The lock disables the action; this also covers the moment
+    // between the unlock and the run's end.
+    if (running_) {
+        return;
+    }
+    if (std::optional<Extras> chosen = dialogs_.EditExtras(this, extras_)) {
+        extras_ = *chosen;
+    }
+}
+
 // --- the run ---------------------------------------------------------------------
 
 void TForm1::SpeedButton3Click() {
@@ -557,6 +583,7 @@ void TForm1::LockControls() {
     ui_.GroupBox10->setEnabled(false);
     ui_.GroupBox10->setCaptionColor(GreyText());
     ui_.Edit6->setEnabled(false);
+    ui_.ActionExtras->setEnabled(false);
 }
 
 void TForm1::UnlockControls() {
@@ -568,6 +595,7 @@ void TForm1::UnlockControls() {
              ui_.Edit6}) {
         control->setEnabled(true);
     }
+    ui_.ActionExtras->setEnabled(true);
     for (CaptionGroupBox* group :
          {ui_.GroupBox3, ui_.GroupBox5, ui_.GroupBox2, ui_.GroupBox1, ui_.GroupBox10}) {
         group->setCaptionColor(Qt::black);
@@ -619,6 +647,7 @@ WindowSettings TForm1::DisplayValues() const {
     const QPoint position = settingsPosition_ && pos() == placedPosition_ ? *settingsPosition_ : pos();
     values.Left = position.x();
     values.Top = position.y();
+    values.Extras = extras_;
     return values;
 }
 
@@ -637,6 +666,7 @@ void TForm1::ApplyDisplayValues(const WindowSettings& values) {
     ShowFieldText(ui_.Edit4, values.Edit4);
     ShowFieldText(ui_.Edit7, values.Edit7);
     ui_.ShapeDTrack->setColor(values.ShapeDTrack);
+    extras_ = values.Extras;
 }
 
 void TForm1::UpdateFullTrackControls() {

@@ -20,6 +20,7 @@
 #include "run/conversion.h"
 #include "run/conversion_view.h"
 
+class QAction;
 class QCheckBox;
 class QButtonGroup;
 class QLabel;
@@ -79,7 +80,13 @@ struct TForm1Controls {
     QToolButton* SpeedButton2 = nullptr;
     QLabel* Panel2 = nullptr;
     QLabel* Panel3 = nullptr;
+    // "Extras…": the logo's context menu and the window's shortcut kExtrasShortcut.
+    QAction* ActionExtras = nullptr;
 };
+
+// Opens the Extras dialog anywhere in the window. Not Ctrl+E: a line edit takes
+// that for "end of line" under the X11 key bindings, and the focus is mostly in one.
+inline constexpr const char* kExtrasShortcut = "Ctrl+Shift+E";
 
 class TForm1 : public QWidget, public ConversionView, public SettingsControls {
     Q_OBJECT
@@ -146,6 +153,9 @@ public slots:
     void CheckBox1Click();
     void CheckBox2Click();
     void MaskEdit1ValidateError();
+    // Opens the Extras dialog (not during a run); OK keeps its values for the
+    // next run and for the settings file.
+    void ActionExtrasExecute();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -154,7 +164,10 @@ protected:
 
 private:
     void BuildControls();
-    // The fifteen values of the settings file as the controls hold them.
+    // The way to the Extras dialog that leaves the form as it is: the logo's
+    // context menu and a shortcut.
+    void BuildExtrasAccess();
+    // The fifteen values of the settings file and the extras as the window holds them.
     WindowSettings DisplayValues() const;
     void ConnectHandlers();
     void FormClose(QCloseEvent* event);
@@ -186,6 +199,8 @@ private:
     // SaveDialog1 keeps the name of its last use when Edit6 is empty.
     std::string saveDialog1FileName_;
     WindowSettings settingsBaseline_;
+    // What the Extras dialog or a settings file asked for; no control shows it.
+    Extras extras_;
     // A window position of the settings file that was off every screen, and
     // where the window was put instead: while the window stays there, the
     // settings keep the file's position.

@@ -79,6 +79,7 @@ struct LockSnapshot {
     bool configurationEnabled = true;
     bool edit1Enabled = true;
     bool checkBox1Enabled = true;
+    bool extrasEnabled = true;
     QColor settingsCaption;
     QColor styleCaption;
     QColor inputCaption;
@@ -94,6 +95,7 @@ LockSnapshot TakeSnapshot(const tervo::TForm1Controls& ui) {
     s.configurationEnabled = ui.GroupBox2->isEnabled();
     s.edit1Enabled = ui.Edit1->isEnabled();
     s.checkBox1Enabled = ui.CheckBox1->isEnabled();
+    s.extrasEnabled = ui.ActionExtras->isEnabled();
     s.settingsCaption = ui.GroupBox3->captionColor();
     s.styleCaption = ui.GroupBox5->captionColor();
     s.inputCaption = ui.GroupBox1->captionColor();
@@ -160,9 +162,13 @@ void WindowRunTest::RunConvertsALogBehindTheLock() {
     dialogs.openAnswers = {log};
     QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
 
-    // The final box comes while the run still holds the lock.
+    // The final box comes while the run still holds the lock; the extras cannot
+    // be changed then, not even by a shortcut pressed before the lock.
     LockSnapshot during;
-    dialogs.onMessage = [&](const tervo::testing::ShownMessage&) { during = TakeSnapshot(ui); };
+    dialogs.onMessage = [&](const tervo::testing::ShownMessage&) {
+        during = TakeSnapshot(ui);
+        t.window().ActionExtrasExecute();
+    };
     QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
 
     QCOMPARE(dialogs.messages.size(), size_t(1));
@@ -177,6 +183,8 @@ void WindowRunTest::RunConvertsALogBehindTheLock() {
     QVERIFY(!during.runEnabled);
     QVERIFY(!during.settingsEnabled && !during.inputEnabled && !during.outputEnabled);
     QVERIFY(!during.configurationEnabled && !during.edit1Enabled && !during.checkBox1Enabled);
+    QVERIFY(!during.extrasEnabled);
+    QVERIFY(dialogs.extrasRequests.empty());
     const QColor grey = QApplication::palette().color(QPalette::Disabled, QPalette::WindowText);
     QCOMPARE(during.settingsCaption, grey);
     QCOMPARE(during.styleCaption, grey);
@@ -184,7 +192,8 @@ void WindowRunTest::RunConvertsALogBehindTheLock() {
 
     const LockSnapshot after = TakeSnapshot(ui);
     QVERIFY(after.runEnabled && after.settingsEnabled && after.inputEnabled && after.outputEnabled);
-    QVERIFY(after.configurationEnabled && after.edit1Enabled && after.checkBox1Enabled);
+    QVERIFY(after.configurationEnabled && after.edit1Enabled && after.checkBox1Enabled &&
+            after.extrasEnabled);
     QCOMPARE(after.settingsCaption, QColor(Qt::black));
     QCOMPARE(after.styleCaption, QColor(Qt::black));
     QCOMPARE(after.inputCaption, QColor(Qt::black));

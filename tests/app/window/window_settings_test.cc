@@ -1,12 +1,16 @@
 // The window's settings files: the default file at start-up, the configuration
 // open and save buttons, and the closing dialogue.
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -52,6 +56,8 @@ private slots:
     void AWindowOffEveryScreenGoesOntoTheNearest();
     void APositionOffTheScreenStaysInTheSettings_data();
     void APositionOffTheScreenStaysInTheSettings();
+    void TheExtrasDialogDecidesTheNextRunAndTheSavedFile();
+    void TheLogoMenuAndTheShortcutOpenTheExtrasDialog();
     void TheExtrasDialogHasAControlForEveryExtra();
 };
 
@@ -289,6 +295,65 @@ void WindowSettingsTest::APositionOffTheScreenStaysInTheSettings() {
                              "\r\nTop=" + std::to_string(screen.top() + 20) + "\r\n");
     QCOMPARE(onScreen.window().pos(), screen.topLeft() + QPoint(10, 20));
     QCOMPARE(onScreen.window().ReadControls().Left, screen.left() + 10);
+}
+
+void WindowSettingsTest::TheExtrasDialogDecidesTheNextRunAndTheSavedFile() {
+    WindowUnderTest t("[Settings]\r\nEdit3=6\r\n[Extras]\r\nThinSeconds=10\r\n");
+    auto& dialogs = t.dialogs();
+    tervo::Extras fromFile;
+    fromFile.ThinSeconds = 10;
+    QCOMPARE(t.window().CurrentConversionSettings().Extras, fromFile);
+
+    tervo::Extras chosen;
+    chosen.Regions = 1;
+    dialogs.extrasAnswers = {std::nullopt, chosen};
+    t.ui().ActionExtras->trigger();
+    QCOMPARE(t.window().CurrentConversionSettings().Extras, fromFile);  // cancelled
+    QVERIFY(!tervo::SettingsChanged(t.window().ReadControls(), t.window().SettingsBaseline()));
+    t.ui().ActionExtras->trigger();
+    QCOMPARE(dialogs.extrasRequests, (std::vector<tervo::Extras>{fromFile, fromFile}));
+    QCOMPARE(t.window().CurrentConversionSettings().Extras, chosen);
+
+    dialogs.yesNoAnswers = {true};
+    QVERIFY(t.window().close());
+    QCOMPARE(dialogs.questions.size(), size_t(1));
+    const std::string written = ReadFile(t.programDirectory() + "tervoconverter.ini");
+    QVERIFY(Contains(written, "\r\n[Extras]\r\nThinSeconds=\r\nRegions=1\r\n"));
+    QCOMPARE(dialogs.unexpected, 0);
+}
+
+void WindowSettingsTest::TheLogoMenuAndTheShortcutOpenTheExtrasDialog() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    t.window().show();
+    t.window().activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&t.window()));
+    QCOMPARE(ui.Image1->objectName(), QStringLiteral("Image1"));
+
+    // The shortcut, also while a line edit has the focus.
+    ui.Edit1->setFocus();
+    QTest::keyClick(ui.Edit1, Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(dialogs.extrasRequests.size(), size_t(1));
+
+    // Right-click the logo, take "Extras…" from its menu.
+    QStringList items;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) {
+            return;
+        }
+        for (QAction* action : menu->actions()) {
+            items.append(action->text());
+        }
+        menu->setActiveAction(menu->actions().value(0));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), ui.Image1->mapToGlobal(QPoint(20, 20)));
+    QApplication::sendEvent(ui.Image1, &click);
+    QCOMPARE(items, QStringList{QString::fromUtf8("Extras…")});
+    QCOMPARE(dialogs.extrasRequests.size(), size_t(2));
+    QCOMPARE(dialogs.unexpected, 2);  // both cancelled
 }
 
 void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
