@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Sets everything up and runs the whole test suite: the normal build, then the
+# Sets everything up and runs the whole test suite: the formatting check, the normal build, then the
 # suite again under AddressSanitizer and UndefinedBehaviorSanitizer, then the
 # tests that start threads under ThreadSanitizer, then each fuzz target for a
 # short while.
@@ -7,6 +7,8 @@
 # TERVO_FUZZ_SECONDS  seconds per fuzz target (default 30; 0 leaves fuzzing out)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The code's layout first: it takes seconds.
+scripts/check_format.sh
 # The build settings of the sample command (scripts/run_sample.sh): what it
 # built is reused.
 scripts/setup.sh build
