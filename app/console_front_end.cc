@@ -13,6 +13,7 @@
 #include "app/error_text.h"
 #include "app/file_fields.h"
 #include "app/ini.h"
+#include "app/many_logs.h"
 #include "app/settings.h"
 #include "core/paths.h"
 #include "run/conversion.h"
@@ -25,6 +26,8 @@ constexpr const char* kVersion = "5.2";
 
 constexpr const char* kUsage =
     "Usage: tervoconverter [--format nmea|binr] INPUT OUTPUT [SETTINGS]\n"
+    "       tervoconverter [OPTIONS] --out-dir DIR LOG...\n"
+    "       tervoconverter [OPTIONS] --merge OUT.kmz LOG...\n"
     "       tervoconverter --help | --version\n";
 
 constexpr const char* kHelp =
@@ -73,6 +76,9 @@ struct CommandLine {
     std::vector<std::string> positional;
     int32_t format = 0;
     Extras extras;  // the extras the options ask for; they override the settings file's
+    // The forms for several logs (see many_logs.h); `manyOptions` counts their options.
+    ManyLogsLine many;
+    size_t manyOptions = 0;
 };
 
 // What parsing decided besides the command line itself.
@@ -95,6 +101,11 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
         ->transform(CLI::IsMember({"nmea", "binr"}, CLI::ignore_case));
     // Arguments after the third are ignored, as they always were.
     app.add_option("paths", line.positional, "INPUT OUTPUT [SETTINGS]");
+    CLI::Option* outDir = app.add_option("--out-dir", line.many.outDir, "convert each LOG into DIR");
+    CLI::Option* merge = app.add_option("--merge", line.many.mergePath, "merge the LOGs into OUT.kmz");
+    outDir->excludes(merge);
+    CLI::Option* jobs = app.add_option("--jobs", line.many.jobs, "logs converted at once")->check(CLI::Range(1, 64));
+    CLI::Option* settings = app.add_option("--settings", line.many.settingsPath, "the settings file");
     for (const ExtraKey& key : ExtraKeys()) {
         if (key.Kind == ExtraKind::Flag) {
             app.add_flag_callback(key.Option, [&line, &key] { line.extras.*key.Member = 1; }, key.Help);
@@ -125,6 +136,7 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
         return Parsed::Error;
     }
     line.format = format == "binr" ? 1 : 0;
+    line.manyOptions = outDir->count() + merge->count() + jobs->count() + settings->count();
     return Parsed::Run;
 }
 
@@ -254,6 +266,34 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
     return kExitOtherError;
 }
 
+// The --out-dir and --merge forms: every positional argument is a log.
+int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* err, AllocationGate* gate) {
+    ManyLogsLine& many = line.many;
+    if (many.outDir.empty() && many.mergePath.empty()) {
+        return BadCommandLine(err, "--jobs and --settings go with --out-dir DIR or --merge OUT.kmz");
+    }
+    many.logs = line.positional;
+    many.format = line.format;
+    many.extras = line.extras;
+    if (many.logs.empty()) {
+        return BadCommandLine(err, "at least one log is needed");
+    }
+    std::vector<std::string> names;
+    for (const std::string& log : many.logs) {
+        if (log.empty()) {
+            return BadCommandLine(err, "a log's path must not be empty");
+        }
+        names.push_back(FileNamePart(log));
+    }
+    std::sort(names.begin(), names.end());
+    const auto twice = std::adjacent_find(names.begin(), names.end());
+    if (!many.outDir.empty() && twice != names.end()) {
+        return BadCommandLine(err, "two logs named " + *twice + " would both be written to " +
+                                       ProposedOutputPath(*twice) + " in " + many.outDir);
+    }
+    return RunManyLogs(many, platform, err, gate);
+}
+
 }  // namespace
 
 std::string SettingsPathFromArgument(const std::string& argument) {
@@ -298,6 +338,14 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
             return std::fflush(out) == 0 ? kExitCompleted : kExitOtherError;
         case Parsed::Run:
             break;
+    }
+    if (line.manyOptions > 0) {
+        try {
+            return RunManyLogsForm(line, platform, err, gate);
+        } catch (const std::exception& error) {
+            std::fprintf(err, "%s\n", WithFullStop(error.what()).c_str());
+            return kExitOtherError;
+        }
     }
     if (line.positional.size() < 2) {
         return BadCommandLine(err, "an input file and an output name are needed");

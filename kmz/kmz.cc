@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -299,7 +300,8 @@ int CreateSibling(const std::string& target, std::string* siblingPath) {
     std::string directory = DirectoryPart(target);
     // Short enough that a long container name cannot push it past the name limit.
     std::string stem = FileNamePart(target).substr(0, 64);
-    static unsigned counter = 0;
+    // Runs on several threads pack at once (the console's many-logs form).
+    static std::atomic<unsigned> counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         *siblingPath = directory + "." + stem + "." + std::to_string(::getpid()) + "-" +
                        std::to_string(++counter) + ".tmp";

@@ -1,0 +1,45 @@
+// The console's forms for several logs at once:
+//
+//   tervoconverter [options] --out-dir DIR LOG...     each LOG into DIR/<LOG's name>.kmz
+//   tervoconverter [options] --merge OUT.kmz LOG...   all LOGs side by side in OUT.kmz
+//
+// Every path of these forms is relative to the current directory. --jobs N
+// converts N logs at once; --settings FILE names the settings file; --format
+// and the extras apply to every log.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/platform.h"
+#include "core/point_list.h"
+#include "run/extras.h"
+
+namespace tervo {
+
+// Logs converted at once when --jobs is not given. Each conversion already
+// keeps a second core busy (the deflater and the folder writer).
+inline constexpr int kDefaultJobs = 2;
+
+struct ManyLogsLine {
+    std::vector<std::string> logs;
+    std::string outDir;     // the --out-dir form when not empty
+    std::string mergePath;  // the --merge form when not empty
+    std::string settingsPath;  // --settings; empty: the built-in settings
+    int jobs = kDefaultJobs;
+    int32_t format = 0;
+    Extras extras;  // asked for on the command line; they override the settings file's
+};
+
+// `path` made absolute against `currentDirectory` (with or without its final
+// separator); an absolute path stays as it is.
+std::string AbsoluteFrom(const std::string& path, const std::string& currentDirectory);
+
+// Runs either form to its end and returns the exit status of the first log, in
+// the order given, that did not end in kExitCompleted (0 when none). A status
+// line goes to `err` as each log finishes, a table of all of them at the end.
+// `gate`, when given, is asked from every conversion at once.
+int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, AllocationGate* gate);
+
+}  // namespace tervo
