@@ -278,7 +278,11 @@ std::string AbsoluteFrom(const std::string& path, const std::string& currentDire
     if (!path.empty() && path.front() == '/') {
         return path;
     }
-    return WithoutFinalSeparator(currentDirectory) + "/" + path;
+    // The root keeps its one separator: WithoutFinalSeparator leaves "/" as it is.
+    if (!currentDirectory.empty() && currentDirectory.back() == '/') {
+        return currentDirectory + path;
+    }
+    return currentDirectory + "/" + path;
 }
 
 int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, AllocationGate* gate) {
@@ -292,8 +296,8 @@ int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, Al
         const std::string logPath = AbsoluteFrom(line.logs[i], currentDirectory);
         const std::string outputPath =
             line.mergePath.empty()
-                ? WithoutFinalSeparator(AbsoluteFrom(line.outDir, currentDirectory)) + "/" +
-                      FileNamePart(ProposedOutputPath(logPath))
+                ? AbsoluteFrom(FileNamePart(ProposedOutputPath(logPath)),
+                               AbsoluteFrom(line.outDir, currentDirectory))
                 : std::string();
         LogOutcome outcome = ConvertOne(line, values, logPath, outputPath, i, shared, gate);
         std::lock_guard lock(printing);

@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "app/many_logs.h"
 #include "support/test_files.h"
+#include "support/zip_reader.h"
 
 namespace tervo {
 namespace {
@@ -96,11 +98,12 @@ protected:
     }
 
     // A simulated NMEA log of `epochs` epochs at `path`.
-    void SimulateLog(const std::string& path, int epochs) {
+    void SimulateLog(const std::string& path, int epochs, int seed = 7) {
         const char* toolsDir = std::getenv("TERVO_TOOLS_DIR");
         ASSERT_NE(toolsDir, nullptr);
         const std::string command = std::string(toolsDir) + "/simulate_log --epochs " +
-                                    std::to_string(epochs) + " --seed 7 --out '" + path + "'";
+                                    std::to_string(epochs) + " --seed " + std::to_string(seed) + " --out '" +
+                                    path + "'";
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
     }
 
@@ -264,6 +267,130 @@ TEST_F(Batch, AnUnexpectedErrorEndsWithStatusOne) {
     EXPECT_NE(text.find("std::bad_alloc.\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("KMZ file written"), std::string::npos) << text;
     EXPECT_FALSE(FileExists(output));
+}
+
+TEST(AbsoluteFrom, PutsARelativePathBehindTheCurrentDirectory) {
+    EXPECT_EQ(AbsoluteFrom("a.nmea", "/home/ann"), "/home/ann/a.nmea");
+    EXPECT_EQ(AbsoluteFrom("logs/a.nmea", "/home/ann/"), "/home/ann/logs/a.nmea");
+    EXPECT_EQ(AbsoluteFrom("/data/a.nmea", "/home/ann"), "/data/a.nmea");
+    EXPECT_EQ(AbsoluteFrom("a.nmea", "/"), "/a.nmea");
+}
+
+// Each entry's name and inflated data; the file times aside.
+std::vector<std::pair<std::string, std::string>> Entries(const std::string& kmzPath) {
+    testing::ZipArchive archive;
+    std::string error;
+    std::vector<std::pair<std::string, std::string>> entries;
+    EXPECT_TRUE(testing::ReadZip(ReadFile(kmzPath), &archive, &error)) << kmzPath << ": " << error;
+    for (const testing::ZipEntry& entry : archive.entries) {
+        entries.emplace_back(entry.name, entry.data);
+    }
+    return entries;
+}
+
+TEST_F(Batch, RefusesManyLogsFormsThatCannotBeRun) {
+    struct Row {
+        const char* legend;
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Row rows[] = {
+        {"--out-dir without a log run", {"--out-dir", "out"}, "at least one log"},
+        {"--out-dir with --merge run", {"--out-dir", "out", "--merge", "m.kmz", "a.nmea"}, "excludes"},
+        {"--jobs without a form run", {"--jobs", "2", "a.nmea", "out.kmz"}, "go with --out-dir"},
+        {"--settings without a form run", {"--settings", "s.ini", "a.nmea", "out.kmz"}, "go with --out-dir"},
+        {"no job accepted", {"--jobs", "0", "--out-dir", "out", "a.nmea"}, "--jobs"},
+        {"two logs written to one name", {"--out-dir", "out", "x/a.nmea", "y/a.nmea"}, "a.nmea.kmz"},
+    };
+    for (const Row& row : rows) {
+        Outcome outcome = Run(row.args);
+        EXPECT_EQ(outcome.status, kExitBadCommandLine) << row.legend << "\n" << outcome.err;
+        EXPECT_NE(outcome.err.find(row.err), std::string::npos) << row.legend << "\n" << outcome.err;
+    }
+}
+
+// Logs converted at once give the KMZs of one at a time and of the one-log form;
+// every path is taken from the current directory, not the program's.
+TEST_F(Batch, ConvertsManyLogsAtOnceAsOneAtATime) {
+    const std::vector<std::string> logs = {"a.nmea", "b.nmea", "c.nmea", "d.nmea"};
+    std::filesystem::create_directory(work + "logs");
+    for (size_t i = 0; i < logs.size(); ++i) {
+        SimulateLog(work + "logs/" + logs[i], 200 + 50 * static_cast<int>(i), static_cast<int>(i) + 1);
+    }
+    WriteFile(work + "wide.ini", "[Settings]\r\nEdit3=9\r\n");
+    std::vector<std::string> serial = {"--jobs", "1", "--settings", "wide.ini", "--out-dir", "one"};
+    std::vector<std::string> parallel = {"--jobs", "4", "--settings", "wide.ini", "--out-dir", "four"};
+    for (const std::string& log : logs) {
+        serial.push_back("logs/" + log);
+        parallel.push_back("logs/" + log);
+    }
+    std::filesystem::create_directory(work + "one");
+    std::filesystem::create_directory(work + "four");
+    const Outcome one = Run(serial);
+    ASSERT_EQ(one.status, kExitCompleted) << one.err;
+    const Outcome four = Run(parallel);
+    ASSERT_EQ(four.status, kExitCompleted) << four.err;
+    EXPECT_EQ(four.out, "");
+    EXPECT_NE(four.err.find("logs/c.nmea: Waypoints 300, written " + work + "four/c.nmea.kmz\n"),
+              std::string::npos)
+        << four.err;
+    EXPECT_NE(four.err.find("\nlogs/d.nmea         350"), std::string::npos) << "no table\n" << four.err;
+    for (const std::string& log : logs) {
+        // The one-log form, its input relative to the program's directory.
+        std::filesystem::copy_file(work + "logs/" + log, prog + log, std::filesystem::copy_options::overwrite_existing);
+        ASSERT_EQ(Run({log, log + ".kmz", "wide.ini"}).status, kExitCompleted);
+        const auto alone = Entries(prog + log + ".kmz");
+        ASSERT_FALSE(alone.empty());
+        EXPECT_NE(alone.front().second.find("<width>9</width>"), std::string::npos) << "--settings not read";
+        EXPECT_TRUE(Entries(work + "one/" + log + ".kmz") == alone) << log;
+        EXPECT_TRUE(Entries(work + "four/" + log + ".kmz") == alone) << log;
+    }
+    EXPECT_EQ(testing::Listing(work + "four"),
+              (std::vector<std::string>{"a.nmea.kmz", "b.nmea.kmz", "c.nmea.kmz", "d.nmea.kmz"}))
+        << "a work file left behind";
+}
+
+// A failing log stops none of the others; the status is the first failure's in
+// the order given, not in the order of finishing.
+TEST_F(Batch, ReportsTheFirstFailingLogAndWritesTheOthers) {
+    SimulateLog(work + "good.nmea", 300);
+    SimulateLog(work + "late.nmea", 20);
+    WriteFile(work + "notes.txt", "no sentence\n");
+    std::filesystem::create_directory(work + "out");
+    const Outcome outcome =
+        Run({"--jobs", "3", "--out-dir", "out", "good.nmea", "missing.nmea", "notes.txt", "late.nmea"});
+    EXPECT_EQ(outcome.status, kExitInputNotOpened) << outcome.err;
+    EXPECT_NE(outcome.err.find("missing.nmea: Can't open the input file (" + work +
+                               "missing.nmea: No such file or directory)\n"),
+              std::string::npos)
+        << outcome.err;
+    EXPECT_NE(outcome.err.find("failed, status 3"), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find("failed, status 9"), std::string::npos) << outcome.err;
+    EXPECT_TRUE(FileExists(work + "out/good.nmea.kmz"));
+    EXPECT_TRUE(FileExists(work + "out/late.nmea.kmz"));
+    EXPECT_FALSE(FileExists(work + "out/missing.nmea.kmz"));
+
+    EXPECT_EQ(Run({"--out-dir", "out", "good.nmea", "notes.txt", "missing.nmea"}).status, kExitWrongFormat);
+    EXPECT_EQ(Run({"--out-dir", "nowhere", "good.nmea"}).status, kExitOutputNotCreated);
+}
+
+TEST_F(Batch, MergesLogsIntoOneKmzFromTheCurrentDirectory) {
+    SimulateLog(work + "a.nmea", 100, 1);
+    SimulateLog(work + "b.nmea", 120, 2);
+    const Outcome merged = Run({"--merge", "both.kmz", "a.nmea", "b.nmea"});
+    ASSERT_EQ(merged.status, kExitCompleted) << merged.err;
+    EXPECT_NE(merged.err.find("KMZ file written: " + work + "both.kmz\n"), std::string::npos) << merged.err;
+    const auto entries = Entries(work + "both.kmz");
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(entries.front().first, "both.kml");
+    EXPECT_NE(entries.front().second.find("<Folder>\r\n<name>b.nmea</name>"), std::string::npos);
+    EXPECT_NE(entries.front().second.find("<Style id=\"2-NormalTrack\">"), std::string::npos);
+
+    // A log that cannot be converted leaves the merged container unwritten.
+    const Outcome failed = Run({"--merge", "none.kmz", "a.nmea", "missing.nmea"});
+    EXPECT_EQ(failed.status, kExitInputNotOpened) << failed.err;
+    EXPECT_FALSE(FileExists(work + "none.kmz"));
+    EXPECT_EQ(testing::Listing(work), (std::vector<std::string>{"a.nmea", "b.nmea", "both.kmz"}));
 }
 
 }  // namespace
