@@ -19,7 +19,9 @@
 namespace tervo {
 
 // Logs converted at once when --jobs is not given. Each conversion already
-// keeps a second core busy (the deflater and the folder writer).
+// keeps a second core busy (the deflater and the folder writer) and waits for
+// its container to reach the disk; on two cores, eight one-hour logs took a
+// median 4.0 s with 1, 2.7 s with 2 and 4.0 s with 4 at once.
 inline constexpr int kDefaultJobs = 2;
 
 struct ManyLogsLine {
