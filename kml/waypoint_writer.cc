@@ -260,6 +260,9 @@ WaypointFolder::Placement WaypointFolder::Place(waypoints& point, const NmeaLogD
         return Placement::None;
     }
     const bool valid = rule == DateRule::G || point.Status == 'A';
+    if (rule == DateRule::G && options_.KeepGgaDates && !point.Date.empty()) {
+        rule = DateRule::None;
+    }
     switch (ChooseDate(rule, options_.UseFallbackDate, logDate.DateFound, point.Date.empty())) {
         case DateChoice::Unchanged:
             break;

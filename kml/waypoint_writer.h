@@ -16,6 +16,10 @@ struct WaypointOptions {
     bool Extrude = false;          // CheckBox3: "Show value of height"
     bool UseFallbackDate = false;  // CheckBox1
     std::string FallbackDate;      // MaskEdit1
+    // A GGA-only point that carries a date (one a ZDA sentence gave it, see
+    // NmeaReadOptions::DatesFromZda) keeps it instead of taking the fallback
+    // date or the log's date.
+    bool KeepGgaDates = false;
     std::string ValidIconName;
     std::string InvalidIconName;
     std::string DTrackIconName;

@@ -118,6 +118,9 @@ public:
                 ZeroFill(zda_);
                 DecodeZda(text, zda_);
                 zdaDates_.Note(zda_);
+                if (firstZdaDate_.empty() && DaysOfDateText(zda_.Date)) {
+                    firstZdaDate_ = zda_.Date;
+                }
                 return true;
             case Sentence::Gsv:
                 DecodeGsv(text, points_.Tail->Point);
@@ -141,6 +144,16 @@ public:
     void CompleteTail() {
         if (options_.DatesFromZda && points_.Tail != nullptr) {
             zdaDates_.Date(points_.Tail->Point);
+        }
+    }
+
+    // The log is read whole. A log without any RMC takes its date from its
+    // first ZDA with a valid date (ZDA sentences are looked at only with
+    // DatesFromZda).
+    void Finish() {
+        if (!logDate_.DateFound && !firstZdaDate_.empty()) {
+            logDate_.LogDate = firstZdaDate_;
+            logDate_.DateFound = true;
         }
     }
 
@@ -253,6 +266,7 @@ private:
     const NmeaReadOptions& options_;
     ZdaDates zdaDates_;
     waypoints zda_;
+    std::string firstZdaDate_;
     waypoints work_;
     bool listStarted_ = false;
     bool firstFixFound_ = false;
@@ -307,6 +321,7 @@ ReadOutcome ReadNmeaLog(std::FILE* input, ReadProgress& progress, int32_t progre
         }
     }
     epochs.CompleteTail();
+    epochs.Finish();
     points.Start = startFirstFix ? points.FirstFix : points.Head;
     return ReadOutcome::Finished;
 }
