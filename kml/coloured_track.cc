@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "kml/document.h"
+#include "kml/screen_overlay.h"
 #include "kml/track_writer.h"
 
 namespace tervo {
@@ -26,7 +27,7 @@ std::vector<const waypoints*> Plottable(std::span<const waypoints* const> points
 template <typename NameOf, typename StyleOf>
 void WriteRunsFolder(KmlStream& stream, std::string_view folderName,
                      const std::vector<const waypoints*>& points, const std::vector<int>& classes,
-                     NameOf nameOf, StyleOf styleOf) {
+                     NameOf nameOf, StyleOf styleOf, std::string_view legendHref) {
     stream.Text("<Folder>\n"_kml);
     stream.Text("<name>"_kml).Value(folderName).Text("</name>\n"_kml);
     for (const TrackRun& run : TrackRuns(classes)) {
@@ -42,6 +43,9 @@ void WriteRunsFolder(KmlStream& stream, std::string_view folderName,
         stream.Text("</coordinates>\n"_kml);
         stream.Text("</LineString>\n"_kml);
         stream.Text("</Placemark>\n"_kml);
+    }
+    if (!legendHref.empty()) {
+        WriteScreenOverlay(stream, "Legend", legendHref, {ScreenCorner::BottomLeft, 0, true});
     }
     stream.Text("</Folder>\n"_kml);
 }
@@ -101,7 +105,8 @@ std::vector<LegendEntry> QualityLegend(std::span<const waypoints* const> points,
     return legend;
 }
 
-void WriteTrackByQuality(KmlStream& stream, std::span<const waypoints* const> points, LogFormat format) {
+void WriteTrackByQuality(KmlStream& stream, std::span<const waypoints* const> points, LogFormat format,
+                         std::string_view legendHref) {
     const std::vector<const waypoints*> kept = Plottable(points);
     std::vector<int> classes;
     classes.reserve(kept.size());
@@ -111,7 +116,7 @@ void WriteTrackByQuality(KmlStream& stream, std::span<const waypoints* const> po
     WriteRunsFolder(
         stream, "Track by fix quality", kept, classes,
         [](int c) { return std::string(InfoOf(static_cast<FixClass>(c)).Name); },
-        [](int c) { return QualityStyleId(static_cast<FixClass>(c)); });
+        [](int c) { return QualityStyleId(static_cast<FixClass>(c)); }, legendHref);
 }
 
 SpeedClasses MakeSpeedClasses(double topSpeedKmh) {
@@ -175,7 +180,7 @@ std::vector<LegendEntry> SpeedLegend(const SpeedClasses& classes) {
 }
 
 void WriteTrackBySpeed(KmlStream& stream, std::span<const waypoints* const> points,
-                       const SpeedClasses& classes) {
+                       const SpeedClasses& classes, std::string_view legendHref) {
     const std::vector<const waypoints*> kept = Plottable(points);
     std::vector<int> indices;
     indices.reserve(kept.size());
@@ -184,7 +189,7 @@ void WriteTrackBySpeed(KmlStream& stream, std::span<const waypoints* const> poin
     }
     WriteRunsFolder(
         stream, "Track by speed", kept, indices, [&](int c) { return SpeedClassLabel(classes, c); },
-        [](int c) { return SpeedStyleId(c); });
+        [](int c) { return SpeedStyleId(c); }, legendHref);
 }
 
 }  // namespace tervo

@@ -54,8 +54,10 @@ void WriteQualityStyles(KmlStream& stream, std::string_view widthText);
 std::vector<LegendEntry> QualityLegend(std::span<const waypoints* const> points, LogFormat format);
 
 // <Folder><name>Track by fix quality</name>, a placemark per run named by its
-// class, </Folder>.
-void WriteTrackByQuality(KmlStream& stream, std::span<const waypoints* const> points, LogFormat format);
+// class, </Folder>. With `legendHref`, a screen overlay "Legend" showing that
+// entry ends the folder.
+void WriteTrackByQuality(KmlStream& stream, std::span<const waypoints* const> points, LogFormat format,
+                         std::string_view legendHref = {});
 
 // --- By speed.
 
@@ -89,8 +91,8 @@ std::vector<LegendEntry> SpeedLegend(const SpeedClasses& classes);
 
 // <Folder><name>Track by speed</name>, a placemark per run named by its class's
 // label, </Folder>. The speed is the record's (km/h); an epoch that carries
-// none (a GGA-only NMEA epoch) reads 0.
+// none (a GGA-only NMEA epoch) reads 0. `legendHref` as for WriteTrackByQuality.
 void WriteTrackBySpeed(KmlStream& stream, std::span<const waypoints* const> points,
-                       const SpeedClasses& classes);
+                       const SpeedClasses& classes, std::string_view legendHref = {});
 
 }  // namespace tervo
