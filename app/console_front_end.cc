@@ -16,6 +16,7 @@
 #include "app/many_logs.h"
 #include "app/settings.h"
 #include "core/paths.h"
+#include "report/summary.h"
 #include "run/conversion.h"
 
 namespace tervo {
@@ -91,6 +92,26 @@ struct CommandLine {
     size_t manyOptions = 0;
 };
 
+// How the help names an option's value: "N", "X" or the choices, "quality|speed".
+std::string ExtraValueName(const ExtraKey& key) {
+    if (key.Kind != ExtraKind::Choice) {
+        return key.Kind == ExtraKind::Count ? "N" : "X";
+    }
+    std::string names;
+    for (const char* name : key.Choices) {
+        names += (names.empty() ? "" : "|") + std::string(name);
+    }
+    return names;
+}
+
+// Why a value was refused, after "'text' is ".
+std::string ExtraRangeText(const ExtraKey& key) {
+    if (key.Kind == ExtraKind::Choice) {
+        return "not one of " + ExtraValueName(key);
+    }
+    return "no value between " + ExtraValueText(key, key.Min) + " and " + ExtraValueText(key, key.Max);
+}
+
 // What parsing decided besides the command line itself.
 enum class Parsed {
     Run,
@@ -126,14 +147,12 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
                [&line, &key](const std::string& text) {
                    const std::optional<double> value = ParseExtraValue(key, text);
                    if (!value) {
-                       throw CLI::ValidationError(key.Option, "'" + text + "' is no value between " +
-                                                                  ExtraValueText(key, key.Min) + " and " +
-                                                                  ExtraValueText(key, key.Max));
+                       throw CLI::ValidationError(key.Option, "'" + text + "' is " + ExtraRangeText(key));
                    }
                    line.extras.*key.Member = value;
                },
                key.Help)
-            ->type_name(key.Kind == ExtraKind::Count ? "N" : "X");
+            ->type_name(ExtraValueName(key));
     }
     try {
         app.parse(argc, argv);
@@ -158,12 +177,14 @@ std::string ExtrasHelp() {
     for (const ExtraKey& key : ExtraKeys()) {
         std::string head = std::string("  ") + key.Option;
         if (key.Kind != ExtraKind::Flag) {
-            head += key.Kind == ExtraKind::Count ? " N" : " X";
+            head += " " + ExtraValueName(key);
         }
         head.resize(std::max<size_t>(head.size() + 1, 22), ' ');
         text += head + key.Help + "\n" + std::string(22, ' ') + "[Extras] " + key.Key;
         if (key.Kind == ExtraKind::Flag) {
             text += "=1\n";
+        } else if (key.Kind == ExtraKind::Choice) {
+            text += "=" + ExtraValueName(key) + "\n";
         } else {
             text += "=" + std::string(key.Kind == ExtraKind::Count ? "N" : "X") + ", " +
                     ExtraValueText(key, key.Min) + " to " + ExtraValueText(key, key.Max) + "\n";
@@ -199,8 +220,29 @@ FileField OutputFieldFromArgument(const std::string& argument) {
     return edit6;
 }
 
-int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& assembler, std::FILE* err,
-             AllocationGate* gate) {
+// Whether the command line asks only for a summary of INPUT: a summary option
+// and INPUT alone.
+bool SummaryOnly(const CommandLine& line) {
+    return line.positional.size() == 1 &&
+           (line.extras.Summary.value_or(0) != 0 || line.extras.SummaryJson.value_or(0) != 0);
+}
+
+// The summaries `extras` ask for, on `out`: the table, then the JSON.
+bool PrintSummaries(std::FILE* out, const Extras& extras, const RunReport& report) {
+    if (!report.Summary) {
+        return true;
+    }
+    if (extras.Summary.value_or(0) != 0) {
+        std::fputs(SummaryTable(*report.Summary).c_str(), out);
+    }
+    if (extras.SummaryJson.value_or(0) != 0) {
+        std::fputs(SummaryJson(*report.Summary).c_str(), out);
+    }
+    return std::fflush(out) == 0 && std::ferror(out) == 0;
+}
+
+int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& assembler, std::FILE* out,
+             std::FILE* err, AllocationGate* gate) {
     const std::string programDirectory = platform.ProgramDirectory();
     MemorySettingsControls controls;
     const std::string settingsPath =
@@ -213,7 +255,8 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
 
     FileField edit1;
     Edit1Change(edit1, line.positional[0], programDirectory);
-    const FileField edit6 = OutputFieldFromArgument(line.positional[1]);
+    const bool summaryOnly = SummaryOnly(line);
+    const FileField edit6 = OutputFieldFromArgument(summaryOnly ? "" : line.positional[1]);
     ConversionSettings settings = MakeConversionSettings(controls.values(), edit1, edit6, line.format, false);
     for (const ExtraKey& key : ExtraKeys()) {
         if (line.extras.*key.Member) {
@@ -226,7 +269,8 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
     ConversionResult result = ConversionResult::Completed;
     RunReport report;
     try {
-        result = RunConversion(settings, view, assembler, platform, files, gate, &report);
+        result = summaryOnly ? SummariseLog(settings, view, assembler, platform, files, report, gate)
+                             : RunConversion(settings, view, assembler, platform, files, gate, &report);
     } catch (const CreateFileError& error) {
         view.FinishBar();
         std::fprintf(err, "%s\n", WithFullStop(error.what()).c_str());
@@ -239,7 +283,13 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
     view.FinishBar();
     switch (result) {
         case ConversionResult::Completed:
-            std::fprintf(err, "KMZ file written: %s\n", view.outputPath().c_str());
+            if (!summaryOnly) {
+                std::fprintf(err, "KMZ file written: %s\n", view.outputPath().c_str());
+            }
+            if (!PrintSummaries(out, settings.Extras, report)) {
+                std::fprintf(err, "tervoconverter: the summary could not be written to standard output\n");
+                return kExitOtherError;
+            }
             if (report.NothingRecognised && report.Placemarks == 0) {
                 std::fprintf(err, "tervoconverter: no position found in %s\n", settings.InputPath.c_str());
                 return kExitWrongFormat;
@@ -357,14 +407,14 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
             return kExitOtherError;
         }
     }
-    if (line.positional.size() < 2) {
+    if (line.positional.size() < 2 && !SummaryOnly(line)) {
         return BadCommandLine(err, "an input file and an output name are needed");
     }
-    if (line.positional[0].empty() || line.positional[1].empty()) {
+    if (line.positional[0].empty() || (!SummaryOnly(line) && line.positional[1].empty())) {
         return BadCommandLine(err, "the input file and the output name must not be empty");
     }
     try {
-        return RunBatch(line, platform, assembler, err, gate);
+        return RunBatch(line, platform, assembler, out, err, gate);
     } catch (const std::exception& error) {
         std::fprintf(err, "%s\n", WithFullStop(error.what()).c_str());
         return kExitOtherError;

@@ -42,8 +42,12 @@ public:
     std::string ContainerPath() const override { return "memory.kmz"; }
     std::string MakeIcon(int32_t colour) override { return WaypointIconName(colour); }
     void Pack(const std::string&, const std::string&, const std::string&) override {}
+    void AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) override {
+        entries.push_back({name, bytes});
+    }
     bool FolderWhileReading() const override { return folderWhileReading_; }
     StringSink sink;
+    std::vector<InMemoryEntry> entries;
 
 private:
     std::string_view log_;
@@ -59,8 +63,9 @@ InMemoryRun ConvertInMemory(std::string_view log, const ConversionSettings& sett
     CountView view;
     MemoryFiles files(log, folderWhileReading);
     InMemoryRun run;
-    run.result = RunConversion(settings, view, assembler, platform, files, gate);
+    run.result = RunConversion(settings, view, assembler, platform, files, gate, &run.report);
     run.kml = std::move(files.sink.text);
+    run.entries = std::move(files.entries);
     run.countText = view.countText;
     return run;
 }

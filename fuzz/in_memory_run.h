@@ -1,20 +1,29 @@
 // A conversion run without files: RunConversion with the log taken from memory
 // and the KML text kept there, so a fuzz target can afford one per input. No
-// icon is drawn and nothing is packed.
+// icon is drawn and nothing is packed; further entries are kept.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "run/conversion.h"
 
 namespace tervo::fuzzing {
+
+// A further entry of the container (RunFiles::AddEntry).
+struct InMemoryEntry {
+    std::string name;
+    std::vector<uint8_t> bytes;
+};
 
 struct InMemoryRun {
     ConversionResult result = ConversionResult::Completed;
     std::string kml;
     // The last text the run showed in the right pane ("Waypoints N").
     std::string countText;
+    RunReport report;
+    std::vector<InMemoryEntry> entries;  // in the order they were added
 };
 
 // Converts `log` with `settings` (Format and the display values are used; the

@@ -4,12 +4,17 @@
 #include <vector>
 
 #include "binr/binr_reader.h"
+#include "core/fix_quality.h"
+#include "kml/coloured_track.h"
 #include "kml/document.h"
 #include "kml/kml_stream.h"
+#include "kml/screen_overlay.h"
 #include "kml/track_writer.h"
 #include "kml/viewer_writer.h"
 #include "kml/waypoint_writer.h"
 #include "nmea/nmea_reader.h"
+#include "report/plots.h"
+#include "report/summary.h"
 #include "run/folder_writer.h"
 
 namespace tervo {
@@ -70,6 +75,8 @@ FormatFinds LookAtFormat(std::FILE* input) {
     return finds;
 }
 
+bool IsOn(const std::optional<double>& flag) { return flag.value_or(0) != 0; }
+
 ViewerOptions ViewerOptionsOf(const Extras& extras) {
     ViewerOptions viewer;
     viewer.Thinning.Seconds = extras.ThinSeconds.value_or(0);
@@ -81,21 +88,58 @@ ViewerOptions ViewerOptionsOf(const Extras& extras) {
     return viewer;
 }
 
-WaypointOptions OptionsOf(const ConversionSettings& settings) {
+WaypointOptions OptionsOf(const ConversionSettings& settings, const Extras& extras) {
     WaypointOptions options;
     options.Scale = settings.Edit4;
     options.Extrude = settings.CheckBox3;
     options.UseFallbackDate = settings.CheckBox1;
     options.FallbackDate = settings.MaskEdit1;
+    options.KeepGgaDates = IsOn(extras.DatesFromZda);
     return options;
+}
+
+// The plots a run draws, in the order of their overlays and entries.
+std::vector<NamedPlot> DrawPlots(const list* head, LogFormat format) {
+    std::vector<NamedPlot> plots;
+    plots.push_back({"plots/sky.png", "Sky plot", SkyPlotPng(head, format)});
+    plots.push_back({"plots/snr.png", "Signal to noise", SnrPlotPng(head, format)});
+    plots.push_back({"plots/speed_altitude.png", "Speed and altitude", SpeedAltitudePlotPng(head, format)});
+    plots.push_back({"plots/fix_quality.png", "Fix quality", FixQualityPlotPng(head, format)});
+    return plots;
+}
+
+// The folder "Plots", hidden until the user ticks it: one overlay per plot, one per corner.
+void WritePlotsFolder(KmlStream& kml, const std::vector<NamedPlot>& plots) {
+    constexpr ScreenCorner kCorners[] = {ScreenCorner::TopLeft, ScreenCorner::TopRight,
+                                         ScreenCorner::BottomLeft, ScreenCorner::BottomRight};
+    constexpr double kPlotWidth = 0.3;
+    kml.Text("<Folder>\n<name>Plots</name>\n<visibility>0</visibility>\n"_kml);
+    for (size_t i = 0; i < plots.size(); ++i) {
+        WriteScreenOverlay(kml, plots[i].Title, plots[i].Entry, {kCorners[i % 4], kPlotWidth, false});
+    }
+    kml.Text("</Folder>\n"_kml);
+}
+
+constexpr const char* kLegendEntry = "plots/legend.png";
+
+// The points of a coloured track: the valid fixes from the document's start, in log order.
+std::vector<const waypoints*> ValidFixes(const list* start, LogFormat format) {
+    std::vector<const waypoints*> fixes;
+    for (const list* node = start; node != nullptr; node = node->Next) {
+        if (HasValidFix(node->Point, format)) {
+            fixes.push_back(&node->Point);
+        }
+    }
+    return fixes;
 }
 
 }  // namespace
 
 ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
-                               SentenceAssembler& assembler, Platform& platform, AllocationGate* gate) {
+                               SentenceAssembler& assembler, Platform& platform, AllocationGate* gate,
+                               RunReport* report) {
     DiskFiles files(settings, platform);
-    return RunConversion(settings, view, assembler, platform, files, gate);
+    return RunConversion(settings, view, assembler, platform, files, gate, report);
 }
 
 ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
@@ -157,14 +201,37 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     view.DisableRun();
     runDisabled = true;
 
-    BeginKmlDocument(kml);
-    WaypointOptions options = OptionsOf(settings);
-    // An icon that cannot be written ends the run here; the files written so far stay.
-    options.ValidIconName = files.MakeIcon(settings.ShapeRightPoint);
-    options.InvalidIconName = files.MakeIcon(settings.ShapeIncorPoint);
-    options.DTrackIconName = files.MakeIcon(settings.ShapeDTrack);
-    WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeStyleTrack), "NormalTrack");
-    WriteLineStyle(kml, settings.Edit7, KmlColor(settings.ShapeDTrack), "D-Track");
+    const Extras extras = ResolveExtras(settings.Extras);
+    const LogFormat logFormat = nmea ? LogFormat::Nmea : LogFormat::Binr;
+    // A summary is of the list as read, before the folders date its dateless
+    // points, so the folder then waits for the whole log; the summary in the
+    // document's description holds back the whole head.
+    const bool summaryInKml = IsOn(extras.SummaryInKml);
+    const bool wantSummary = summaryInKml || (report != nullptr && AsksForSummary(extras));
+    std::optional<Summary> summary;
+    const std::optional<double> colourBy = extras.ColourBy;
+    WaypointOptions options = OptionsOf(settings, extras);
+    auto writeHead = [&] {
+        BeginKmlDocument(kml);
+        if (summary && summaryInKml) {
+            kml.Text("<description><![CDATA[\n"_kml).Text(SummaryHtmlTable(*summary));
+            kml.Text("]]></description>\n"_kml);
+        }
+        // An icon that cannot be written ends the run here; the files written so far stay.
+        options.ValidIconName = files.MakeIcon(settings.ShapeRightPoint);
+        options.InvalidIconName = files.MakeIcon(settings.ShapeIncorPoint);
+        options.DTrackIconName = files.MakeIcon(settings.ShapeDTrack);
+        WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeStyleTrack), "NormalTrack");
+        WriteLineStyle(kml, settings.Edit7, KmlColor(settings.ShapeDTrack), "D-Track");
+        if (colourBy == kColourByQuality) {
+            WriteQualityStyles(kml, settings.Edit3);
+        } else if (colourBy == kColourBySpeed) {
+            WriteSpeedStyles(kml, settings.Edit3);
+        }
+    };
+    if (!summaryInKml) {
+        writeHead();
+    }
 
     // --- Reading, with the "WayPoints" folder written beside it (see FolderWriter).
     const auto progressStep = static_cast<int32_t>(inputSize / 100);
@@ -173,12 +240,13 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     view.LockControls();
 
     // A folder chosen from for a globe viewer needs the whole log first.
-    const ViewerOptions viewer = ViewerOptionsOf(ResolveExtras(settings.Extras));
+    const ViewerOptions viewer = ViewerOptionsOf(extras);
     const int format = nmea ? kPlacemarkNmea : kPlacemarkBinr;
     int placemarks = 0;
     if (nmea || settings.Format == 1) {
-        if (!viewer.ChoosesPlacemarks()) {
-            folder.emplace(kml, options, format, settings.CheckBox4, files.FolderWhileReading());
+        if (!viewer.ChoosesPlacemarks() && !summaryInKml) {
+            folder.emplace(kml, options, format, settings.CheckBox4,
+                           files.FolderWhileReading() && !wantSummary);
         }
         int blocksBeforePublish = kBlocksPerPublish;
         const BlockRead publish = [&] {
@@ -189,8 +257,9 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
                 }
             }
         };
+        const NmeaReadOptions readOptions{.DatesFromZda = IsOn(extras.DatesFromZda)};
         const ReadOutcome read = nmea ? ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4,
-                                                    assembler, platform, points, logDate, publish)
+                                                    assembler, platform, points, logDate, publish, readOptions)
                                       : ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4,
                                                     points, publish);
         // A stop while reading ends the run at once: the partial KML (without
@@ -210,6 +279,15 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
             view.ShowStatus("Can't read the input file");
             view.ProcessPendingEvents();
             return ConversionResult::InputNotRead;
+        }
+        if (wantSummary) {
+            summary = ComputeSummary(points, logFormat);
+        }
+        if (summaryInKml) {
+            writeHead();
+            if (!viewer.ChoosesPlacemarks()) {
+                folder.emplace(kml, options, format, settings.CheckBox4, false);
+            }
         }
 
         // --- The folders and lines, once the log is read whole.
@@ -242,10 +320,36 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         } else {
             WriteBinrTrack(kml, points.Start, "NormalTrack", viewer.LineTolerance);
         }
+    } else if (summaryInKml) {
+        // Nothing is read in an unknown format; the head still opens the document.
+        summary = ComputeSummary(points, logFormat);
+        writeHead();
     }
     if (settings.CheckBox2) {
         WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeFullTrack), "IncorrectTrack");
         WriteAllPointsTrack(kml, points.Start, "IncorrectTrack", viewer.LineTolerance);
+    }
+    // --- The extras drawn from the whole list, after the lines.
+    if (colourBy) {
+        const std::vector<const waypoints*> fixes = ValidFixes(points.Start, logFormat);
+        if (*colourBy == kColourBySpeed) {
+            const SpeedClasses classes = MakeSpeedClasses(fixes);
+            files.AddEntry(kLegendEntry, LegendPng("Speed", SpeedLegend(classes)));
+            WriteTrackBySpeed(kml, fixes, classes, kLegendEntry);
+        } else {
+            files.AddEntry(kLegendEntry, LegendPng("Fix quality", QualityLegend(fixes, logFormat)));
+            WriteTrackByQuality(kml, fixes, logFormat, kLegendEntry);
+        }
+    }
+    std::vector<NamedPlot> plots;
+    if (IsOn(extras.Plots) || (report != nullptr && IsOn(extras.ShowSummary))) {
+        plots = DrawPlots(points.Head, logFormat);
+    }
+    if (IsOn(extras.Plots)) {
+        for (const NamedPlot& plot : plots) {
+            files.AddEntry(plot.Entry, plot.Png);
+        }
+        WritePlotsFolder(kml, plots);
     }
     EndKmlDocument(kml);
 
@@ -266,7 +370,63 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     if (report != nullptr) {
         report->Placemarks = placemarks;
         report->NothingRecognised = finds.looked && !finds.nmea && !finds.binr;
+        if (AsksForSummary(extras)) {
+            report->Summary = std::move(summary);
+        }
+        if (IsOn(extras.ShowSummary)) {
+            report->Plots = std::move(plots);
+        }
     }
+    return ConversionResult::Completed;
+}
+
+ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView& view,
+                              SentenceAssembler& assembler, Platform& platform, RunFiles& files,
+                              RunReport& report, AllocationGate* gate) {
+    int64_t inputSize = 0;
+    InputFile input = files.OpenLog(&inputSize);
+    if (!input) {
+        return Fail(view, "Can't open the input file", ConversionResult::InputNotOpened);
+    }
+    const bool nmea = settings.Format == 0;
+    const LogFormat logFormat = nmea ? LogFormat::Nmea : LogFormat::Binr;
+    PointList points(gate);
+    // The list goes however the read ends.
+    ScopeExit freeList([&]() noexcept { points.FreePointList(points.Head); });
+    FormatFinds finds;
+    if (nmea || settings.Format == 1) {
+        finds = LookAtFormat(input.get());
+        if (nmea && !finds.nmea && finds.binr) {
+            return Fail(view, "The input looks like a BINR log", ConversionResult::LooksLikeBinr);
+        }
+        if (!nmea && !finds.binr && finds.nmea) {
+            return Fail(view, "The input looks like an NMEA log", ConversionResult::LooksLikeNmea);
+        }
+        view.ResetProgress();
+        view.ShowStatus("");
+        view.ShowStatus("The progress started");
+        const auto progressStep = static_cast<int32_t>(inputSize / 100);
+        NmeaLogDate logDate;
+        const NmeaReadOptions readOptions{.DatesFromZda = IsOn(ResolveExtras(settings.Extras).DatesFromZda)};
+        const ReadOutcome read = nmea ? ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4,
+                                                    assembler, platform, points, logDate, {}, readOptions)
+                                      : ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4,
+                                                    points, {});
+        if (read == ReadOutcome::ListNotCreated) {
+            return Fail(view, "Can't create the list!", ConversionResult::Stopped);
+        }
+        if (std::ferror(input.get())) {
+            files.NoteReadError(errno);
+            return Fail(view, "Can't read the input file", ConversionResult::InputNotRead);
+        }
+    }
+    report.Summary = ComputeSummary(points, logFormat);
+    report.NothingRecognised = finds.looked && !finds.nmea && !finds.binr;
+    if (IsOn(settings.Extras.ShowSummary)) {
+        report.Plots = DrawPlots(points.Head, logFormat);
+    }
+    view.ShowStatus("");
+    view.ShowStatus("The progress finished");
     return ConversionResult::Completed;
 }
 

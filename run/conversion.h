@@ -2,12 +2,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/platform.h"
 #include "core/point_list.h"
 #include "nmea/sentence.h"
+#include "report/summary.h"
 #include "run/conversion_view.h"
 #include "run/extras.h"
 #include "run/run_files.h"
@@ -52,11 +55,24 @@ enum class ConversionResult {
     LooksLikeBinr,  // "The input looks like a BINR log"
 };
 
+// A plot as a PNG file, with the name of its container entry ("plots/sky.png")
+// and its title.
+struct NamedPlot {
+    std::string Entry;
+    std::string Title;
+    std::vector<uint8_t> Png;
+};
+
 // What a completed run found, for a front end that says more than the status texts.
 struct RunReport {
     int Placemarks = 0;  // in the "WayPoints" folder
     // Neither format found anything of its own at the start of the log.
     bool NothingRecognised = false;
+    // The log's summary, of the point list as read (before the folders give
+    // dateless points their dates), when the extras ask for it (AsksForSummary).
+    std::optional<tervo::Summary> Summary;
+    // The plots, when the extras ask to show the summary (ShowSummary).
+    std::vector<NamedPlot> Plots;
 };
 
 // Performs one run on the disk (see DiskFiles). Besides its result it can end
@@ -68,12 +84,20 @@ struct RunReport {
 // node allocation.
 ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
                                SentenceAssembler& assembler, Platform& platform,
-                               AllocationGate* gate = nullptr);
+                               AllocationGate* gate = nullptr, RunReport* report = nullptr);
 
 // The same run with its log and files where `files` keeps them; `report`, when
 // given, is filled by a completed run.
 ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
                                SentenceAssembler& assembler, Platform& platform, RunFiles& files,
                                AllocationGate* gate = nullptr, RunReport* report = nullptr);
+
+// Only reads the log and fills `report` (its Summary always): no document, no
+// container. Ends InputNotOpened, Stopped ("Can't create the list!"),
+// InputNotRead, LooksLikeBinr/LooksLikeNmea or Completed; `files` gives only
+// the log.
+ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView& view,
+                              SentenceAssembler& assembler, Platform& platform, RunFiles& files,
+                              RunReport& report, AllocationGate* gate = nullptr);
 
 }  // namespace tervo

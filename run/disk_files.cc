@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/paths.h"
@@ -159,14 +160,30 @@ std::string DiskFiles::MakeIcon(int32_t colour) {
     }
 }
 
+void DiskFiles::AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) {
+    // Flat names of our own: the work directory holds files only, and an
+    // entry's name may hold folders.
+    const std::string path = workDir_ + "entry-" + std::to_string(entries_.size());
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    const int error = errno;
+    if (file != nullptr) {
+        written = std::fclose(file) == 0 && written;
+    }
+    if (!written) {
+        throw CreateFileError(DirectoryPart(containerPath_) + FileNamePart(name), error);
+    }
+    entries_.push_back({name, path});
+}
+
 void DiskFiles::Pack(const std::string& validIcon, const std::string& invalidIcon,
                      const std::string& dtrackIcon) {
-    PackKmz(containerPath_,
-            {{kmlName_, kmlPath_},
-             {validIcon, workDir_ + validIcon},
-             {invalidIcon, workDir_ + invalidIcon},
-             {dtrackIcon, workDir_ + dtrackIcon}},
-            platform_, packer_.get());
+    std::vector<KmzSource> sources = {{kmlName_, kmlPath_},
+                                      {validIcon, workDir_ + validIcon},
+                                      {invalidIcon, workDir_ + invalidIcon},
+                                      {dtrackIcon, workDir_ + dtrackIcon}};
+    sources.insert(sources.end(), entries_.begin(), entries_.end());
+    PackKmz(containerPath_, sources, platform_, packer_.get());
 }
 
 }  // namespace tervo

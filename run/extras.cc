@@ -1,11 +1,16 @@
 #include "run/extras.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
+#include <string_view>
 
 namespace tervo {
 
 namespace {
+
+constexpr const char* kColourByChoices[] = {"quality", "speed"};
 
 const ExtraKey kKeys[] = {
     {"--viewer", "Viewer", "Ready for a globe viewer (preset)",
@@ -27,11 +32,37 @@ const ExtraKey kKeys[] = {
     {"--regions", "Regions", "Placemarks by the hour, shown when zoomed in",
      "placemarks in hourly folders that a viewer draws only when zoomed in", ExtraKind::Flag, 0, 1,
      &Extras::Regions},
+    {"--summary", "Summary", "Summary on standard output",
+     "print the log's summary table on standard output (with INPUT alone: only that)", ExtraKind::Flag, 0,
+     1, &Extras::Summary},
+    {"--summary-json", "SummaryJson", "Summary as JSON on standard output",
+     "print the log's summary as JSON on standard output (with INPUT alone: only that)", ExtraKind::Flag,
+     0, 1, &Extras::SummaryJson},
+    {"--summary-in-kml", "SummaryInKml", "Summary in the document's description",
+     "the log's summary as a table in the document's description", ExtraKind::Flag, 0, 1,
+     &Extras::SummaryInKml},
+    {"--plots", "Plots", "Plots in a folder \"Plots\" (hidden at first)",
+     "sky, SNR, speed and altitude, and fix quality plots as screen overlays in a hidden folder",
+     ExtraKind::Flag, 0, 1, &Extras::Plots},
+    {"--colour-by", "ColourBy", "Track coloured by",
+     "a track coloured by fix quality or by speed, with its legend", ExtraKind::Choice, 0, 1,
+     &Extras::ColourBy, kColourByChoices},
+    {"--date-from-zda", "DateFromZda", "Dates from ZDA sentences",
+     "NMEA epochs without a date of their own (GGA only) take the date of the latest ZDA",
+     ExtraKind::Flag, 0, 1, &Extras::DatesFromZda},
+    {"--show-summary", "ShowSummary", "Show the summary after a run",
+     "the window shows the summary and the plots after a run (no effect on the console)",
+     ExtraKind::Flag, 0, 1, &Extras::ShowSummary},
 };
 
 }  // namespace
 
 std::span<const ExtraKey> ExtraKeys() { return kKeys; }
+
+bool AsksForSummary(const Extras& extras) {
+    auto on = [](const std::optional<double>& value) { return value.value_or(0) != 0; };
+    return on(extras.Summary) || on(extras.SummaryJson) || on(extras.SummaryInKml) || on(extras.ShowSummary);
+}
 
 Extras ResolveExtras(const Extras& asked) {
     Extras resolved = asked;
@@ -55,6 +86,19 @@ std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& te
     if (start == std::string::npos) {
         return std::nullopt;
     }
+    if (key.Kind == ExtraKind::Choice) {
+        const std::string_view word(text.data() + start, end + 1 - start);
+        for (size_t i = 0; i < key.Choices.size(); ++i) {
+            const std::string_view name = key.Choices[i];
+            if (name.size() == word.size() &&
+                std::equal(name.begin(), name.end(), word.begin(), [](char a, char b) {
+                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                })) {
+                return static_cast<double>(i);
+            }
+        }
+        return std::nullopt;
+    }
     double value = 0;
     const char* first = text.data() + start;
     const char* last = text.data() + end + 1;
@@ -69,6 +113,10 @@ std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& te
 }
 
 std::string ExtraValueText(const ExtraKey& key, double value) {
+    if (key.Kind == ExtraKind::Choice) {
+        const auto index = static_cast<size_t>(value);
+        return value >= 0 && index < key.Choices.size() ? key.Choices[index] : "";
+    }
     if (key.Kind != ExtraKind::Number || value == std::floor(value)) {
         return std::to_string(static_cast<long long>(value));
     }

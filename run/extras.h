@@ -20,6 +20,14 @@ struct Extras {
     std::optional<double> MaxPlacemarks{};   // at most so many placemarks per folder
     std::optional<double> LineTolerance{};   // metres a line may pass a fix by
     std::optional<double> Regions{};         // placemarks in hourly folders with levels of detail
+    // What the log holds, beside the map.
+    std::optional<double> Summary{};       // the summary table on standard output
+    std::optional<double> SummaryJson{};   // the summary as JSON on standard output
+    std::optional<double> SummaryInKml{};  // the summary as the document's description
+    std::optional<double> Plots{};         // the plots as screen overlays in a folder "Plots"
+    std::optional<double> ColourBy{};      // a coloured track: kColourByQuality or kColourBySpeed
+    std::optional<double> DatesFromZda{};  // NMEA epochs without a date take the latest ZDA's
+    std::optional<double> ShowSummary{};   // the window shows the summary after a run
 
     bool operator==(const Extras&) const = default;
 };
@@ -28,6 +36,7 @@ enum class ExtraKind {
     Flag,     // 0 or 1; the option takes no value
     Number,   // a decimal number within its range
     Count,    // a whole number within its range
+    Choice,   // one of the key's Choices, kept as its index (Min 0, Max the last index)
 };
 
 // One extra: where it is found in each way in, and its range.
@@ -40,10 +49,20 @@ struct ExtraKey {
     double Min;
     double Max;
     std::optional<double> Extras::*Member;
+    // The names of a Choice's values, as typed on the command line and kept in
+    // the settings file; empty for the other kinds.
+    std::span<const char* const> Choices{};
 };
 
 // Every extra, in the order the help, the settings file and the dialog list them.
 std::span<const ExtraKey> ExtraKeys();
+
+// The values of ColourBy.
+inline constexpr double kColourByQuality = 0;
+inline constexpr double kColourBySpeed = 1;
+
+// Whether the extras ask for the summary in any form (a front end or the document).
+bool AsksForSummary(const Extras& extras);
 
 // The section of the settings file that holds the extras.
 inline constexpr const char* kExtrasSection = "Extras";
@@ -57,9 +76,11 @@ inline constexpr double kViewerLineTolerance = 0.5;
 // asked for themselves (a part asked for overrides the preset).
 Extras ResolveExtras(const Extras& asked);
 
-// `text` read as a value of `key`; nothing when it is no number or outside the range.
+// `text` read as a value of `key`; nothing when it is no number or outside the
+// range, or for a Choice, none of its names (case is ignored).
 std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& text);
-// The text a settings file keeps for `value`: "1" for a set flag, "12.5" ...
+// The text a settings file keeps for `value`: "1" for a set flag, "12.5", a
+// Choice's name ...
 std::string ExtraValueText(const ExtraKey& key, double value);
 
 }  // namespace tervo

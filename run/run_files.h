@@ -7,13 +7,14 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/platform.h"
 #include "kml/kml_stream.h"
+#include "kmz/kmz.h"
 
 namespace tervo {
 
-class KmlPacker;
 struct ConversionSettings;
 
 struct FileCloser {
@@ -44,6 +45,9 @@ public:
     // them) into the container. Throws CreateFileError.
     virtual void Pack(const std::string& validIcon, const std::string& invalidIcon,
                       const std::string& dtrackIcon) = 0;
+    // A further entry of the container (a plot, say), packed after the icons
+    // under `name` ("plots/sky.png"). Throws CreateFileError.
+    virtual void AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) = 0;
     // Whether the "WayPoints" folder is written on a thread of its own while
     // the log is read (the same bytes as when it is written after reading).
     virtual bool FolderWhileReading() const { return true; }
@@ -72,6 +76,7 @@ public:
     std::string MakeIcon(int32_t colour) override;
     void Pack(const std::string& validIcon, const std::string& invalidIcon,
               const std::string& dtrackIcon) override;
+    void AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) override;
     void NoteReadError(int error) override;
     FileFailure LastFailure() const override;
 
@@ -87,6 +92,7 @@ private:
     std::unique_ptr<FileSink> kmlFile_;
     std::unique_ptr<KmlPacker> packer_;
     std::unique_ptr<PackingSink> sink_;
+    std::vector<KmzSource> entries_;  // AddEntry's, each in a file of the work directory
     FileFailure failure_;
 };
 

@@ -1,6 +1,7 @@
 #include "app/window/extras_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -39,7 +40,7 @@ ExtrasDialog::ExtrasDialog(const Extras& initial, QWidget* parent) : QDialog(par
         row.asked->setToolTip(help);
         row.asked->setChecked(value.has_value() && (key.Kind != ExtraKind::Flag || *value != 0));
         grid->addWidget(row.asked, line, 0);
-        QAbstractSpinBox* spin = nullptr;
+        QWidget* spin = nullptr;
         if (key.Kind == ExtraKind::Count) {
             row.count = new QSpinBox(this);
             row.count->setRange(ClampToInt(key.Min), ClampToInt(key.Max));
@@ -53,6 +54,13 @@ ExtrasDialog::ExtrasDialog(const Extras& initial, QWidget* parent) : QDialog(par
             row.number->setValue(value.value_or(key.Min));
             row.shown = row.number->value();
             spin = row.number;
+        } else if (key.Kind == ExtraKind::Choice) {
+            row.choice = new QComboBox(this);
+            for (const char* name : key.Choices) {
+                row.choice->addItem(QString::fromUtf8(name));
+            }
+            row.choice->setCurrentIndex(static_cast<int>(std::clamp(value.value_or(key.Min), key.Min, key.Max)));
+            spin = row.choice;
         }
         if (spin != nullptr) {
             spin->setObjectName(QString::fromLatin1(key.Key) + QStringLiteral("Value"));
@@ -88,6 +96,10 @@ Extras ExtrasDialog::Values() const {
         }
         if (!row.asked->isChecked()) {
             value.reset();
+            continue;
+        }
+        if (row.choice != nullptr) {
+            value = row.choice->currentIndex();
             continue;
         }
         const double now = row.count != nullptr ? row.count->value() : row.number->value();

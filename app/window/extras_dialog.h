@@ -8,6 +8,7 @@
 #include "run/extras.h"
 
 class QCheckBox;
+class QComboBox;
 class QDoubleSpinBox;
 class QSpinBox;
 
@@ -16,7 +17,8 @@ namespace tervo {
 // A flag is one check box named after its key ("Regions"). A number or count is
 // a check box "asked for" named after its key and a spin box named after the key
 // with "Value" appended ("ThinSecondsValue"), limited to the key's range and
-// enabled only while the box is checked. Every control's tooltip is the key's Help.
+// enabled only while the box is checked; a choice has a combo box of its
+// Choices in their place, named the same way. Every control's tooltip is the key's Help.
 class ExtrasDialog : public QDialog {
 public:
     explicit ExtrasDialog(const Extras& initial, QWidget* parent = nullptr);
@@ -33,6 +35,7 @@ private:
         QCheckBox* asked = nullptr;
         QSpinBox* count = nullptr;         // a Count only
         QDoubleSpinBox* number = nullptr;  // a Number only
+        QComboBox* choice = nullptr;       // a Choice only
         double shown = 0;                  // the spin box's value when the dialog opened
     };
 

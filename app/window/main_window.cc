@@ -29,6 +29,7 @@
 #include "app/window/artwork.h"
 #include "core/errors.h"
 #include "core/paths.h"
+#include "report/summary.h"
 
 namespace tervo {
 
@@ -519,8 +520,9 @@ void TForm1::SpeedButton3Click() {
     }
     running_ = true;
     ConversionResult result = ConversionResult::Completed;
+    RunReport report;
     try {
-        result = RunConversion(CurrentConversionSettings(), *this, assembler_, platform_, gate_);
+        result = RunConversion(CurrentConversionSettings(), *this, assembler_, platform_, gate_, &report);
     } catch (const CreateFileError& error) {
         // The path is in the text; the system's reason goes on a line of its own.
         const std::string reason = SystemReason(error.error());
@@ -535,6 +537,10 @@ void TForm1::SpeedButton3Click() {
         ShowError("An unexpected error ended the conversion");
     }
     running_ = false;
+    // The summary comes after the run's own final message, once the controls are free again.
+    if (result == ConversionResult::Completed && report.Summary && extras_.ShowSummary.value_or(0) != 0) {
+        dialogs_.ShowSummary(this, SummaryTable(*report.Summary), report.Plots);
+    }
     // A log that looks like the other format: offer to switch and convert again.
     if (result == ConversionResult::LooksLikeBinr || result == ConversionResult::LooksLikeNmea) {
         const bool binr = result == ConversionResult::LooksLikeBinr;

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "app/window/extras_dialog.h"
+#include "app/window/summary_dialog.h"
 
 namespace tervo {
 
@@ -114,6 +115,12 @@ std::optional<Extras> QtWindowDialogs::EditExtras(QWidget* parent, const Extras&
         return std::nullopt;
     }
     return dialog.Values();
+}
+
+void QtWindowDialogs::ShowSummary(QWidget* parent, const std::string& table,
+                                  const std::vector<NamedPlot>& plots) {
+    SummaryDialog dialog(table, plots, parent);
+    dialog.exec();
 }
 
 }  // namespace tervo

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "run/conversion.h"
 #include "run/extras.h"
 
 class QWidget;
@@ -45,6 +46,8 @@ public:
     virtual bool AskYesNo(QWidget* parent, const std::string& caption, const std::string& text) = 0;
     // The Extras dialog opened on `current`: the extras after OK, nothing after Cancel.
     virtual std::optional<Extras> EditExtras(QWidget* parent, const Extras& current) = 0;
+    // A modal, scrollable page of a run's summary table (SummaryTable) and its plots.
+    virtual void ShowSummary(QWidget* parent, const std::string& table, const std::vector<NamedPlot>& plots) = 0;
 };
 
 class QtWindowDialogs : public WindowDialogs {
@@ -56,6 +59,7 @@ public:
                      const std::string& text) override;
     bool AskYesNo(QWidget* parent, const std::string& caption, const std::string& text) override;
     std::optional<Extras> EditExtras(QWidget* parent, const Extras& current) override;
+    void ShowSummary(QWidget* parent, const std::string& table, const std::vector<NamedPlot>& plots) override;
 };
 
 // A Qt name filter list ("Name (pattern);;...") for `filters`. "*.*" becomes "*":

@@ -282,6 +282,7 @@ public:
     std::string ContainerPath() const override { return "memory.kmz"; }
     std::string MakeIcon(int32_t colour) override { return std::to_string(colour) + ".png"; }
     void Pack(const std::string&, const std::string&, const std::string&) override {}
+    void AddEntry(const std::string&, const std::vector<uint8_t>&) override {}
 
 private:
     class Sink : public ByteSink {
