@@ -209,6 +209,48 @@ TEST_F(Batch, ConvertsALogIntoAKmz) {
     EXPECT_EQ(std::distance(begin(entries), end(entries)), 3);
 }
 
+// The summary goes to standard output; with INPUT alone the log is only read.
+TEST_F(Batch, PrintsTheSummaryAndWithInputAloneWritesNoFile) {
+    SimulateLog(prog + "log.nmea", 30);
+    struct Row {
+        const char* legend;
+        std::vector<std::string> args;
+        const char* outStart;  // what standard output starts with
+        int files;             // in the program's directory: the program, the log, a container
+    };
+    const Row rows[] = {
+        {"the table after a conversion", {"--summary", "log.nmea", "out.kmz"}, "Format", 3},
+        {"the table alone", {"--summary", "log.nmea"}, "Format", 2},
+        {"the JSON alone", {"--summary-json", "log.nmea"}, "{", 2},
+        {"the table, then the JSON", {"--summary", "--summary-json", "log.nmea"}, "Format", 2},
+    };
+    for (const Row& row : rows) {
+        std::filesystem::remove(prog + "out.kmz");
+        const Outcome outcome = Run(row.args);
+        ASSERT_EQ(outcome.status, kExitCompleted) << row.legend << "\n" << outcome.err;
+        EXPECT_EQ(outcome.out.rfind(row.outStart, 0), 0u) << row.legend << "\n" << outcome.out;
+        EXPECT_EQ(outcome.out.back(), '\n') << row.legend;
+        EXPECT_EQ(outcome.err.find("KMZ file written") != std::string::npos, row.files == 3) << row.legend;
+        auto entries = std::filesystem::directory_iterator(prog);
+        EXPECT_EQ(std::distance(begin(entries), end(entries)), row.files) << row.legend;
+    }
+    const Outcome both = Run({"--summary", "--summary-json", "log.nmea"});
+    EXPECT_NE(both.out.find("\n{"), std::string::npos) << "the JSON not after the table";
+    // Without a summary option one path is still too few.
+    EXPECT_EQ(Run({"--plots", "log.nmea"}).status, kExitBadCommandLine);
+    EXPECT_EQ(Run({"--summary", "missing.nmea"}).status, kExitInputNotOpened);
+}
+
+// --colour-by takes a name, case ignored; anything else is a bad command line.
+TEST_F(Batch, ColourByTakesOneOfItsNames) {
+    SimulateLog(prog + "log.nmea", 10);
+    EXPECT_EQ(Run({"--colour-by", "Speed", "log.nmea", "out.kmz"}).status, kExitCompleted);
+    const Outcome bad = Run({"--colour-by", "height", "log.nmea", "out.kmz"});
+    EXPECT_EQ(bad.status, kExitBadCommandLine);
+    EXPECT_NE(bad.err.find("not one of quality|speed"), std::string::npos) << bad.err;
+    EXPECT_NE(Run({"--help"}).out.find("--colour-by quality|speed"), std::string::npos);
+}
+
 TEST_F(Batch, UsesAnAbsoluteInputAndOutputAsTheyStand) {
     SimulateLog(work + "log.nmea", 5);
     std::filesystem::create_directory(dir.File("out"));
