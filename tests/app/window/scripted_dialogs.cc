@@ -50,6 +50,14 @@ std::optional<Extras> ScriptedDialogs::EditExtras(QWidget*, const Extras& curren
     return Next(extrasAnswers, unexpected, std::optional<Extras>());
 }
 
+void ScriptedDialogs::ShowSummary(QWidget*, const std::string& table, const std::vector<NamedPlot>& plots) {
+    ShownSummary shown{table, {}};
+    for (const NamedPlot& plot : plots) {
+        shown.plotEntries.push_back(plot.Entry);
+    }
+    summaries.push_back(shown);
+}
+
 WindowUnderTest::WindowUnderTest(const std::string& defaultSettings,
                                  const std::function<void(TestPlatform&)>& setUpPlatform)
     : platform_(programDir_.path()) {

@@ -37,6 +37,11 @@ public:
     std::vector<ShownMessage> messages;
     std::vector<std::string> questions;
     std::vector<Extras> extrasRequests;  // the extras each Extras dialog opened on
+    struct ShownSummary {
+        std::string table;
+        std::vector<std::string> plotEntries;
+    };
+    std::vector<ShownSummary> summaries;
     int unexpected = 0;
     // Runs inside ShowMessage, while the caller waits for the box to close.
     std::function<void(const ShownMessage&)> onMessage;
@@ -48,6 +53,7 @@ public:
                      const std::string& text) override;
     bool AskYesNo(QWidget* parent, const std::string& caption, const std::string& text) override;
     std::optional<Extras> EditExtras(QWidget* parent, const Extras& current) override;
+    void ShowSummary(QWidget* parent, const std::string& table, const std::vector<NamedPlot>& plots) override;
 };
 
 // A window on a program directory of its own (a fresh temporary directory, where

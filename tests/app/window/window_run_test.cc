@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -21,10 +22,16 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/window/summary_dialog.h"
+#include "report/plots.h"
 #include "scripted_dialogs.h"
 #include "support/zip_reader.h"
 
+using tervo::Extras;
+using tervo::LogFormat;
 using tervo::MessageIcon;
+using tervo::SkyPlotPng;
+using tervo::SummaryDialog;
 using tervo::testing::FileExists;
 using tervo::testing::WindowUnderTest;
 
@@ -120,6 +127,8 @@ private slots:
     void TheGaugeStaysWithinItsRange();
     void PendingEventsAreHandledAtMostEveryFewMilliseconds();
     void ABinaryRunKeepsHandingEventsToTheWindow();
+    void TheSummaryIsShownAfterARunWhenAskedFor();
+    void TheSummaryDialogShowsTheTableAndEachPlot();
 };
 
 void WindowRunTest::ADroppedFileBecomesTheInput() {
@@ -440,6 +449,46 @@ void WindowRunTest::ABinaryRunKeepsHandingEventsToTheWindow() {
         QSKIP("the run was too short to tell");
     }
     QVERIFY2(duringRun >= 2, qPrintable(QStringLiteral("events handled %1 times").arg(duringRun)));
+}
+
+void WindowRunTest::TheSummaryIsShownAfterARunWhenAskedFor() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    auto& dialogs = t.dialogs();
+    const std::string log = t.files().File("log.nmea");
+    QVERIFY(SimulateLog(log));
+    dialogs.openAnswers = {log};
+    QTest::mouseClick(ui.SpeedButtonOpen, Qt::LeftButton);
+    // Not asked for: no summary.
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+    QCOMPARE(dialogs.summaries.size(), size_t(0));
+
+    dialogs.extrasAnswers = {Extras{.ShowSummary = 1}};
+    ui.ActionExtras->trigger();
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+    QCOMPARE(dialogs.summaries.size(), size_t(1));
+    QVERIFY(dialogs.summaries[0].table.rfind("Format", 0) == 0);
+    QCOMPARE(dialogs.summaries[0].plotEntries,
+             (std::vector<std::string>{"plots/sky.png", "plots/snr.png", "plots/speed_altitude.png",
+                                       "plots/fix_quality.png"}));
+    QVERIFY(FileExists(t.files().File("log.nmea.kmz")));
+    QCOMPARE(dialogs.unexpected, 0);
+}
+
+void WindowRunTest::TheSummaryDialogShowsTheTableAndEachPlot() {
+    const std::vector<uint8_t> png = SkyPlotPng(nullptr, LogFormat::Nmea, {64, 48});
+    SummaryDialog dialog("Format  NMEA\n", {{"plots/sky.png", "Sky plot", png}, {"plots/snr.png", "SNR", {1, 2}}});
+    const auto* text = dialog.findChild<QLabel*>(QStringLiteral("SummaryText"));
+    QVERIFY(text != nullptr);
+    QCOMPARE(text->text(), QStringLiteral("Format  NMEA\n"));
+    const auto* sky = dialog.findChild<QLabel*>(QStringLiteral("sky"));
+    QVERIFY(sky != nullptr && !sky->pixmap().isNull());
+    QCOMPARE(sky->pixmap().width(), 64);
+    // Bytes that are no picture show the title.
+    const auto* snr = dialog.findChild<QLabel*>(QStringLiteral("snr"));
+    QVERIFY(snr != nullptr && snr->pixmap().isNull());
+    QCOMPARE(snr->text(), QStringLiteral("SNR"));
+    QVERIFY(dialog.findChild<QScrollArea*>() != nullptr);
 }
 
 QTEST_MAIN(WindowRunTest)
