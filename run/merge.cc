@@ -44,6 +44,9 @@ public:
         return WaypointIconName(colour);
     }
     void Pack(const std::string&, const std::string&, const std::string&) override {}
+    // The merged container holds the documents and their icons; a log's own
+    // extra entries (its plots) are not merged.
+    void AddEntry(const std::string&, const std::vector<uint8_t>&) override {}
     void NoteReadError(int error) override { disk_.NoteReadError(error); }
     FileFailure LastFailure() const override { return disk_.LastFailure(); }
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
@@ -372,7 +373,10 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
             QCOMPARE(asked->toolTip(), QString::fromUtf8(key.Help));
             QCOMPARE(asked->isChecked(), (initial.*key.Member).has_value());
             auto* value = dialog.findChild<QAbstractSpinBox*>(name + QStringLiteral("Value"));
-            QCOMPARE(value != nullptr, key.Kind != tervo::ExtraKind::Flag);
+            QCOMPARE(value != nullptr,
+                     key.Kind == tervo::ExtraKind::Number || key.Kind == tervo::ExtraKind::Count);
+            QCOMPARE(dialog.findChild<QComboBox*>(name + QStringLiteral("Value")) != nullptr,
+                     key.Kind == tervo::ExtraKind::Choice);
             if (auto* number = qobject_cast<QDoubleSpinBox*>(value)) {
                 QVERIFY(key.Kind == tervo::ExtraKind::Number);
                 QCOMPARE(number->minimum(), key.Min);
