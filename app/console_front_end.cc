@@ -2,12 +2,11 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <exception>
 #include <string_view>
 #include <vector>
-
-#include <CLI/CLI.hpp>
 
 #include "app/console_view.h"
 #include "app/error_text.h"
@@ -135,11 +134,13 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
     CLI::Option* outDir = app.add_option("--out-dir", line.many.outDir, "convert each LOG into DIR");
     CLI::Option* merge = app.add_option("--merge", line.many.mergePath, "merge the LOGs into OUT.kmz");
     outDir->excludes(merge);
-    CLI::Option* jobs = app.add_option("--jobs", line.many.jobs, "logs converted at once")->check(CLI::Range(1, 64));
+    CLI::Option* jobs =
+        app.add_option("--jobs", line.many.jobs, "logs converted at once")->check(CLI::Range(1, 64));
     CLI::Option* settings = app.add_option("--settings", line.many.settingsPath, "the settings file");
     for (const ExtraKey& key : ExtraKeys()) {
         if (key.Kind == ExtraKind::Flag) {
-            app.add_flag_callback(key.Option, [&line, &key] { line.extras.*key.Member = 1; }, key.Help);
+            app.add_flag_callback(
+                key.Option, [&line, &key] { line.extras.*key.Member = 1; }, key.Help);
             continue;
         }
         app.add_option_function<std::string>(
@@ -194,7 +195,8 @@ std::string ExtrasHelp() {
 }
 
 int BadCommandLine(std::FILE* err, const std::string& reason) {
-    std::fprintf(err, "tervoconverter: %s\n%sRun with --help for more information.\n", reason.c_str(), kUsage);
+    std::fprintf(err, "tervoconverter: %s\n%sRun with --help for more information.\n", reason.c_str(),
+                 kUsage);
     return kExitBadCommandLine;
 }
 
@@ -248,8 +250,10 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
     const std::string settingsPath =
         SettingsPathFromArgument(line.positional.size() >= 3 ? line.positional[2] : "");
     if (line.positional.size() >= 3 && !IsRegularFile(settingsPath)) {
-        std::fprintf(err, "tervoconverter: warning: the settings file %s does not exist; the built-in settings apply\n",
-                     settingsPath.c_str());
+        std::fprintf(
+            err,
+            "tervoconverter: warning: the settings file %s does not exist; the built-in settings apply\n",
+            settingsPath.c_str());
     }
     LoadSettings(settingsPath, controls);
 

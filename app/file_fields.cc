@@ -1,4 +1,5 @@
 #include "app/file_fields.h"
+
 #include "core/paths.h"
 
 namespace tervo {

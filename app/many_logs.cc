@@ -160,10 +160,11 @@ WindowSettings LoadedSettings(const ManyLogsLine& line, const std::string& curre
     if (!line.settingsPath.empty()) {
         path = AbsoluteFrom(line.settingsPath, currentDirectory);
         if (!IsRegularFile(path)) {
-            std::fprintf(err,
-                         "tervoconverter: warning: the settings file %s does not exist; the built-in settings "
-                         "apply\n",
-                         path.c_str());
+            std::fprintf(
+                err,
+                "tervoconverter: warning: the settings file %s does not exist; the built-in settings "
+                "apply\n",
+                path.c_str());
         }
     }
     LoadSettings(path, controls);
@@ -294,11 +295,10 @@ int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, Al
     std::mutex printing;
     RunOnThreads(line.logs.size(), line.jobs, [&](size_t i) {
         const std::string logPath = AbsoluteFrom(line.logs[i], currentDirectory);
-        const std::string outputPath =
-            line.mergePath.empty()
-                ? AbsoluteFrom(FileNamePart(ProposedOutputPath(logPath)),
-                               AbsoluteFrom(line.outDir, currentDirectory))
-                : std::string();
+        const std::string outputPath = line.mergePath.empty()
+                                           ? AbsoluteFrom(FileNamePart(ProposedOutputPath(logPath)),
+                                                          AbsoluteFrom(line.outDir, currentDirectory))
+                                           : std::string();
         LogOutcome outcome = ConvertOne(line, values, logPath, outputPath, i, shared, gate);
         std::lock_guard lock(printing);
         std::fprintf(err, "%s: %s\n", line.logs[i].c_str(), outcome.text.c_str());
@@ -321,10 +321,12 @@ int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, Al
     // leaves it unwritten (one without a position is merged, as it is written alone).
     const std::string mergePath = AbsoluteFrom(line.mergePath, currentDirectory);
     const bool allConverted = std::all_of(outcomes.begin(), outcomes.end(), [](const LogOutcome& outcome) {
-        return outcome.status == kExitCompleted || (outcome.status == kExitWrongFormat && !outcome.kml.empty());
+        return outcome.status == kExitCompleted ||
+               (outcome.status == kExitWrongFormat && !outcome.kml.empty());
     });
     if (!allConverted) {
-        std::fprintf(err, "tervoconverter: not every log was converted; %s was not written\n", mergePath.c_str());
+        std::fprintf(err, "tervoconverter: not every log was converted; %s was not written\n",
+                     mergePath.c_str());
         return status;
     }
     std::vector<MergedLog> merged;

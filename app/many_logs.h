@@ -26,8 +26,8 @@ inline constexpr int kDefaultJobs = 2;
 
 struct ManyLogsLine {
     std::vector<std::string> logs;
-    std::string outDir;     // the --out-dir form when not empty
-    std::string mergePath;  // the --merge form when not empty
+    std::string outDir;        // the --out-dir form when not empty
+    std::string mergePath;     // the --merge form when not empty
     std::string settingsPath;  // --settings; empty: the built-in settings
     int jobs = kDefaultJobs;
     int32_t format = 0;

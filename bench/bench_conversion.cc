@@ -33,9 +33,9 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "run/conversion.h"
 #include "core/platform.h"
 #include "nmea/sentence.h"
+#include "run/conversion.h"
 
 namespace {
 
@@ -78,7 +78,7 @@ Mark Now() {
 
 // Marks the phases by the status texts the run shows between them.
 class TimingView : public tervo::ConversionView {
-  public:
+public:
     void ShowStatus(const std::string& text) override {
         if (text == "The progress started") {
             readStart = Now();
@@ -104,7 +104,7 @@ class TimingView : public tervo::ConversionView {
 // Marks the moment the KML entry is complete in the container: the packer asks
 // for the KML file's time only then.
 class TimingPlatform : public tervo::Platform {
-  public:
+public:
     tervo::CivilDate Today() override { return system_.Today(); }
     std::string ProgramDirectory() override { return system_.ProgramDirectory(); }
     bool LastWriteTime(const std::string& path, tervo::CivilTime* local) override {
@@ -120,7 +120,7 @@ class TimingPlatform : public tervo::Platform {
 
     std::optional<Mark> kmlPacked;
 
-  private:
+private:
     tervo::SystemPlatform system_;
 };
 

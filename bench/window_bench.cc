@@ -20,9 +20,9 @@
 
 #include "app/window/main_window.h"
 #include "app/window/window_dialogs.h"
-#include "run/conversion.h"
 #include "core/platform.h"
 #include "nmea/sentence.h"
+#include "run/conversion.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 // Opens the benchmark's log and answers every box at once.
 class BenchDialogs : public tervo::WindowDialogs {
-  public:
+public:
     explicit BenchDialogs(std::string log) : log_(std::move(log)) {}
     std::optional<std::string> GetOpenFileName(QWidget*, const tervo::FileDialogRequest&) override {
         return log_;
@@ -42,12 +42,12 @@ class BenchDialogs : public tervo::WindowDialogs {
     void ShowMessage(QWidget*, tervo::MessageIcon, const std::string&, const std::string&) override {}
     bool AskYesNo(QWidget*, const std::string&, const std::string&) override { return false; }
 
-  private:
+private:
     std::string log_;
 };
 
 class SilentView : public tervo::ConversionView {
-  public:
+public:
     void ShowStatus(const std::string&) override {}
     void ShowCount(const std::string&) override {}
     void ResetProgress() override {}

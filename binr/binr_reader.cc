@@ -120,7 +120,8 @@ bool ContainsBinrMessage(const uint8_t* bytes, size_t size) {
     BinrFramer framer;
     auto packet = std::make_unique<BinrPacket>();
     for (size_t i = 0; i < size; ++i) {
-        if (framer.BinrFeedByte(bytes[i], *packet) == BinrFeedResult::Complete && FindRoute(*packet) != nullptr) {
+        if (framer.BinrFeedByte(bytes[i], *packet) == BinrFeedResult::Complete &&
+            FindRoute(*packet) != nullptr) {
             return true;
         }
     }

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/read_progress.h"
 #include "core/point_list.h"
+#include "core/read_progress.h"
 
 namespace tervo {
 

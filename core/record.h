@@ -22,8 +22,8 @@ struct DTrackPoint {
     char Status = 0;  // 'A', 'V' or 'D'; 0 when the sentence left it empty
     double Latitude = 0;
     double Longitude = 0;
-    double Speed = 0;   // km/h
-    double Course = 0;  // degrees
+    double Speed = 0;     // km/h
+    double Course = 0;    // degrees
     uint8_t Matched = 0;  // set by the epoch assembly, never by a decoder
 };
 

@@ -76,7 +76,7 @@ void SatelliteTable::Release() noexcept {
 }
 
 SatelliteInfo* SatelliteTable::Find(size_t id) noexcept {
-    for (SatelliteRow* row = Rows(), *last = row + size(); row != last && row->Id <= id; ++row) {
+    for (SatelliteRow *row = Rows(), *last = row + size(); row != last && row->Id <= id; ++row) {
         if (row->Id == id) {
             return row;
         }

@@ -139,7 +139,7 @@ size_t ReferenceLength(std::string_view text, size_t pos) {
 }
 
 class XmlScanner {
-  public:
+public:
     explicit XmlScanner(std::string_view text) : text_(text) {}
 
     std::string Scan() {
@@ -171,7 +171,7 @@ class XmlScanner {
         return "";
     }
 
-  private:
+private:
     std::string Markup(size_t& pos) {
         if (StartsWith(text_, pos, "<![CDATA[")) {
             if (open_.empty()) {

@@ -8,9 +8,9 @@
 // Close(), so a broken file is never taken for a finished one.
 #pragma once
 
-#include <cstdint>
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <functional>

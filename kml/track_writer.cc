@@ -84,7 +84,8 @@ void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name,
                     std::optional<double> tolerance) {
     stream.Text("<Placemark>\n"_kml);
     BeginLineString(stream, name);
-    auto line = MakeLine<waypoints>(tolerance, [&](const waypoints& p) { WriteCoordinateLine(stream, p, false); });
+    auto line =
+        MakeLine<waypoints>(tolerance, [&](const waypoints& p) { WriteCoordinateLine(stream, p, false); });
     for (const list* node = start; node != nullptr; node = node->Next) {
         const waypoints& point = node->Point;
         // A GGA-only point is drawn whatever its fix quality; an RMC point only when valid.
@@ -103,7 +104,8 @@ void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name,
                     std::optional<double> tolerance) {
     stream.Text("<Placemark>\n"_kml);
     BeginLineString(stream, name);
-    auto line = MakeLine<waypoints>(tolerance, [&](const waypoints& p) { WriteCoordinateLine(stream, p, true); });
+    auto line =
+        MakeLine<waypoints>(tolerance, [&](const waypoints& p) { WriteCoordinateLine(stream, p, true); });
     for (const list* node = start; node != nullptr; node = node->Next) {
         const waypoints& point = node->Point;
         if (point.Status == 'A' && IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
@@ -120,7 +122,8 @@ void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view 
     // always seen; it is still well-formed XML.
     stream.Text("<Placemark\n>"_kml);
     BeginLineString(stream, name);
-    auto line = MakeLine<waypoints>(tolerance, [&](const waypoints& p) { WriteCoordinateLine(stream, p, true); });
+    auto line =
+        MakeLine<waypoints>(tolerance, [&](const waypoints& p) { WriteCoordinateLine(stream, p, true); });
     for (const list* node = start; node != nullptr; node = node->Next) {
         const waypoints& point = node->Point;
         if (IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {

@@ -82,9 +82,10 @@ WaypointsOutcome WriteViewerWaypoints(KmlStream& stream, list* start, const Wayp
     for (const Candidate& candidate : candidates) {
         points.push_back(candidate.point);
     }
-    std::vector<bool> keep = viewer.MaxPlacemarks > 0
-                                 ? ThinPlacemarksToBudget(points, viewer.MaxPlacemarks, format, viewer.Thinning).Keep
-                                 : ThinPlacemarks(points, viewer.Thinning, format);
+    std::vector<bool> keep =
+        viewer.MaxPlacemarks > 0
+            ? ThinPlacemarksToBudget(points, viewer.MaxPlacemarks, format, viewer.Thinning).Keep
+            : ThinPlacemarks(points, viewer.Thinning, format);
     std::vector<Candidate> kept;
     for (size_t i = 0; i < candidates.size(); ++i) {
         if (keep[i]) {

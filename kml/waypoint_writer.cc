@@ -306,8 +306,8 @@ bool IsKmlDateTime(std::string_view date, std::string_view time) {
         }
         return value >= low && value <= high;
     };
-    const bool dateOk = date.size() == 10 && date[4] == '-' && date[7] == '-' && digits(date, 0, 4, 0, 9999) &&
-                        digits(date, 5, 2, 1, 12) && digits(date, 8, 2, 1, 31);
+    const bool dateOk = date.size() == 10 && date[4] == '-' && date[7] == '-' &&
+                        digits(date, 0, 4, 0, 9999) && digits(date, 5, 2, 1, 12) && digits(date, 8, 2, 1, 31);
     if (!dateOk || time.size() < 8 || time[2] != ':' || time[5] != ':' || !digits(time, 0, 2, 0, 23) ||
         !digits(time, 3, 2, 0, 59) || !digits(time, 6, 2, 0, 59)) {
         return false;

@@ -414,7 +414,8 @@ std::vector<Entry> CollectEntries(const std::vector<KmzSource>& sources) {
 
 // Throws PackFailure when the container `target` (its status in `existing`)
 // must not be replaced.
-void CheckReplaceable(const std::string& target, const struct stat& existing, const std::vector<Entry>& entries) {
+void CheckReplaceable(const std::string& target, const struct stat& existing,
+                      const std::vector<Entry>& entries) {
     // A container named like one of its sources (an output name ending in
     // ".kml") would take the source's place, and the clean-up would then
     // delete the container as well: nothing of the run would remain.

@@ -20,7 +20,7 @@
 namespace tervo {
 
 class ParallelDeflater {
-  public:
+public:
     // Receives the compressed stream in order, on the thread that called Write
     // or Finish. What it throws leaves that call.
     using Output = std::function<void(const uint8_t* data, size_t size)>;
@@ -43,7 +43,7 @@ class ParallelDeflater {
     uint64_t InputSize() const { return inputSize_; }
     uint64_t OutputSize() const { return outputSize_; }
 
-  private:
+private:
     static constexpr size_t kWindow = 32 * 1024;
 
     enum class SlotState { Free, Queued, Working, Done };
@@ -62,14 +62,14 @@ class ParallelDeflater {
 
     // One worker's deflate state, reset for every chunk.
     class Compressor {
-      public:
+    public:
         Compressor();
         ~Compressor();
         Compressor(const Compressor&) = delete;
         Compressor& operator=(const Compressor&) = delete;
         void Compress(Slot& slot);
 
-      private:
+    private:
         z_stream stream_{};
         bool ready_ = false;
     };

@@ -6,8 +6,8 @@
 #include <cstdio>
 
 #include "core/platform.h"
-#include "core/read_progress.h"
 #include "core/point_list.h"
+#include "core/read_progress.h"
 #include "nmea/sentence.h"
 
 namespace tervo {

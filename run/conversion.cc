@@ -258,10 +258,10 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
             }
         };
         const NmeaReadOptions readOptions{.DatesFromZda = IsOn(extras.DatesFromZda)};
-        const ReadOutcome read = nmea ? ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4,
-                                                    assembler, platform, points, logDate, publish, readOptions)
-                                      : ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4,
-                                                    points, publish);
+        const ReadOutcome read =
+            nmea ? ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4, assembler, platform,
+                               points, logDate, publish, readOptions)
+                 : ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4, points, publish);
         // A stop while reading ends the run at once: the partial KML (without
         // any of the folder) and the icons stay on disk. A read error ends it
         // too: a track cut short by a failing disk is not passed off as the
@@ -365,7 +365,8 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     view.ShowStatus("");
     view.ShowStatus("The progress finished");
     if (settings.Interactive) {
-        view.ShowInformation("The progress finished!\n\rInput file " + settings.InputName + "\n\r" + countText);
+        view.ShowInformation("The progress finished!\n\rInput file " + settings.InputName + "\n\r" +
+                             countText);
     }
     if (report != nullptr) {
         report->Placemarks = placemarks;
@@ -408,10 +409,10 @@ ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView
         const auto progressStep = static_cast<int32_t>(inputSize / 100);
         NmeaLogDate logDate;
         const NmeaReadOptions readOptions{.DatesFromZda = IsOn(ResolveExtras(settings.Extras).DatesFromZda)};
-        const ReadOutcome read = nmea ? ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4,
-                                                    assembler, platform, points, logDate, {}, readOptions)
-                                      : ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4,
-                                                    points, {});
+        const ReadOutcome read =
+            nmea ? ReadNmeaLog(input.get(), view, progressStep, settings.CheckBox4, assembler, platform,
+                               points, logDate, {}, readOptions)
+                 : ReadBinrLog(input.get(), view, progressStep, settings.CheckBox4, points, {});
         if (read == ReadOutcome::ListNotCreated) {
             return Fail(view, "Can't create the list!", ConversionResult::Stopped);
         }

@@ -29,14 +29,14 @@ struct ConversionSettings {
     int32_t ShapeDTrack = 0xFFFFFF;
     int32_t ShapeStyleTrack = 0xFFFFFF;
     int32_t ShapeFullTrack = 0xFFFFFF;
-    std::string Edit3 = "5";  // track width text
-    std::string Edit7 = "1";  // D-Track width text
+    std::string Edit3 = "5";    // track width text
+    std::string Edit7 = "1";    // D-Track width text
     std::string Edit4 = "0.5";  // icon scale text
-    bool CheckBox1 = true;    // use the fallback date
+    bool CheckBox1 = true;      // use the fallback date
     std::string MaskEdit1 = "2000-01-01";
-    bool CheckBox2 = false;  // "Use all the waypoints"
-    bool CheckBox3 = false;  // "Show value of height"
-    bool CheckBox4 = false;  // "Start first fix"
+    bool CheckBox2 = false;    // "Use all the waypoints"
+    bool CheckBox3 = false;    // "Show value of height"
+    bool CheckBox4 = false;    // "Start first fix"
     bool Interactive = false;  // only then the final message box is shown
     // What is asked for beyond the converter's own output; nothing by default.
     tervo::Extras Extras;

@@ -24,20 +24,20 @@ const ExtraKey kKeys[] = {
     {"--thin-degrees", "ThinDegrees", "... or at a turn of (°)",
      "a placemark where the course turned by X degrees", ExtraKind::Number, 0, 180, &Extras::ThinDegrees},
     {"--max-placemarks", "MaxPlacemarks", "At most placemarks per folder",
-     "at most N placemarks per folder (the thinning interval is chosen for it)", ExtraKind::Count, 2,
-     1e9, &Extras::MaxPlacemarks},
+     "at most N placemarks per folder (the thinning interval is chosen for it)", ExtraKind::Count, 2, 1e9,
+     &Extras::MaxPlacemarks},
     {"--line-tolerance", "LineTolerance", "Lines within (m) of every fix",
-     "lines that pass every fix within X metres (0 keeps every fix)",
-     ExtraKind::Number, 0, 1e6, &Extras::LineTolerance},
+     "lines that pass every fix within X metres (0 keeps every fix)", ExtraKind::Number, 0, 1e6,
+     &Extras::LineTolerance},
     {"--regions", "Regions", "Placemarks by the hour, shown when zoomed in",
      "placemarks in hourly folders that a viewer draws only when zoomed in", ExtraKind::Flag, 0, 1,
      &Extras::Regions},
     {"--summary", "Summary", "Summary on standard output",
-     "print the log's summary table on standard output (with INPUT alone: only that)", ExtraKind::Flag, 0,
-     1, &Extras::Summary},
+     "print the log's summary table on standard output (with INPUT alone: only that)", ExtraKind::Flag, 0, 1,
+     &Extras::Summary},
     {"--summary-json", "SummaryJson", "Summary as JSON on standard output",
-     "print the log's summary as JSON on standard output (with INPUT alone: only that)", ExtraKind::Flag,
-     0, 1, &Extras::SummaryJson},
+     "print the log's summary as JSON on standard output (with INPUT alone: only that)", ExtraKind::Flag, 0,
+     1, &Extras::SummaryJson},
     {"--summary-in-kml", "SummaryInKml", "Summary in the document's description",
      "the log's summary as a table in the document's description", ExtraKind::Flag, 0, 1,
      &Extras::SummaryInKml},
@@ -48,11 +48,11 @@ const ExtraKey kKeys[] = {
      "a track coloured by fix quality or by speed, with its legend", ExtraKind::Choice, 0, 1,
      &Extras::ColourBy, kColourByChoices},
     {"--date-from-zda", "DateFromZda", "Dates from ZDA sentences",
-     "NMEA epochs without a date of their own (GGA only) take the date of the latest ZDA",
-     ExtraKind::Flag, 0, 1, &Extras::DatesFromZda},
+     "NMEA epochs without a date of their own (GGA only) take the date of the latest ZDA", ExtraKind::Flag, 0,
+     1, &Extras::DatesFromZda},
     {"--show-summary", "ShowSummary", "Show the summary after a run",
-     "the window shows the summary and the plots after a run (no effect on the console)",
-     ExtraKind::Flag, 0, 1, &Extras::ShowSummary},
+     "the window shows the summary and the plots after a run (no effect on the console)", ExtraKind::Flag, 0,
+     1, &Extras::ShowSummary},
 };
 
 }  // namespace
@@ -92,7 +92,8 @@ std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& te
             const std::string_view name = key.Choices[i];
             if (name.size() == word.size() &&
                 std::equal(name.begin(), name.end(), word.begin(), [](char a, char b) {
-                    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+                    return std::tolower(static_cast<unsigned char>(a)) ==
+                           std::tolower(static_cast<unsigned char>(b));
                 })) {
                 return static_cast<double>(i);
             }

@@ -13,13 +13,13 @@ namespace tervo {
 // The values asked for; an extra not asked for has no value. Flags hold 0 or 1.
 struct Extras {
     // Long logs for globe viewers.
-    std::optional<double> Viewer{};          // the preset: a budget, a line tolerance, regions
-    std::optional<double> ThinSeconds{};     // a placemark at least every so many seconds
-    std::optional<double> ThinMetres{};      // ... or metres
-    std::optional<double> ThinDegrees{};     // ... or degrees of a turn
-    std::optional<double> MaxPlacemarks{};   // at most so many placemarks per folder
-    std::optional<double> LineTolerance{};   // metres a line may pass a fix by
-    std::optional<double> Regions{};         // placemarks in hourly folders with levels of detail
+    std::optional<double> Viewer{};         // the preset: a budget, a line tolerance, regions
+    std::optional<double> ThinSeconds{};    // a placemark at least every so many seconds
+    std::optional<double> ThinMetres{};     // ... or metres
+    std::optional<double> ThinDegrees{};    // ... or degrees of a turn
+    std::optional<double> MaxPlacemarks{};  // at most so many placemarks per folder
+    std::optional<double> LineTolerance{};  // metres a line may pass a fix by
+    std::optional<double> Regions{};        // placemarks in hourly folders with levels of detail
     // What the log holds, beside the map.
     std::optional<double> Summary{};       // the summary table on standard output
     std::optional<double> SummaryJson{};   // the summary as JSON on standard output
@@ -33,10 +33,10 @@ struct Extras {
 };
 
 enum class ExtraKind {
-    Flag,     // 0 or 1; the option takes no value
-    Number,   // a decimal number within its range
-    Count,    // a whole number within its range
-    Choice,   // one of the key's Choices, kept as its index (Min 0, Max the last index)
+    Flag,    // 0 or 1; the option takes no value
+    Number,  // a decimal number within its range
+    Count,   // a whole number within its range
+    Choice,  // one of the key's Choices, kept as its index (Min 0, Max the last index)
 };
 
 // One extra: where it is found in each way in, and its range.

@@ -102,8 +102,8 @@ void FolderWriter::Run() {
             if (cancelled_) {
                 return;
             }
-            const bool datesKnown = !nmea_ || snapshot.final ||
-                                    (snapshot.logDate.DateFound && !snapshot.logDate.LogDate.empty());
+            const bool datesKnown =
+                !nmea_ || snapshot.final || (snapshot.logDate.DateFound && !snapshot.logDate.LogDate.empty());
             while (datesKnown && done < snapshot.complete && !cancelled_) {
                 list* node = last == nullptr ? snapshot.head : last->Next;
                 last = node;

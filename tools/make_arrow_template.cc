@@ -12,14 +12,14 @@
 //
 // The output is deterministic for a given libpng and zlib; the drawing itself is
 // exact, so a rebuilt template differs at most in its compressed bytes.
-#include "kml/png_writer.h"
-
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "kml/png_writer.h"
 
 namespace {
 

@@ -185,8 +185,8 @@ int main(int argc, char** argv) {
         const uint64_t second = elapsedMs / 1000;
         // Besides acquisition: in the short logs a spell of 20 and single epochs
         // without a fix; in the long ones a 50-second spell every 20 minutes.
-        const bool fix = e >= options.acquire &&
-                         (sky ? second % 1200 < 1150 : (e / 20) % 5 != 4 && e % 7 != 6);
+        const bool fix =
+            e >= options.acquire && (sky ? second % 1200 < 1150 : (e / 20) % 5 != 4 && e % 7 != 6);
         const double t = static_cast<double>(e) * step;
         const double speed = fix ? 10.0 + 5.0 * std::sin(t / 15.0) : 0.0;  // m/s
         heading = std::fmod(heading + 3.0 * step * std::sin(t / 10.0) + 360.0, 360.0);

@@ -30,8 +30,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "simulation.h"
@@ -249,8 +249,8 @@ int main(int argc, char** argv) {
         // Every fifth spell of 20 epochs without a fix; in the long logs 50 seconds every 20 minutes.
         const bool fix = moving ? second % 1200 < 1150 : (e / 20) % 5 != 4;
         // The seconds since the fix came back, for the RTK qualities.
-        const double sinceFix = moving ? static_cast<double>(second % 1200)
-                                       : static_cast<double>(e % 100) / options.rate;
+        const double sinceFix =
+            moving ? static_cast<double>(second % 1200) : static_cast<double>(e % 100) / options.rate;
         const int quality = !fix ? 0 : !options.rtk ? 1 : sinceFix < 10 ? 1 : sinceFix < 40 ? 5 : 4;
         // A differential fix every other epoch; in the long logs while the link is up.
         const bool differential = fix && (moving ? second % 1800 < 600 : e % 2 == 0);
@@ -270,8 +270,8 @@ int main(int argc, char** argv) {
 
         char body[160];
         std::snprintf(body, sizeof body, "%sGGA,%s,%s,%s,%d,%02d,%.1f,%.1f,M,14.2,M,,", fixTalker, timeText,
-                      Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(), quality,
-                      fix ? used : 0, fix ? 0.9 : 99.9, alt);
+                      Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(), quality, fix ? used : 0,
+                      fix ? 0.9 : 99.9, alt);
         std::string text = WithChecksum(body);
         std::snprintf(body, sizeof body, "%sRMC,%s,%c,%s,%s,%.1f,%.1f,%s,,", fixTalker, timeText,
                       fix ? 'A' : 'V', Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(),

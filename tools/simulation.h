@@ -34,7 +34,7 @@ private:
 // which seed, and where to.
 struct CommonOptions {
     long epochs = 60;
-    double hours = -1;   // when given, sets the number of epochs
+    double hours = -1;  // when given, sets the number of epochs
     int rate = 1;
     int satellites = 0;  // 0: the fixed sky of the short logs
     uint64_t seed = 1;

@@ -59,7 +59,8 @@ ExtrasDialog::ExtrasDialog(const Extras& initial, QWidget* parent) : QDialog(par
             for (const char* name : key.Choices) {
                 row.choice->addItem(QString::fromUtf8(name));
             }
-            row.choice->setCurrentIndex(static_cast<int>(std::clamp(value.value_or(key.Min), key.Min, key.Max)));
+            row.choice->setCurrentIndex(
+                static_cast<int>(std::clamp(value.value_or(key.Min), key.Min, key.Max)));
             spin = row.choice;
         }
         if (spin != nullptr) {

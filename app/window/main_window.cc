@@ -544,10 +544,9 @@ void TForm1::SpeedButton3Click() {
     // A log that looks like the other format: offer to switch and convert again.
     if (result == ConversionResult::LooksLikeBinr || result == ConversionResult::LooksLikeNmea) {
         const bool binr = result == ConversionResult::LooksLikeBinr;
-        const std::string question = std::string("The input file looks like ") +
-                                     (binr ? "a BINR log" : "an NMEA log") + ", not " +
-                                     (binr ? "an NMEA" : "a BINR") + " one.\nConvert it as " +
-                                     (binr ? "BINR" : "NMEA") + "?";
+        const std::string question =
+            std::string("The input file looks like ") + (binr ? "a BINR log" : "an NMEA log") + ", not " +
+            (binr ? "an NMEA" : "a BINR") + " one.\nConvert it as " + (binr ? "BINR" : "NMEA") + "?";
         if (dialogs_.AskYesNo(this, kApplicationTitle, question)) {
             ui_.RadioGroup1Items->button(binr ? 1 : 0)->setChecked(true);
             SpeedButton3Click();

@@ -47,7 +47,8 @@ public:
     // The Extras dialog opened on `current`: the extras after OK, nothing after Cancel.
     virtual std::optional<Extras> EditExtras(QWidget* parent, const Extras& current) = 0;
     // A modal, scrollable page of a run's summary table (SummaryTable) and its plots.
-    virtual void ShowSummary(QWidget* parent, const std::string& table, const std::vector<NamedPlot>& plots) = 0;
+    virtual void ShowSummary(QWidget* parent, const std::string& table,
+                             const std::vector<NamedPlot>& plots) = 0;
 };
 
 class QtWindowDialogs : public WindowDialogs {

@@ -160,7 +160,10 @@ TEST_F(Batch, ReportsEachEndingWithItsOwnStatus) {
          "Usage:"},
         {"an empty output name accepted", {"log.nmea", ""}, kExitBadCommandLine, "Usage:"},
         {"an unknown short option taken for a path", {"-v"}, kExitBadCommandLine, "Run with --help"},
-        {"an unknown long option accepted", {"--bogus", "log.nmea", "out.kmz"}, kExitBadCommandLine, "--bogus"},
+        {"an unknown long option accepted",
+         {"--bogus", "log.nmea", "out.kmz"},
+         kExitBadCommandLine,
+         "--bogus"},
         {"the path and reason of an input that is missing not told",
          {"cwd.nmea", "out.kmz"},
          kExitInputNotOpened,
@@ -174,7 +177,10 @@ TEST_F(Batch, ReportsEachEndingWithItsOwnStatus) {
          kExitCompleted,
          "warning: the settings file ./none.ini does not exist"},
         {"a BINR log converted as NMEA", {"log.binr", "out.kmz"}, kExitWrongFormat, "looks like a BINR log"},
-        {"an empty file called a success", {"empty.log", "out.kmz"}, kExitWrongFormat, "no position found in"},
+        {"an empty file called a success",
+         {"empty.log", "out.kmz"},
+         kExitWrongFormat,
+         "no position found in"},
         {"a text file called a success", {"notes.txt", "out.kmz"}, kExitWrongFormat, "no position found in"},
         {"the input read from the current directory",
          {"cwd.nmea", "out.kmz"},
@@ -270,8 +276,9 @@ TEST_F(Batch, TakesItsSettingsAndFormatFromTheCommandLineOnly) {
 
     Outcome stopped = Run({"gga.nmea", "out.kmz", "nodate.ini"});
     EXPECT_EQ(stopped.status, kExitStopped) << stopped.err;
-    EXPECT_NE(stopped.err.find("Date isn't found\nOperation aborted.\n  A point has no date: give a fallback date"),
-              std::string::npos)
+    EXPECT_NE(
+        stopped.err.find("Date isn't found\nOperation aborted.\n  A point has no date: give a fallback date"),
+        std::string::npos)
         << stopped.err;
     EXPECT_FALSE(FileExists(prog + "out.kmz"));
 
@@ -280,7 +287,8 @@ TEST_F(Batch, TakesItsSettingsAndFormatFromTheCommandLineOnly) {
     EXPECT_EQ(Run({"gga.nmea", "out.kmz"}).status, kExitCompleted) << "the program's own settings file read";
     const Outcome binr = Run({"--format", "binr", "gga.nmea", "out.kmz", "nodate.ini"});
     EXPECT_EQ(binr.status, kExitWrongFormat) << "--format binr not read";
-    EXPECT_NE(binr.err.find("the input looks like an NMEA log; use --format nmea"), std::string::npos) << binr.err;
+    EXPECT_NE(binr.err.find("the input looks like an NMEA log; use --format nmea"), std::string::npos)
+        << binr.err;
 }
 
 // Memory exhausted in the middle of a run: the error is printed, the status is
@@ -379,7 +387,8 @@ TEST_F(Batch, ConvertsManyLogsAtOnceAsOneAtATime) {
     EXPECT_NE(four.err.find("\nlogs/d.nmea         350"), std::string::npos) << "no table\n" << four.err;
     for (const std::string& log : logs) {
         // The one-log form, its input relative to the program's directory.
-        std::filesystem::copy_file(work + "logs/" + log, prog + log, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(work + "logs/" + log, prog + log,
+                                   std::filesystem::copy_options::overwrite_existing);
         ASSERT_EQ(Run({log, log + ".kmz", "wide.ini"}).status, kExitCompleted);
         const auto alone = Entries(prog + log + ".kmz");
         ASSERT_FALSE(alone.empty());

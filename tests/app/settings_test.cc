@@ -209,8 +209,8 @@ TEST(SaveSettings, RoundTripsThroughLoadAndKeepsForeignLines) {
     TempDir dir;
     const std::string path = dir.File("s.ini");
     WriteFile(path, "[Other]\r\nKeep=me\r\n[Settings]\r\nMine=1\r\nEdit3=9\r\n");
-    WindowSettings values{false, "2024-05-17", 1, 2, "3", true, true, 4, 5, true, "0.700000", 6, "8", -7, 9,
-                          {}};
+    WindowSettings values{false, "2024-05-17", 1,          2, "3", true, true, 4,
+                          5,     true,         "0.700000", 6, "8", -7,   9,    {}};
     MemorySettingsControls controls(values);
     SaveSettings(path, controls, dir.path(), "");
     SaveSettings(path, controls, dir.path(), "");

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "run/conversion.h"
 #include "nmea/sentence.h"
+#include "run/conversion.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"
 #include "support/whole_conversion.h"
@@ -65,8 +65,9 @@ TEST(BinrConversion, DocumentsMatchTheCheckedFiles) {
         // 1572 bytes make a step at every 15th byte, and the window a turn before each.
         EXPECT_EQ(view.steps, 104);
         EXPECT_EQ(view.events, 1572);
-        EXPECT_NE(std::find(view.calls.begin(), view.calls.end(), std::string("ShowCount(") + c.waypoints + ")"),
-                  view.calls.end());
+        EXPECT_NE(
+            std::find(view.calls.begin(), view.calls.end(), std::string("ShowCount(") + c.waypoints + ")"),
+            view.calls.end());
     }
 }
 

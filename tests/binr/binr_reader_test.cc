@@ -9,8 +9,8 @@
 
 #include "binr_messages.h"
 #include "support/recording_view.h"
-#include "support/test_files.h"
 #include "support/test_builders.h"
+#include "support/test_files.h"
 
 namespace tervo {
 namespace {
@@ -85,11 +85,14 @@ TEST(ReadBinrLog, OneNodePerAcceptedPositionMessage) {
         {"69-byte payloads, one node each, in order", Position(1) + Position(2) + Position(3), {1, 2, 3}},
         {"the 73-byte form is accepted too", Position(1) + Position(2, 0x01, true), {1, 2}},
         {"a 70-byte payload (L = 73) is no position",  //
-         Position(1) + Frame(0x88, std::string(70, '\x01')), {1}},
+         Position(1) + Frame(0x88, std::string(70, '\x01')),
+         {1}},
         {"noise and unknown ids between messages",  //
-         "\x41\x42" + Position(1) + Frame(0x41, "abc") + Position(2), {1, 2}},
+         "\x41\x42" + Position(1) + Frame(0x41, "abc") + Position(2),
+         {1, 2}},
         {"a log ending inside a message drops only that message",  //
-         Position(1) + Position(2).substr(0, 40), {1}},
+         Position(1) + Position(2).substr(0, 40),
+         {1}},
         {"no position at all: an empty list", Satellites({5}) + Dop(1.5f) + Used(1), {}},
     };
     for (const Case& c : cases) {
@@ -136,8 +139,7 @@ TEST(ReadBinrLog, FirstFixAndStart) {
 
 TEST(ReadBinrLog, LaterMessagesCompleteTheLastNode) {
     const std::string log = Satellites({7}) + Dop(9.0f) + Used(0xFF) +  // before any node
-                            Position(1) + Satellites({2, 5, 9}) + Dop(1.5f) +
-                            Dop(7.0f, 10) +  // L = 13
+                            Position(1) + Satellites({2, 5, 9}) + Dop(1.5f) + Dop(7.0f, 10) +  // L = 13
                             Used(0x12) + Position(2) + Position(3) + Dop(2.5f, 15);
     PointList points;
     ReadRun run;

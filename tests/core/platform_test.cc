@@ -78,8 +78,7 @@ INSTANTIATE_TEST_SUITE_P(Zones, LocalDateCacheTest,
                                            // clocks change at local midnight
                                            "<-03>3<-02>,M10.1.0/0,M2.3.0/0",
                                            // half-hour offsets and a half-hour change
-                                           "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0",
-                                           "<-11>11"));
+                                           "<+1030>-10:30<+11>-11,M10.1.0,M4.1.0", "<-11>11"));
 
 }  // namespace
 }  // namespace tervo

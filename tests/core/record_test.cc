@@ -1,6 +1,4 @@
 #include "core/record.h"
-#include "core/point_list.h"
-#include "support/test_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +6,9 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "core/point_list.h"
+#include "support/test_builders.h"
 
 namespace tervo {
 namespace {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "core/paths.h"
 #include "app/console_front_end.h"
+#include "core/paths.h"
 #include "hardening_support.h"
 #include "support/test_files.h"
 #include "support/zip_reader.h"
@@ -25,7 +25,7 @@ namespace {
 const std::string kPrevious = "PK the user's previous container";
 
 class FailingDisk : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_FALSE(ConverterPath().empty()) << "run through ctest: TERVO_APP_DIR names the built program";
         Simulate("simulate_log", 20, log);
@@ -50,7 +50,8 @@ class FailingDisk : public ::testing::Test {
         const bool hadPrevious = FileExists(output);
         const std::string directory = DirectoryPart(output);
         const bool hadDirectory = std::filesystem::is_directory(directory);
-        const std::vector<std::string> before = hadDirectory ? Listing(directory) : std::vector<std::string>{};
+        const std::vector<std::string> before =
+            hadDirectory ? Listing(directory) : std::vector<std::string>{};
         const ProgramOutcome outcome =
             RunProgram({runner.program, runner.input, output}, runner.workDir, runner.uid);
         if (!outcome.started) {
@@ -94,9 +95,10 @@ TEST_F(FailingDisk, EachRefusalEndsWithItsStatusAndKeepsThePreviousContainer) {
     WriteFile(dir.File("dateless/log.nmea"), ggaOnly);
     WriteFile(dir.File("dateless/settings.ini"), "[Settings]\r\nCheckBox1=0\r\n");
     const std::vector<std::string> before = Listing(dir.File("dateless"));
-    const ProgramOutcome dateless = RunProgram(
-        {ConverterPath(), dir.File("dateless/log.nmea"), dir.File("dateless/out.kmz"), dir.File("dateless/settings.ini")},
-        dir.path());
+    const ProgramOutcome dateless =
+        RunProgram({ConverterPath(), dir.File("dateless/log.nmea"), dir.File("dateless/out.kmz"),
+                    dir.File("dateless/settings.ini")},
+                   dir.path());
     EXPECT_EQ(dateless.status, kExitStopped) << dateless.err;
     EXPECT_EQ(Listing(dir.File("dateless")), before) << dateless.err;
     EXPECT_EQ(ReadFile(dir.File("dateless/out.kmz")), kPrevious);
@@ -117,8 +119,8 @@ TEST_F(FailingDisk, FilesNamedLikeTheIntermediatesAreNeverTouched) {
     EXPECT_EQ(std::filesystem::read_symlink(k + "/65535.png"), "/dev/full");
     EXPECT_TRUE(std::filesystem::is_directory(k + "/16711680.png"));
     EXPECT_EQ(ReadFile(k + "/65280.png"), "my picture");
-    EXPECT_EQ(Listing(k), (std::vector<std::string>{"16711680.png", "65280.png", "65535.png", "trip.kml",
-                                                    "trip.kmz"}));
+    EXPECT_EQ(Listing(k),
+              (std::vector<std::string>{"16711680.png", "65280.png", "65535.png", "trip.kml", "trip.kmz"}));
     ZipArchive archive;
     std::string error;
     ASSERT_TRUE(ReadZip(ReadFile(k + "/trip.kmz"), &archive, &error)) << error;
@@ -162,7 +164,7 @@ TEST_F(FailingDisk, AReadOnlyContainerIsNotReplaced) {
 // A small tmpfs mounted for one test; mounted() is false where this machine
 // does not let us mount.
 class SmallDisk {
-  public:
+public:
     SmallDisk(const std::string& path, size_t bytes) : path_(path) {
         std::filesystem::create_directory(path);
         const std::string options = "size=" + std::to_string(bytes);
@@ -177,7 +179,7 @@ class SmallDisk {
     SmallDisk& operator=(const SmallDisk&) = delete;
     bool mounted() const { return mounted_; }
 
-  private:
+private:
     std::string path_;
     bool mounted_ = false;
 };

@@ -17,9 +17,9 @@
 #include "core/paths.h"
 #include "fuzz/kml_checks.h"
 #include "support/recording_view.h"
+#include "support/test_builders.h"
 #include "support/test_files.h"
 #include "support/zip_reader.h"
-#include "support/test_builders.h"
 
 namespace tervo::testing {
 
@@ -83,12 +83,18 @@ struct StartFailure {
 
 const char* StepText(StartStep step) {
     switch (step) {
-        case StartStep::SwitchGroups: return "setgroups";
-        case StartStep::SwitchGroup: return "setgid";
-        case StartStep::SwitchUser: return "setuid";
-        case StartStep::ChangeDirectory: return "chdir";
-        case StartStep::RedirectOutput: return "dup2";
-        case StartStep::Exec: return "execv";
+        case StartStep::SwitchGroups:
+            return "setgroups";
+        case StartStep::SwitchGroup:
+            return "setgid";
+        case StartStep::SwitchUser:
+            return "setuid";
+        case StartStep::ChangeDirectory:
+            return "chdir";
+        case StartStep::RedirectOutput:
+            return "dup2";
+        case StartStep::Exec:
+            return "execv";
     }
     return "?";
 }

@@ -60,7 +60,7 @@ ProgramOutcome RunProgram(const std::vector<std::string>& argv, const std::strin
 // with its contents when the object goes. A test that runs the program as
 // another user copies there what that user needs: the program and its inputs.
 class SharedDir {
-  public:
+public:
     SharedDir();
     ~SharedDir();
     SharedDir(const SharedDir&) = delete;
@@ -72,7 +72,7 @@ class SharedDir {
     // all when it is a program); returns the copy's path.
     std::string CopyIn(const std::string& source, const std::string& name) const;
 
-  private:
+private:
     std::string path_;
 };
 

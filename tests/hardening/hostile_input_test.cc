@@ -106,7 +106,7 @@ struct Case {
 };
 
 class HostileInput : public ::testing::Test {
-  protected:
+protected:
     void Check(const Case& c) {
         SCOPED_TRACE(c.legend);
         const std::string input = dir.File("input.log");

@@ -32,7 +32,7 @@ std::string DirectoryOfLength(const std::string& base, size_t length) {
 }
 
 class PathNames : public ::testing::Test {
-  protected:
+protected:
     // The names of the entries in `directory`.
     static std::vector<std::string> Listing(const std::string& directory) {
         std::vector<std::string> names;

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "run/conversion.h"
 #include "nmea/sentence.h"
+#include "run/conversion.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"
 #include "support/whole_conversion.h"
@@ -104,7 +104,8 @@ TEST_F(KmlConversion, HostileLogGivesAWellFormedDocument) {
     const std::string document = Convert(settings, dir);
     ASSERT_FALSE(document.empty());
     const std::string time = "12:35:19.&lt;&amp;]]&gt;\xEF\xBF\xBD\xEF\xBF\xBD";
-    EXPECT_EQ(document.find("<when>"), std::string::npos) << "no time stamp from a date and time that are none";
+    EXPECT_EQ(document.find("<when>"), std::string::npos)
+        << "no time stamp from a date and time that are none";
     EXPECT_NE(document.find("<th>Time</th><td>" + time + "</td>"), std::string::npos) << "D-Track time";
     EXPECT_NE(document.find("<th>Status</th><td>\xEF\xBF\xBD</td>"), std::string::npos);
     EXPECT_EQ(document.find('\0'), std::string::npos);

@@ -43,8 +43,9 @@ TEST(KmlStream, LineFeedsBecomeCrLf) {
 }
 
 TEST(KmlStream, NumbersMatchPrintfInTheCLocale) {
-    const double values[] = {0.0, -0.0, 1.0, -33.85678, 0.05, 0.15, 0.25, 2.5, 1e-7, 123456789.987654321,
-                             -1e300, 5e-324, 0.0000005, 0.0000015, 41.4848, 84.4, 545.4};
+    const double values[] = {
+        0.0,    -0.0,   1.0,       -33.85678, 0.05,    0.15, 0.25, 2.5, 1e-7, 123456789.987654321,
+        -1e300, 5e-324, 0.0000005, 0.0000015, 41.4848, 84.4, 545.4};
     for (double v : values) {
         for (int decimals : {1, 3, 6}) {
             char expected[400];
@@ -56,8 +57,8 @@ TEST(KmlStream, NumbersMatchPrintfInTheCLocale) {
             EXPECT_EQ(sink.text, expected) << v << " with " << decimals;
         }
     }
-    const double specials[] = {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-                               std::nan(""), -std::nan("")};
+    const double specials[] = {std::numeric_limits<double>::infinity(),
+                               -std::numeric_limits<double>::infinity(), std::nan(""), -std::nan("")};
     for (double v : specials) {
         char expected[64];
         std::snprintf(expected, sizeof expected, "%.6f", v);
@@ -74,9 +75,14 @@ TEST(KmlStream, NumbersMatchPrintfInTheCLocale) {
 // ties of each precision (odd multiples of 2^-(decimals+1)) with their
 // neighbours, where a rounding that is not round-half-even shows.
 TEST(KmlStream, NumbersMatchPrintfOverManyValues) {
-    std::vector<double> values = {0.0, -0.0, std::numeric_limits<double>::infinity(),
-                                  -std::numeric_limits<double>::infinity(), std::nan(""), -std::nan(""),
-                                  std::numeric_limits<double>::max(), std::numeric_limits<double>::denorm_min()};
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  std::numeric_limits<double>::infinity(),
+                                  -std::numeric_limits<double>::infinity(),
+                                  std::nan(""),
+                                  -std::nan(""),
+                                  std::numeric_limits<double>::max(),
+                                  std::numeric_limits<double>::denorm_min()};
     uint64_t state = 0x243F6A8885A308D3ull;
     auto next = [&] {
         state ^= state << 13;
@@ -138,9 +144,19 @@ TEST(KmlStream, ValuesAreEscapedOrdinaryOnesUnchanged) {
         {"ordinary time text", "12:35:19.00", "12:35:19.00"},
         {"markup characters", "<a&b>", "&lt;a&amp;b&gt;"},
         {"a CDATA end cannot close the section", "x]]>y", "x]]&gt;y"},
-        {"NUL byte", std::string("a\0b", 3), "a\xEF\xBF\xBD" "b"},
-        {"control byte", "a\x01" "b", "a\xEF\xBF\xBD" "b"},
-        {"lone high byte", "a\xB0" "b", "a\xEF\xBF\xBD" "b"},
+        {"NUL byte", std::string("a\0b", 3),
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"control byte",
+         "a\x01"
+         "b",
+         "a\xEF\xBF\xBD"
+         "b"},
+        {"lone high byte",
+         "a\xB0"
+         "b",
+         "a\xEF\xBF\xBD"
+         "b"},
         {"valid UTF-8 stays", "\xD0\x9F\xD1\x80", "\xD0\x9F\xD1\x80"},
         {"overlong UTF-8", "\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},
         {"truncated UTF-8 at the end", "\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},
@@ -154,7 +170,9 @@ TEST(KmlStream, ValuesAreEscapedOrdinaryOnesUnchanged) {
     KmlStream s(sink);
     s.Value("a\nb").Char('\0').Value("c\r\nd");
     s.Close();
-    EXPECT_EQ(sink.text, "a\r\nb\xEF\xBF\xBD" "c&#13;\r\nd");
+    EXPECT_EQ(sink.text,
+              "a\r\nb\xEF\xBF\xBD"
+              "c&#13;\r\nd");
 }
 
 TEST(KmlStream, AFailedWriteIsRememberedUntilClose) {
@@ -174,9 +192,10 @@ TEST(KmlDocument, FrameAndStylesByteForByte) {
     WriteLineStyle(s, "5", "FF0000FF", "NormalTrack");
     EndKmlDocument(s);
     s.Close();
-    EXPECT_EQ(sink.text,
-              "<kml>\r\n<Document>\r\n<Style id=\"NormalTrack\">\r\n<LineStyle>\r\n<color>FF0000FF</color>\r\n"
-              "<width>5</width>\r\n</LineStyle>\r\n</Style>\r\n</Document>\r\n</kml>");
+    EXPECT_EQ(
+        sink.text,
+        "<kml>\r\n<Document>\r\n<Style id=\"NormalTrack\">\r\n<LineStyle>\r\n<color>FF0000FF</color>\r\n"
+        "<width>5</width>\r\n</LineStyle>\r\n</Style>\r\n</Document>\r\n</kml>");
 }
 
 TEST(FileSink, ReportsAFileThatCannotBeCreated) {

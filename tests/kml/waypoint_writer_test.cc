@@ -6,10 +6,8 @@
 #include <string>
 #include <vector>
 
-
 namespace tervo {
 namespace {
-
 
 // The lines joined with the CR LF that every line feed of the document becomes.
 std::string Crlf(std::initializer_list<std::string> lines) {

@@ -62,7 +62,6 @@ std::string DeflateRawLevel6(const std::string& data) {
     return out;
 }
 
-
 std::vector<std::string> Names(const ZipArchive& archive) {
     std::vector<std::string> names;
     for (const ZipEntry& e : archive.entries) {

@@ -1,12 +1,12 @@
 #include "kmz/parallel_deflate.h"
 
-#include "kmz/crc32.h"
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <string>
 #include <vector>
+
+#include "kmz/crc32.h"
 
 namespace tervo {
 namespace {

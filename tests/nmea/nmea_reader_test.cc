@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "support/recording_view.h"
-#include "support/test_files.h"
 #include "support/test_builders.h"
+#include "support/test_files.h"
 
 namespace tervo {
 namespace {

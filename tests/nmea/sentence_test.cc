@@ -1,5 +1,4 @@
 #include "nmea/sentence.h"
-#include "support/test_builders.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +6,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "support/test_builders.h"
 
 namespace tervo {
 namespace {

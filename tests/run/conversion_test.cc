@@ -5,16 +5,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
-#include <stdexcept>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "fuzz/in_memory_run.h"
 #include "support/recording_view.h"
+#include "support/test_builders.h"
 #include "support/test_files.h"
 #include "support/zip_reader.h"
-#include "support/test_builders.h"
 
 namespace tervo {
 namespace {
@@ -67,8 +67,9 @@ TEST_F(ConversionRun, KmlFileThatCannotBeCreatedLeavesOutputPathAndLockAlone) {
     ConversionSettings s = Settings("in.nmea");
     s.OutputPath = dir.File("no-such-dir/previous.kmz");
     EXPECT_EQ(RunConversion(s, view, assembler, platform), ConversionResult::OutputNotCreated);
-    EXPECT_EQ(view.calls, (std::vector<std::string>{"ShowStatus()", "ShowStatus(Can't create the output file)",
-                                                    "ProcessPendingEvents"}));
+    EXPECT_EQ(view.calls,
+              (std::vector<std::string>{"ShowStatus()", "ShowStatus(Can't create the output file)",
+                                        "ProcessPendingEvents"}));
 }
 
 TEST_F(ConversionRun, EmptyLogCompletesWithTheFullTranscript) {
@@ -76,14 +77,15 @@ TEST_F(ConversionRun, EmptyLogCompletesWithTheFullTranscript) {
     ConversionSettings s = Settings("in.nmea");
     s.Interactive = true;
     ASSERT_EQ(RunConversion(s, view, assembler, platform), ConversionResult::Completed);
-    EXPECT_EQ(view.Folded(),
-              (std::vector<std::string>{
-                  "SetOutputPath(" + dir.File("out.kmz") + ")", "ResetProgress", "ShowStatus( )", "ShowCount( )",
-                  "DisableRun", "ShowStatus()", "ShowStatus(The progress started)", "LockControls",
-                  "ProcessPendingEvents", "ShowStatus()", "ShowStatus(Creation of KML-file)", "ShowCount()",
-                  "ShowCount(Waypoints 0)", "ShowStatus()", "ShowStatus(The progress finished)",
-                  "ShowInformation(The progress finished!\n\rInput file in.nmea\n\rWaypoints 0)",
-                  "UnlockControls"}));
+    EXPECT_EQ(
+        view.Folded(),
+        (std::vector<std::string>{
+            "SetOutputPath(" + dir.File("out.kmz") + ")", "ResetProgress", "ShowStatus( )", "ShowCount( )",
+            "DisableRun", "ShowStatus()", "ShowStatus(The progress started)", "LockControls",
+            "ProcessPendingEvents", "ShowStatus()", "ShowStatus(Creation of KML-file)", "ShowCount()",
+            "ShowCount(Waypoints 0)", "ShowStatus()", "ShowStatus(The progress finished)",
+            "ShowInformation(The progress finished!\n\rInput file in.nmea\n\rWaypoints 0)",
+            "UnlockControls"}));
     EXPECT_EQ(view.steps, 0);
     // Only the container is left behind.
     EXPECT_TRUE(testing::FileExists(dir.File("out.kmz")));
@@ -320,7 +322,8 @@ TEST_F(ConversionRun, AnErrorLeavingTheRunUnlocksTheControls) {
         const std::vector<std::string> folded = view.Folded();
         ASSERT_FALSE(folded.empty()) << c.legend;
         EXPECT_EQ(folded.back(), "UnlockControls") << c.legend;
-        EXPECT_EQ(std::count(folded.begin(), folded.end(), "ShowStatus(The progress finished)"), 0) << c.legend;
+        EXPECT_EQ(std::count(folded.begin(), folded.end(), "ShowStatus(The progress finished)"), 0)
+            << c.legend;
     }
     EXPECT_EQ(testing::Listing(dir.path()), (std::vector<std::string>{"in.nmea", "sim.nmea"}));
 }

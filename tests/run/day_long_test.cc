@@ -66,7 +66,8 @@ TEST(DayLongLog, EachFormatGivesTheDocumentOfTheWritersAfterTheReadLoop) {
         ASSERT_TRUE(expected.countText.starts_with("Waypoints ")) << expected.countText;
         EXPECT_GT(std::stoi(expected.countText.substr(10)), 80000);
         EXPECT_EQ(count, expected.countText);
-        EXPECT_TRUE(kml->data == expected.kml) << "the document differs from the writers' after the read loop";
+        EXPECT_TRUE(kml->data == expected.kml)
+            << "the document differs from the writers' after the read loop";
     }
 }
 

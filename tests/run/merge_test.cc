@@ -36,7 +36,8 @@ TEST(PrefixStyleIds, RenamesTheIdsAndTheirReferencesAlone) {
     const Row rows[] = {
         {"an id not renamed", "<Style id=\"NormalTrack\">", "<Style id=\"2-NormalTrack\">"},
         {"a reference not followed", "<styleUrl>#D-Track</styleUrl>", "<styleUrl>#2-D-Track</styleUrl>"},
-        {"every occurrence not renamed", "<Style id=\"A\"><Style id=\"B\">", "<Style id=\"2-A\"><Style id=\"2-B\">"},
+        {"every occurrence not renamed", "<Style id=\"A\"><Style id=\"B\">",
+         "<Style id=\"2-A\"><Style id=\"2-B\">"},
         {"a style without id touched", "<Style>\r\n<IconStyle>", "<Style>\r\n<IconStyle>"},
         {"a name that reads like an id touched", "<name>NormalTrack</name>", "<name>NormalTrack</name>"},
         {"an escaped value taken for a tag", "&lt;Style id=\"X\"&gt;", "&lt;Style id=\"X\"&gt;"},
@@ -71,7 +72,8 @@ TEST(MergePalette, GivesEachOfSevenLogsItsOwnColourThenStartsAgain) {
 
 std::string Simulated(const std::string& arguments, const std::string& path) {
     const char* tools = std::getenv("TERVO_TOOLS_DIR");
-    const std::string command = std::string(tools ? tools : ".") + "/simulate_log " + arguments + " --out " + path;
+    const std::string command =
+        std::string(tools ? tools : ".") + "/simulate_log " + arguments + " --out " + path;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return path;
 }

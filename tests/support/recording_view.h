@@ -20,7 +20,9 @@ public:
     void LockControls() override { calls.push_back("LockControls"); }
     void UnlockControls() override { calls.push_back("UnlockControls"); }
     void ProcessPendingEvents() override;
-    void ShowInformation(const std::string& text) override { calls.push_back("ShowInformation(" + text + ")"); }
+    void ShowInformation(const std::string& text) override {
+        calls.push_back("ShowInformation(" + text + ")");
+    }
 
     // The calls with runs of StepProgress and ProcessPendingEvents folded into
     // one entry each ("StepProgress x12"), which keeps expected transcripts short.

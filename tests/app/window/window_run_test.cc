@@ -477,7 +477,8 @@ void WindowRunTest::TheSummaryIsShownAfterARunWhenAskedFor() {
 
 void WindowRunTest::TheSummaryDialogShowsTheTableAndEachPlot() {
     const std::vector<uint8_t> png = SkyPlotPng(nullptr, LogFormat::Nmea, {64, 48});
-    SummaryDialog dialog("Format  NMEA\n", {{"plots/sky.png", "Sky plot", png}, {"plots/snr.png", "SNR", {1, 2}}});
+    SummaryDialog dialog("Format  NMEA\n",
+                         {{"plots/sky.png", "Sky plot", png}, {"plots/snr.png", "SNR", {1, 2}}});
     const auto* text = dialog.findChild<QLabel*>(QStringLiteral("SummaryText"));
     QVERIFY(text != nullptr);
     QCOMPARE(text->text(), QStringLiteral("Format  NMEA\n"));
