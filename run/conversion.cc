@@ -1,9 +1,11 @@
 #include "run/conversion.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
 #include "binr/binr_reader.h"
+#include "core/numbers.h"
 #include "core/fix_quality.h"
 #include "kml/coloured_track.h"
 #include "kml/document.h"
@@ -223,10 +225,13 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         options.DTrackIconName = files.MakeIcon(settings.ShapeDTrack);
         WriteLineStyle(kml, settings.Edit3, KmlColor(settings.ShapeStyleTrack), "NormalTrack");
         WriteLineStyle(kml, settings.Edit7, KmlColor(settings.ShapeDTrack), "D-Track");
+        // Wider than the track it follows, so that it shows as a band beside
+        // that line wherever a viewer draws the two over each other.
+        const std::string colouredWidth = std::to_string(std::max(1, LeadingInteger(settings.Edit3)) + 4);
         if (colourBy == kColourByQuality) {
-            WriteQualityStyles(kml, settings.Edit3);
+            WriteQualityStyles(kml, colouredWidth);
         } else if (colourBy == kColourBySpeed) {
-            WriteSpeedStyles(kml, settings.Edit3);
+            WriteSpeedStyles(kml, colouredWidth);
         }
     };
     if (!summaryInKml) {
