@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "binr/binr_reader.h"
-#include "core/numbers.h"
 #include "core/fix_quality.h"
+#include "core/numbers.h"
 #include "kml/coloured_track.h"
 #include "kml/document.h"
 #include "kml/kml_stream.h"
