@@ -57,22 +57,13 @@ private:
 
 // Keeps what a run shows instead of printing it: lines of runs on several
 // threads would interleave. The log's one line is printed when it finishes.
-class CollectingView : public ConversionView {
+class CollectingView : public SilentView {
 public:
     void ShowStatus(const std::string& text) override {
         if (!text.empty()) {
             lastStatus = text;
         }
     }
-    void ShowCount(const std::string&) override {}
-    void ResetProgress() override {}
-    void StepProgress() override {}
-    void SetOutputPath(const std::string&) override {}
-    void DisableRun() override {}
-    void LockControls() override {}
-    void UnlockControls() override {}
-    void ProcessPendingEvents() override {}
-    void ShowInformation(const std::string&) override {}
 
     std::string lastStatus;
 };

@@ -77,7 +77,7 @@ Mark Now() {
 }
 
 // Marks the phases by the status texts the run shows between them.
-class TimingView : public tervo::ConversionView {
+class TimingView : public tervo::SilentView {
 public:
     void ShowStatus(const std::string& text) override {
         if (text == "The progress started") {
@@ -88,15 +88,7 @@ public:
             finished = Now();
         }
     }
-    void ShowCount(const std::string&) override {}
-    void ResetProgress() override {}
-    void StepProgress() override {}
-    void SetOutputPath(const std::string&) override {}
     void DisableRun() override { iconsStart = Now(); }
-    void LockControls() override {}
-    void UnlockControls() override {}
-    void ProcessPendingEvents() override {}
-    void ShowInformation(const std::string&) override {}
 
     Mark iconsStart, readStart, writeStart, finished;
 };

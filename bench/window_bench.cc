@@ -41,23 +41,11 @@ public:
     std::optional<int32_t> GetColor(QWidget*, int32_t) override { return std::nullopt; }
     void ShowMessage(QWidget*, tervo::MessageIcon, const std::string&, const std::string&) override {}
     bool AskYesNo(QWidget*, const std::string&, const std::string&) override { return false; }
+    std::optional<tervo::Extras> EditExtras(QWidget*, const tervo::Extras&) override { return std::nullopt; }
+    void ShowSummary(QWidget*, const std::string&, const std::vector<tervo::NamedPlot>&) override {}
 
 private:
     std::string log_;
-};
-
-class SilentView : public tervo::ConversionView {
-public:
-    void ShowStatus(const std::string&) override {}
-    void ShowCount(const std::string&) override {}
-    void ResetProgress() override {}
-    void StepProgress() override {}
-    void SetOutputPath(const std::string&) override {}
-    void DisableRun() override {}
-    void LockControls() override {}
-    void UnlockControls() override {}
-    void ProcessPendingEvents() override {}
-    void ShowInformation(const std::string&) override {}
 };
 
 double CpuSeconds() {
@@ -115,7 +103,7 @@ int main(int argc, char** argv) {
 
         tervo::ConversionSettings settings = form.CurrentConversionSettings();
         settings.Interactive = false;
-        SilentView view;
+        tervo::SilentView view;
         start = Clock::now();
         cpu = CpuSeconds();
         tervo::RunConversion(settings, view, assembler, platform);

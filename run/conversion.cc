@@ -90,6 +90,24 @@ ViewerOptions ViewerOptionsOf(const Extras& extras) {
     return viewer;
 }
 
+// The chosen format (0 NMEA, 1 BINR) finds nothing of its own at the start of
+// the log while the other one does: the result that stops the run, after its
+// status text. `finds` receives what both found.
+std::optional<ConversionResult> CheckFormat(std::FILE* input, int32_t format, ConversionView& view,
+                                            FormatFinds& finds) {
+    if (format != 0 && format != 1) {
+        return std::nullopt;
+    }
+    finds = LookAtFormat(input);
+    if (format == 0 && !finds.nmea && finds.binr) {
+        return Fail(view, "The input looks like a BINR log", ConversionResult::LooksLikeBinr);
+    }
+    if (format == 1 && !finds.binr && finds.nmea) {
+        return Fail(view, "The input looks like an NMEA log", ConversionResult::LooksLikeNmea);
+    }
+    return std::nullopt;
+}
+
 WaypointOptions OptionsOf(const ConversionSettings& settings, const Extras& extras) {
     WaypointOptions options;
     options.Scale = settings.Edit4;
@@ -155,14 +173,9 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     }
     const bool nmea = settings.Format == 0;
     FormatFinds finds;
-    if (nmea || settings.Format == 1) {
-        finds = LookAtFormat(input.get());
-        if (nmea && !finds.nmea && finds.binr) {
-            return Fail(view, "The input looks like a BINR log", ConversionResult::LooksLikeBinr);
-        }
-        if (!nmea && !finds.binr && finds.nmea) {
-            return Fail(view, "The input looks like an NMEA log", ConversionResult::LooksLikeNmea);
-        }
+    if (const std::optional<ConversionResult> other =
+            CheckFormat(input.get(), settings.Format, view, finds)) {
+        return *other;
     }
     ByteSink* sink = files.CreateDocument();
     if (sink == nullptr) {
@@ -400,14 +413,11 @@ ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView
     // The list goes however the read ends.
     ScopeExit freeList([&]() noexcept { points.FreePointList(points.Head); });
     FormatFinds finds;
+    if (const std::optional<ConversionResult> other =
+            CheckFormat(input.get(), settings.Format, view, finds)) {
+        return *other;
+    }
     if (nmea || settings.Format == 1) {
-        finds = LookAtFormat(input.get());
-        if (nmea && !finds.nmea && finds.binr) {
-            return Fail(view, "The input looks like a BINR log", ConversionResult::LooksLikeBinr);
-        }
-        if (!nmea && !finds.binr && finds.nmea) {
-            return Fail(view, "The input looks like an NMEA log", ConversionResult::LooksLikeNmea);
-        }
         view.ResetProgress();
         view.ShowStatus("");
         view.ShowStatus("The progress started");

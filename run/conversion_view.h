@@ -26,4 +26,20 @@ public:
     virtual void ShowInformation(const std::string& text) = 0;
 };
 
+// A view that shows nothing: the base of the views that keep only a part of
+// what a run shows.
+class SilentView : public ConversionView {
+public:
+    void ShowStatus(const std::string&) override {}
+    void ShowCount(const std::string&) override {}
+    void ResetProgress() override {}
+    void StepProgress() override {}
+    void SetOutputPath(const std::string&) override {}
+    void DisableRun() override {}
+    void LockControls() override {}
+    void UnlockControls() override {}
+    void ProcessPendingEvents() override {}
+    void ShowInformation(const std::string&) override {}
+};
+
 }  // namespace tervo
