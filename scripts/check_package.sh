@@ -10,8 +10,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=build-package
 
-packages=(cmake g++ make pkg-config zlib1g-dev libpng-dev qt6-base-dev qt6-qpa-plugins dpkg-dev file
-  desktop-file-utils groff-base shared-mime-info libxml2-utils)
+packages=(cmake g++ make pkg-config zlib1g-dev libpng-dev libcli11-dev libgeographiclib-dev libcairo2-dev
+  fonts-dejavu-core qt6-base-dev qt6-qpa-plugins dpkg-dev file desktop-file-utils groff-base shared-mime-info
+  libxml2-utils)
 scripts/install_packages.sh "${packages[@]}"
 
 # Only what the package holds is built: no tests, tools or benchmarks, and
