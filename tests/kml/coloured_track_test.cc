@@ -20,19 +20,13 @@
 
 #include "nmea/nmea_reader.h"
 #include "support/recording_view.h"
+#include "support/render.h"
 #include "support/test_files.h"
 
 namespace tervo {
 namespace {
 
-template <typename Write>
-std::string Render(Write write) {
-    StringSink sink;
-    KmlStream stream(sink);
-    write(stream);
-    stream.Close();
-    return sink.text;
-}
+using testing::Render;
 
 std::string Runs(const std::vector<int>& classes) {
     std::string text;

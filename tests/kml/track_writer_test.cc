@@ -6,17 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "support/render.h"
+
 namespace tervo {
 namespace {
 
-template <typename Write>
-std::string Render(Write write) {
-    StringSink sink;
-    KmlStream stream(sink);
-    write(stream);
-    stream.Close();
-    return sink.text;
-}
+using testing::Render;
 
 std::string Frame(const std::string& opening, const std::string& name, const std::string& coordinates) {
     return opening + "<name>" + name + "</name>\r\n<styleUrl>#" + name +

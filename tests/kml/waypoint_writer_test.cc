@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/render.h"
+
 namespace tervo {
 namespace {
 
@@ -18,14 +20,7 @@ std::string Crlf(std::initializer_list<std::string> lines) {
     return out;
 }
 
-template <typename Write>
-std::string Render(Write write) {
-    StringSink sink;
-    KmlStream stream(sink);
-    write(stream);
-    stream.Close();
-    return sink.text;
-}
+using testing::Render;
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t n = 0;
