@@ -53,7 +53,7 @@ fi
 # -O2 as the packaged builds use; the warnings stay warnings here.
 release=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DBUILD_TESTING=OFF)
 cmake -S . -B build-bench "${release[@]}" -DTERVO_WITH_WINDOW=OFF >/dev/null
-targets=(tervo_bench simulate_log simulate_binr)
+targets=(tervo_bench tervo_plots_bench simulate_log simulate_binr)
 if ((with_globe)); then targets+=(tervoconverter); fi
 cmake --build build-bench -j2 --target "${targets[@]}" >&2
 
@@ -73,6 +73,8 @@ if [[ -n "$peer" ]]; then peer_args=(--peer "$peer"); fi
 build-bench/bench/tervo_bench --runs "$runs" --work "$work" "${peer_args[@]}" \
   "nmea:1h:3600:$work/1h.nmea" "nmea:24h:86400:$work/24h.nmea" \
   "binr:1h:3600:$work/1h.binr" "binr:24h:86400:$work/24h.binr"
+echo
+build-bench/bench/tervo_plots_bench --runs "$runs"
 
 if ((with_window)); then
   cmake -S . -B build-bench-window "${release[@]}" -DTERVO_WITH_WINDOW=ON >/dev/null

@@ -12,7 +12,6 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -226,17 +225,10 @@ TEST(Plots, ADayOfEpochs) {
         }
         p.HasSatellites = 1;
     }
+    // How long they take is for bench/plots_bench.cc to say, not for a test.
     for (const Plot& plot : Plots()) {
-        const auto start = std::chrono::steady_clock::now();
         const Picture picture = Decode(plot.draw(points.Head, {}));
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_EQ(picture.width, 640) << plot.name;
-#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__)
-        EXPECT_LT(seconds, 0.5) << plot.name;
-#else
-        (void)seconds;  // unoptimised or sanitised builds are not timed
-#endif
     }
 }
 
