@@ -13,6 +13,7 @@
 #include "app/file_fields.h"
 #include "app/ini.h"
 #include "app/many_logs.h"
+#include "app/run_ending.h"
 #include "app/settings.h"
 #include "core/paths.h"
 #include "report/summary.h"
@@ -84,7 +85,7 @@ constexpr const char* kHelp =
 
 struct CommandLine {
     std::vector<std::string> positional;
-    int32_t format = 0;
+    LogFormat format = LogFormat::Nmea;
     Extras extras;  // the extras the options ask for; they override the settings file's
     // The forms for several logs (see many_logs.h); `manyOptions` counts their options.
     ManyLogsLine many;
@@ -165,7 +166,7 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
         reason = error.what();
         return Parsed::Error;
     }
-    line.format = format == "binr" ? 1 : 0;
+    line.format = format == "binr" ? LogFormat::Binr : LogFormat::Nmea;
     line.manyOptions = outDir->count() + merge->count() + jobs->count() + settings->count();
     return Parsed::Run;
 }
@@ -198,15 +199,6 @@ int BadCommandLine(std::FILE* err, const std::string& reason) {
     std::fprintf(err, "tervoconverter: %s\n%sRun with --help for more information.\n", reason.c_str(),
                  kUsage);
     return kExitBadCommandLine;
-}
-
-// The second line of a failure: where, and the system's reason.
-void PrintWhere(std::FILE* err, const FileFailure& failure) {
-    if (failure.path.empty()) {
-        return;
-    }
-    const std::string reason = SystemReason(failure.error);
-    std::fprintf(err, "  %s%s%s\n", failure.path.c_str(), reason.empty() ? "" : ": ", reason.c_str());
 }
 
 // The output argument: a name in the program's directory (no full path, as the
@@ -243,31 +235,48 @@ bool PrintSummaries(std::FILE* out, const Extras& extras, const RunReport& repor
     return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
+// What the console adds to the run's own status texts on stderr: the error
+// (the run did not show it), the front end's remark, where and what to do.
+int PrintEnding(std::FILE* err, const RunEnding& ending) {
+    if (ending.Kind == EndingKind::Error) {
+        std::fprintf(err, "%s\n", WithFullStop(ending.Text).c_str());
+    } else if (ending.Kind == EndingKind::Note) {
+        std::fprintf(err, "tervoconverter: %s\n", ending.Text.c_str());
+    }
+    const std::string where = WhereText(ending);
+    if (!where.empty()) {
+        std::fprintf(err, "  %s\n", where.c_str());
+    }
+    if (!ending.Advice.empty()) {
+        std::fprintf(err, "  %s\n", ending.Advice.c_str());
+    }
+    return ending.Status;
+}
+
+// The specified form, INPUT OUTPUT [SETTINGS], whose INPUT and OUTPUT are
+// taken from the program's directory; and the summary form, INPUT alone, a
+// form of its own whose INPUT is taken from the current directory.
+ConversionSettings BatchSettings(const CommandLine& line, Platform& platform, std::FILE* err) {
+    const bool summaryOnly = SummaryOnly(line);
+    const std::optional<std::string> settingsPath =
+        line.positional.size() >= 3 ? std::optional(SettingsPathFromArgument(line.positional[2]))
+                                    : std::nullopt;
+    const WindowSettings values = LoadCommandLineSettings(settingsPath, line.extras, err);
+    FileField edit1;
+    if (summaryOnly) {
+        edit1.text = line.positional[0];
+        edit1.fullPath = AbsoluteFrom(line.positional[0], CurrentDirectory());
+    } else {
+        Edit1Change(edit1, line.positional[0], platform.ProgramDirectory());
+    }
+    const FileField edit6 = OutputFieldFromArgument(summaryOnly ? "" : line.positional[1]);
+    return MakeConversionSettings(values, edit1, edit6, line.format, false);
+}
+
 int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& assembler, std::FILE* out,
              std::FILE* err, AllocationGate* gate) {
-    const std::string programDirectory = platform.ProgramDirectory();
-    MemorySettingsControls controls;
-    const std::string settingsPath =
-        SettingsPathFromArgument(line.positional.size() >= 3 ? line.positional[2] : "");
-    if (line.positional.size() >= 3 && !IsRegularFile(settingsPath)) {
-        std::fprintf(
-            err,
-            "tervoconverter: warning: the settings file %s does not exist; the built-in settings apply\n",
-            settingsPath.c_str());
-    }
-    LoadSettings(settingsPath, controls);
-
-    FileField edit1;
-    Edit1Change(edit1, line.positional[0], programDirectory);
     const bool summaryOnly = SummaryOnly(line);
-    const FileField edit6 = OutputFieldFromArgument(summaryOnly ? "" : line.positional[1]);
-    ConversionSettings settings = MakeConversionSettings(controls.values(), edit1, edit6, line.format, false);
-    for (const ExtraKey& key : ExtraKeys()) {
-        if (line.extras.*key.Member) {
-            settings.Extras.*key.Member = line.extras.*key.Member;
-        }
-    }
-
+    const ConversionSettings settings = BatchSettings(line, platform, err);
     ConsoleView view(err, isatty(fileno(err)) == 1);
     DiskFiles files(settings, platform);
     ConversionResult result = ConversionResult::Completed;
@@ -275,59 +284,24 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
     try {
         result = summaryOnly ? SummariseLog(settings, view, assembler, platform, files, report, gate)
                              : RunConversion(settings, view, assembler, platform, files, gate, &report);
-    } catch (const CreateFileError& error) {
+    } catch (const CreateFileError&) {
         view.FinishBar();
-        std::fprintf(err, "%s\n", WithFullStop(error.what()).c_str());
-        PrintWhere(err, {error.path(), error.error()});
-        return kExitFileNotCreated;
+        return PrintEnding(err, EndingOfError(std::current_exception()));
     } catch (...) {
         view.FinishBar();
         throw;
     }
     view.FinishBar();
-    switch (result) {
-        case ConversionResult::Completed:
-            if (!summaryOnly) {
-                std::fprintf(err, "KMZ file written: %s\n", view.outputPath().c_str());
-            }
-            if (!PrintSummaries(out, settings.Extras, report)) {
-                std::fprintf(err, "tervoconverter: the summary could not be written to standard output\n");
-                return kExitOtherError;
-            }
-            if (report.NothingRecognised && report.Placemarks == 0) {
-                std::fprintf(err, "tervoconverter: no position found in %s\n", settings.InputPath.c_str());
-                return kExitWrongFormat;
-            }
-            return kExitCompleted;
-        case ConversionResult::LooksLikeBinr:
-            std::fprintf(err, "tervoconverter: the input looks like a BINR log; use --format binr\n");
-            return kExitWrongFormat;
-        case ConversionResult::LooksLikeNmea:
-            std::fprintf(err, "tervoconverter: the input looks like an NMEA log; use --format nmea\n");
-            return kExitWrongFormat;
-        case ConversionResult::InputNotOpened:
-            PrintWhere(err, files.LastFailure());
-            return kExitInputNotOpened;
-        case ConversionResult::OutputNotCreated:
-            PrintWhere(err, files.LastFailure());
-            return kExitOutputNotCreated;
-        case ConversionResult::Stopped:
-            std::fprintf(err, "%s\n", WithFullStop("Operation aborted").c_str());
-            if (view.lastStatus() == "Date isn't found") {
-                std::fprintf(err,
-                             "  A point has no date: give a fallback date with CheckBox1=1 and "
-                             "MaskEdit1=YYYY-MM-DD in the [Settings] section of a settings file named as "
-                             "the third argument.\n");
-            }
-            return kExitStopped;
-        case ConversionResult::WriteFailed:
-            PrintWhere(err, files.LastFailure());
-            return kExitWriteFailed;
-        case ConversionResult::InputNotRead:
-            PrintWhere(err, files.LastFailure());
-            return kExitInputNotRead;
+    if (result == ConversionResult::Completed) {
+        if (!summaryOnly) {
+            std::fprintf(err, "KMZ file written: %s\n", view.outputPath().c_str());
+        }
+        if (!PrintSummaries(out, settings.Extras, report)) {
+            std::fprintf(err, "tervoconverter: the summary could not be written to standard output\n");
+            return kExitOtherError;
+        }
     }
-    return kExitOtherError;
+    return PrintEnding(err, EndingOf(result, report, settings.InputPath));
 }
 
 // The --out-dir and --merge forms: every positional argument is a log.
@@ -406,9 +380,8 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
     if (line.manyOptions > 0) {
         try {
             return RunManyLogsForm(line, platform, err, gate);
-        } catch (const std::exception& error) {
-            std::fprintf(err, "%s\n", WithFullStop(error.what()).c_str());
-            return kExitOtherError;
+        } catch (...) {
+            return PrintEnding(err, EndingOfError(std::current_exception()));
         }
     }
     if (line.positional.size() < 2 && !SummaryOnly(line)) {
@@ -419,12 +392,8 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
     }
     try {
         return RunBatch(line, platform, assembler, out, err, gate);
-    } catch (const std::exception& error) {
-        std::fprintf(err, "%s\n", WithFullStop(error.what()).c_str());
-        return kExitOtherError;
     } catch (...) {
-        std::fprintf(err, "An unexpected error ended the conversion.\n");
-        return kExitOtherError;
+        return PrintEnding(err, EndingOfError(std::current_exception()));
     }
 }
 

@@ -14,25 +14,12 @@
 #include <cstdio>
 #include <string>
 
+#include "app/run_ending.h"
 #include "core/platform.h"
 #include "core/point_list.h"
 #include "nmea/sentence.h"
 
 namespace tervo {
-
-// The exit statuses; scripts rely on these numbers.
-enum ExitStatus : int {
-    kExitCompleted = 0,
-    kExitOtherError = 1,  // an unexpected error (such as memory exhausted)
-    kExitBadCommandLine = 2,
-    kExitInputNotOpened = 3,    // "Can't open the input file"
-    kExitOutputNotCreated = 4,  // "Can't create the output file"
-    kExitStopped = 5,           // "Operation aborted" after "Can't create the list!" or "Date isn't found"
-    kExitFileNotCreated = 6,    // "Cannot create file <path>": an icon or the KMZ file
-    kExitWriteFailed = 7,       // the KML file could not be written whole
-    kExitInputNotRead = 8,      // "Can't read the input file": a read error before its end
-    kExitWrongFormat = 9,       // the log looks like the other format, or no position was found in it
-};
 
 // True when the window would not open: two or more paths, or anything that
 // starts with "-" but "-" itself (an option; an unknown one the console

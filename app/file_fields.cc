@@ -48,7 +48,8 @@ void SetSettingsFile(FileField& edit2, const std::string& path) {
 }
 
 ConversionSettings MakeConversionSettings(const WindowSettings& values, const FileField& edit1,
-                                          const FileField& edit6, int32_t format, bool interactive) {
+                                          const FileField& edit6, std::optional<LogFormat> format,
+                                          bool interactive) {
     ConversionSettings settings;
     settings.InputPath = edit1.fullPath;
     settings.InputName = edit1.text;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "app/settings.h"
@@ -48,12 +49,13 @@ void SetOutputFile(FileField& edit6, const std::string& path);
 void SetSettingsFile(FileField& edit2, const std::string& path);
 
 // What the window hands to RunConversion: the input and output fields, the
-// format (0 NMEA, 1 BINR), the thirteen display values and the extras as they
+// format (LogFormatOfIndex of the window's choice), the thirteen display values and the extras as they
 // were asked for. An output text that is an absolute path is used as it stands
 // (its directory and name), whatever full path the field kept; any other text is
 // a name in the directory of the field's full path (the program's directory when
 // it has none).
 ConversionSettings MakeConversionSettings(const WindowSettings& values, const FileField& edit1,
-                                          const FileField& edit6, int32_t format, bool interactive);
+                                          const FileField& edit6, std::optional<LogFormat> format,
+                                          bool interactive);
 
 }  // namespace tervo

@@ -14,6 +14,7 @@
 #include "app/console_front_end.h"
 #include "app/error_text.h"
 #include "app/file_fields.h"
+#include "app/run_ending.h"
 #include "app/settings.h"
 #include "core/errors.h"
 #include "core/paths.h"
@@ -55,128 +56,31 @@ private:
     std::mutex mutex_;
 };
 
-// Keeps what a run shows instead of printing it: lines of runs on several
-// threads would interleave. The log's one line is printed when it finishes.
-class CollectingView : public SilentView {
-public:
-    void ShowStatus(const std::string& text) override {
-        if (!text.empty()) {
-            lastStatus = text;
-        }
-    }
-
-    std::string lastStatus;
-};
-
 // How one log ended.
 struct LogOutcome {
     int status = kExitOtherError;
     int placemarks = 0;
     double seconds = 0;
     std::string text;  // the status line after "<log>: "
-    // The merge form's document of the log and its icons' colours.
-    std::string kml;
-    std::vector<int32_t> iconColours;
+    // The merge form's part of the document.
+    MergedLog merged;
 };
 
-// " (<path>: <reason>)" for a failure that names a file; "" otherwise.
-std::string WhereText(const FileFailure& failure) {
-    if (failure.path.empty()) {
-        return "";
-    }
-    const std::string reason = SystemReason(failure.error);
-    return " (" + failure.path + (reason.empty() ? "" : ": ") + reason + ")";
-}
-
-// "Cannot create file <path>." with the system's reason behind it.
-std::string CreateFileText(const CreateFileError& error) {
-    const std::string reason = SystemReason(error.error());
-    return WithFullStop(error.what()) + (reason.empty() ? "" : " (" + reason + ")");
-}
-
-// The status and the text of a run that ended with `result`; `done` says what
-// became of a completed log ("written <path>", "converted").
-void DescribeEnding(ConversionResult result, const RunReport& report, const std::string& lastStatus,
-                    const FileFailure& failure, const std::string& done, LogOutcome& outcome) {
-    switch (result) {
-        case ConversionResult::Completed:
-            outcome.placemarks = report.Placemarks;
-            outcome.text = "Waypoints " + std::to_string(report.Placemarks) + ", " + done;
-            outcome.status = kExitCompleted;
-            if (report.NothingRecognised && report.Placemarks == 0) {
-                outcome.text += "; no position found in it";
-                outcome.status = kExitWrongFormat;
-            }
-            return;
-        case ConversionResult::LooksLikeBinr:
-            outcome.text = "the input looks like a BINR log; use --format binr";
-            outcome.status = kExitWrongFormat;
-            return;
-        case ConversionResult::LooksLikeNmea:
-            outcome.text = "the input looks like an NMEA log; use --format nmea";
-            outcome.status = kExitWrongFormat;
-            return;
-        case ConversionResult::InputNotOpened:
-            outcome.text = "Can't open the input file" + WhereText(failure);
-            outcome.status = kExitInputNotOpened;
-            return;
-        case ConversionResult::OutputNotCreated:
-            outcome.text = "Can't create the output file" + WhereText(failure);
-            outcome.status = kExitOutputNotCreated;
-            return;
-        case ConversionResult::Stopped:
-            outcome.text = "Operation aborted";
-            if (lastStatus == "Date isn't found") {
-                outcome.text += ": a point has no date (give a fallback date in the settings file)";
-            }
-            outcome.status = kExitStopped;
-            return;
-        case ConversionResult::WriteFailed:
-            outcome.text = "Can't write the output file" + WhereText(failure);
-            outcome.status = kExitWriteFailed;
-            return;
-        case ConversionResult::InputNotRead:
-            outcome.text = "Can't read the input file" + WhereText(failure);
-            outcome.status = kExitInputNotRead;
-            return;
-    }
-    outcome.text = "an unexpected ending";
-    outcome.status = kExitOtherError;
-}
-
-// The settings of every log: the file's, with the command line's extras over them.
-WindowSettings LoadedSettings(const ManyLogsLine& line, const std::string& currentDirectory, std::FILE* err) {
-    MemorySettingsControls controls;
-    std::string path = "./";  // a directory, so no file: the built-in settings
-    if (!line.settingsPath.empty()) {
-        path = AbsoluteFrom(line.settingsPath, currentDirectory);
-        if (!IsRegularFile(path)) {
-            std::fprintf(
-                err,
-                "tervoconverter: warning: the settings file %s does not exist; the built-in settings "
-                "apply\n",
-                path.c_str());
+// The status line of a log: what became of a completed one (`done`: "written
+// <path>", "converted"), or its ending on one line.
+void DescribeEnding(const RunEnding& ending, const RunReport& report, const std::string& done,
+                    LogOutcome& outcome) {
+    outcome.status = ending.Status;
+    if (ending.Kind == EndingKind::Completed ||
+        (ending.Kind == EndingKind::Note && report.NothingRecognised)) {
+        outcome.placemarks = report.Placemarks;
+        outcome.text = "Waypoints " + std::to_string(report.Placemarks) + ", " + done;
+        if (!ending.Text.empty()) {
+            outcome.text += "; " + ending.Text;
         }
+        return;
     }
-    LoadSettings(path, controls);
-    WindowSettings values = controls.values();
-    for (const ExtraKey& key : ExtraKeys()) {
-        if (line.extras.*key.Member) {
-            values.Extras.*key.Member = line.extras.*key.Member;
-        }
-    }
-    return values;
-}
-
-std::string CurrentDirectory() {
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE) {
-            throw std::system_error(errno, std::generic_category(), "the current directory");
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    return buffer.data();
+    outcome.text = OneLine(ending);
 }
 
 // One log of either form, from its start to its ending; never throws.
@@ -190,32 +94,23 @@ LogOutcome ConvertOne(const ManyLogsLine& line, const WindowSettings& values, co
         FileField edit6;
         edit6.fullPath = outputPath;
         edit6.text = FileNamePart(outputPath);
-        ConversionSettings settings = MakeConversionSettings(values, edit1, edit6, line.format, false);
+        const ConversionSettings settings = MakeConversionSettings(values, edit1, edit6, line.format, false);
         SentenceAssembler assembler;  // each log its own: it keeps the sentence being read
-        CollectingView view;
+        SilentView view;
         if (line.mergePath.empty()) {
-            DiskFiles files(settings, platform);
             RunReport report;
-            const ConversionResult result =
-                RunConversion(settings, view, assembler, platform, files, gate, &report);
-            DescribeEnding(result, report, view.lastStatus, files.LastFailure(), "written " + outputPath,
-                           outcome);
+            const ConversionResult result = RunConversion(settings, view, assembler, platform, gate, &report);
+            DescribeEnding(EndingOf(result, report, logPath), report, "written " + outputPath, outcome);
         } else {
-            settings = SettingsForMergedLog(std::move(settings), index);
-            MemoryConversion run = ConvertIntoMemory(settings, view, assembler, platform, gate);
-            DescribeEnding(run.result, run.report, view.lastStatus, run.failure, "converted", outcome);
-            outcome.kml = std::move(run.kml);
-            outcome.iconColours = std::move(run.iconColours);
+            outcome.merged = ConvertForMerge(settings, index, view, assembler, platform, gate);
+            const MergedLog& merged = outcome.merged;
+            DescribeEnding(EndingOf(merged.Result, merged.Report, logPath), merged.Report, "converted",
+                           outcome);
         }
-    } catch (const CreateFileError& error) {
-        outcome.text = CreateFileText(error);
-        outcome.status = kExitFileNotCreated;
-    } catch (const std::exception& error) {
-        outcome.text = WithFullStop(error.what());
-        outcome.status = kExitOtherError;
     } catch (...) {
-        outcome.text = "An unexpected error ended the conversion.";
-        outcome.status = kExitOtherError;
+        const RunEnding ending = EndingOfError(std::current_exception());
+        outcome.status = ending.Status;
+        outcome.text = OneLine(ending);
     }
     outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return outcome;
@@ -266,20 +161,12 @@ void PrintTable(std::FILE* err, const ManyLogsLine& line, const std::vector<LogO
 
 }  // namespace
 
-std::string AbsoluteFrom(const std::string& path, const std::string& currentDirectory) {
-    if (!path.empty() && path.front() == '/') {
-        return path;
-    }
-    // The root keeps its one separator: WithoutFinalSeparator leaves "/" as it is.
-    if (!currentDirectory.empty() && currentDirectory.back() == '/') {
-        return currentDirectory + path;
-    }
-    return currentDirectory + "/" + path;
-}
-
 int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, AllocationGate* gate) {
     const std::string currentDirectory = CurrentDirectory();
-    const WindowSettings values = LoadedSettings(line, currentDirectory, err);
+    const std::optional<std::string> settingsPath =
+        line.settingsPath.empty() ? std::nullopt
+                                  : std::optional(AbsoluteFrom(line.settingsPath, currentDirectory));
+    const WindowSettings values = LoadCommandLineSettings(settingsPath, line.extras, err);
     LockedPlatform shared(platform);
 
     std::vector<LogOutcome> outcomes(line.logs.size());
@@ -313,7 +200,7 @@ int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, Al
     const std::string mergePath = AbsoluteFrom(line.mergePath, currentDirectory);
     const bool allConverted = std::all_of(outcomes.begin(), outcomes.end(), [](const LogOutcome& outcome) {
         return outcome.status == kExitCompleted ||
-               (outcome.status == kExitWrongFormat && !outcome.kml.empty());
+               (outcome.status == kExitWrongFormat && outcome.merged.Result == ConversionResult::Completed);
     });
     if (!allConverted) {
         std::fprintf(err, "tervoconverter: not every log was converted; %s was not written\n",
@@ -321,15 +208,13 @@ int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, Al
         return status;
     }
     std::vector<MergedLog> merged;
-    std::vector<int32_t> colours;
-    for (size_t i = 0; i < outcomes.size(); ++i) {
-        merged.push_back({FileNamePart(line.logs[i]), std::move(outcomes[i].kml)});
-        colours.insert(colours.end(), outcomes[i].iconColours.begin(), outcomes[i].iconColours.end());
+    for (LogOutcome& outcome : outcomes) {
+        merged.push_back(std::move(outcome.merged));
     }
     try {
-        PackMergedKmz(mergePath, ComposeMergedDocument(merged), colours, platform);
-    } catch (const CreateFileError& error) {
-        std::fprintf(err, "%s\n", CreateFileText(error).c_str());
+        PackMergedKmz(mergePath, merged, platform);
+    } catch (const CreateFileError&) {
+        std::fprintf(err, "%s\n", OneLine(EndingOfError(std::current_exception())).c_str());
         return status == kExitCompleted ? kExitFileNotCreated : status;
     }
     std::fprintf(err, "KMZ file written: %s\n", mergePath.c_str());

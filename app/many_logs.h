@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/log_format.h"
 #include "core/platform.h"
 #include "core/point_list.h"
 #include "run/extras.h"
@@ -30,13 +31,9 @@ struct ManyLogsLine {
     std::string mergePath;     // the --merge form when not empty
     std::string settingsPath;  // --settings; empty: the built-in settings
     int jobs = kDefaultJobs;
-    int32_t format = 0;
+    LogFormat format = LogFormat::Nmea;
     Extras extras;  // asked for on the command line; they override the settings file's
 };
-
-// `path` made absolute against `currentDirectory` (with or without its final
-// separator); an absolute path stays as it is.
-std::string AbsoluteFrom(const std::string& path, const std::string& currentDirectory);
 
 // Runs either form to its end and returns the exit status of the first log, in
 // the order given, that did not end in kExitCompleted (0 when none). A status

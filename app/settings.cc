@@ -250,4 +250,21 @@ bool SettingsChanged(const WindowSettings& current, const WindowSettings& baseli
     return false;
 }
 
+WindowSettings LoadCommandLineSettings(const std::optional<std::string>& path, const Extras& options,
+                                       std::FILE* err) {
+    MemorySettingsControls controls;
+    // A directory names no file: the built-in settings.
+    const std::string file = path.value_or("./");
+    if (path && !IsRegularFile(file)) {
+        std::fprintf(
+            err,
+            "tervoconverter: warning: the settings file %s does not exist; the built-in settings apply\n",
+            file.c_str());
+    }
+    LoadSettings(file, controls);
+    WindowSettings values = controls.values();
+    values.Extras = OverlaidExtras(values.Extras, options);
+    return values;
+}
+
 }  // namespace tervo

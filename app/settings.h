@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -119,22 +121,23 @@ std::string DefaultSettingsPath(Platform& platform, const std::string& executabl
 // never stays enabled while "Use all the waypoints" is off.
 WindowSettings LoadSettings(const std::string& path, SettingsControls& controls);
 
+// The settings of a command line: the file at `path` read as LoadSettings reads
+// it (nothing: the built-in settings), with a warning on `err` when `path`
+// names no file, and the extras asked for by `options` over the file's.
+WindowSettings LoadCommandLineSettings(const std::optional<std::string>& path, const Extras& options,
+                                       std::FILE* err);
+
 // Resolves `place` (empty: `defaultPath`; with a directory part: unchanged; a bare
 // name: behind `directory`, ".ini" added when it has no extension) and writes the
-// fifteen values of the controls there. The default file's missing directories
-// are made first (mode 0700): a user's configuration directory may not exist
-// yet. Throws SettingsWriteError with the resolved path when a key cannot be
-// written; keys written before stay. Returns the resolved path.
+// fifteen values of the controls there, then the extras into [Extras]: each one
+// asked for, and each one the file already holds (written empty when it is no
+// longer asked for), so a file without extras keeps its bytes. The default
+// file's missing directories are made first (mode 0700): a user's configuration
+// directory may not exist yet. Throws SettingsWriteError with the resolved path
+// when a key cannot be written; keys written before stay. Returns the resolved
+// path.
 std::string SaveSettings(const std::string& place, SettingsControls& controls, const std::string& directory,
                          const std::string& defaultPath);
-// name: behind `programDirectory`, ".ini" added when it has no extension) and
-// writes the fifteen values of the controls there, then the extras into [Extras]:
-// each one asked for, and each one the file already holds (written empty when it
-// is no longer asked for), so a file without extras keeps its bytes. Throws
-// SettingsWriteError with the resolved path when a key cannot be written; keys
-// written before stay. Returns the resolved path.
-std::string SaveSettings(const std::string& place, SettingsControls& controls,
-                         const std::string& programDirectory, const std::string& defaultPath);
 
 // The place resolution of SaveSettings alone.
 std::string ResolveSettingsPlace(const std::string& place, const std::string& directory,

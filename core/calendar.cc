@@ -64,6 +64,23 @@ std::optional<int64_t> DaysOfDateText(std::string_view text) {
     return days;
 }
 
+bool IsTimeOfDayText(std::string_view text) {
+    auto field = [&](size_t at, int high) {
+        return text[at] >= '0' && text[at] <= '9' && text[at + 1] >= '0' && text[at + 1] <= '9' &&
+               (text[at] - '0') * 10 + (text[at + 1] - '0') <= high;
+    };
+    if (text.size() < 8 || text[2] != ':' || text[5] != ':' || !field(0, 23) || !field(3, 59) ||
+        !field(6, 59)) {
+        return false;
+    }
+    if (text.size() == 8) {
+        return true;
+    }
+    const std::string_view fraction = text.substr(9);
+    return text[8] == '.' && !fraction.empty() &&
+           fraction.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 std::string DateTextOfDays(int64_t days) {
     const Civil date = CivilFromDays(days);
     char text[48];

@@ -14,6 +14,10 @@ namespace tervo {
 // any other text.
 std::optional<int64_t> DaysOfDateText(std::string_view text);
 
+// Whether `text` is a time of day "hh:mm:ss" (hour 00 to 23, minute and second
+// 00 to 59), optionally followed by "." and one or more digits.
+bool IsTimeOfDayText(std::string_view text);
+
 // The "yyyy-mm-dd" text of a day count from 1970-01-01 (years 0 to 9999).
 std::string DateTextOfDays(int64_t days);
 

@@ -8,11 +8,10 @@
 #include <string_view>
 
 #include "core/colour_scale.h"
+#include "core/log_format.h"
 #include "core/record.h"
 
 namespace tervo {
-
-enum class LogFormat { Nmea, Binr };
 
 // The class of an epoch's fix. The first nine are the GGA quality indicator 0 to
 // 8 in its order; Unrated is a fix whose quality the log does not tell (an
@@ -44,6 +43,19 @@ FixClass FixClassOf(const waypoints& point, LogFormat format);
 // leaves such a point out.
 inline bool HasValidFix(const waypoints& point, LogFormat format) {
     return FixClassOf(point, format) != FixClass::NoFix;
+}
+
+// The converter's own rule for the valid track and the valid-point icon. It
+// differs from HasValidFix because the converter follows the receiver's RMC
+// status where there is one and draws a log of GGA sentences alone whole,
+// while the report classes a fix by its GGA quality: NMEA, an epoch with an
+// RMC whose status is 'A' (whatever its GGA says) or a GGA without an RMC
+// (whatever its quality); BINR, status 'A'.
+inline bool IsDrawnValid(const waypoints& point, LogFormat format) {
+    if (format == LogFormat::Binr || point.HasRmc == 1) {
+        return point.Status == 'A';
+    }
+    return point.HasGga == 1;
 }
 
 struct FixClassInfo {

@@ -1,6 +1,11 @@
 #include "core/paths.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+#include <vector>
 
 namespace tervo {
 
@@ -34,6 +39,28 @@ std::string WithoutFinalSeparator(const std::string& directory) {
 bool IsRegularFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string AbsoluteFrom(const std::string& path, const std::string& directory) {
+    if (!path.empty() && path.front() == '/') {
+        return path;
+    }
+    // The root keeps its one separator: WithoutFinalSeparator leaves "/" as it is.
+    if (!directory.empty() && directory.back() == '/') {
+        return directory + path;
+    }
+    return directory + "/" + path;
+}
+
+std::string CurrentDirectory() {
+    std::vector<char> buffer(4096);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE) {
+            throw std::system_error(errno, std::generic_category(), "the current directory");
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+    return buffer.data();
 }
 
 }  // namespace tervo

@@ -15,6 +15,12 @@ std::string FileNamePart(const std::string& path);
 std::string ChangeFileExtension(const std::string& name, const std::string& extension);
 // `directory` without its final separator, unless it is "/" itself.
 std::string WithoutFinalSeparator(const std::string& directory);
+// `path` made absolute against `directory` (with or without its final
+// separator); an absolute path stays as it is.
+std::string AbsoluteFrom(const std::string& path, const std::string& directory);
+// The process's current directory, without a final separator (but "/").
+// Throws std::system_error when it cannot be told.
+std::string CurrentDirectory();
 // Whether `path` names a regular file (through links).
 bool IsRegularFile(const std::string& path);
 

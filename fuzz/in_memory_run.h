@@ -8,14 +8,12 @@
 #include <vector>
 
 #include "run/conversion.h"
+#include "run/memory_files.h"
 
 namespace tervo::fuzzing {
 
 // A further entry of the container (RunFiles::AddEntry).
-struct InMemoryEntry {
-    std::string name;
-    std::vector<uint8_t> bytes;
-};
+using InMemoryEntry = MemoryFiles::Entry;
 
 struct InMemoryRun {
     ConversionResult result = ConversionResult::Completed;

@@ -27,13 +27,17 @@ std::vector<const waypoints*> Plottable(std::span<const waypoints* const> points
 template <typename NameOf, typename StyleOf>
 void WriteRunsFolder(KmlStream& stream, std::string_view folderName,
                      const std::vector<const waypoints*>& points, const std::vector<int>& classes,
-                     NameOf nameOf, StyleOf styleOf, std::string_view legendHref) {
+                     NameOf nameOf, StyleOf styleOf, std::string_view legendHref,
+                     std::string_view styleIdPrefix) {
     stream.Text("<Folder>\n"_kml);
     stream.Text("<name>"_kml).Value(folderName).Text("</name>\n"_kml);
     for (const TrackRun& run : TrackRuns(classes)) {
         stream.Text("<Placemark>\n"_kml);
         stream.Text("<name>"_kml).Value(nameOf(run.Class)).Text("</name>\n"_kml);
-        stream.Text("<styleUrl>#"_kml).Value(styleOf(run.Class)).Text("</styleUrl>\n"_kml);
+        stream.Text("<styleUrl>#"_kml)
+            .Value(styleIdPrefix)
+            .Value(styleOf(run.Class))
+            .Text("</styleUrl>\n"_kml);
         stream.Text("<LineString>\n"_kml);
         stream.Text("<tessellate>1</tessellate>\n"_kml);
         stream.Text("<coordinates>\n"_kml);
@@ -83,10 +87,11 @@ std::vector<TrackRun> TrackRuns(std::span<const int> classes) {
 
 std::string QualityStyleId(FixClass fixClass) { return "quality-" + std::string(InfoOf(fixClass).Key); }
 
-void WriteQualityStyles(KmlStream& stream, std::string_view widthText) {
+void WriteQualityStyles(KmlStream& stream, std::string_view widthText, std::string_view styleIdPrefix) {
     for (int c = 0; c < kFixClassCount; ++c) {
         const auto fixClass = static_cast<FixClass>(c);
-        WriteLineStyle(stream, widthText, KmlColor(BgrOf(InfoOf(fixClass).Colour)), QualityStyleId(fixClass));
+        WriteLineStyle(stream, widthText, KmlColor(BgrOf(InfoOf(fixClass).Colour)),
+                       std::string(styleIdPrefix) + QualityStyleId(fixClass));
     }
 }
 
@@ -106,7 +111,7 @@ std::vector<LegendEntry> QualityLegend(std::span<const waypoints* const> points,
 }
 
 void WriteTrackByQuality(KmlStream& stream, std::span<const waypoints* const> points, LogFormat format,
-                         std::string_view legendHref) {
+                         std::string_view legendHref, std::string_view styleIdPrefix) {
     const std::vector<const waypoints*> kept = Plottable(points);
     std::vector<int> classes;
     classes.reserve(kept.size());
@@ -116,7 +121,7 @@ void WriteTrackByQuality(KmlStream& stream, std::span<const waypoints* const> po
     WriteRunsFolder(
         stream, "Track by fix quality", kept, classes,
         [](int c) { return std::string(InfoOf(static_cast<FixClass>(c)).Name); },
-        [](int c) { return QualityStyleId(static_cast<FixClass>(c)); }, legendHref);
+        [](int c) { return QualityStyleId(static_cast<FixClass>(c)); }, legendHref, styleIdPrefix);
 }
 
 SpeedClasses MakeSpeedClasses(double topSpeedKmh) {
@@ -165,9 +170,10 @@ std::string SpeedStyleId(int index) { return "speed-" + std::to_string(index); }
 
 Rgb SpeedClassColour(int index) { return Viridis(static_cast<double>(index) / (SpeedClasses::kCount - 1)); }
 
-void WriteSpeedStyles(KmlStream& stream, std::string_view widthText) {
+void WriteSpeedStyles(KmlStream& stream, std::string_view widthText, std::string_view styleIdPrefix) {
     for (int i = 0; i < SpeedClasses::kCount; ++i) {
-        WriteLineStyle(stream, widthText, KmlColor(BgrOf(SpeedClassColour(i))), SpeedStyleId(i));
+        WriteLineStyle(stream, widthText, KmlColor(BgrOf(SpeedClassColour(i))),
+                       std::string(styleIdPrefix) + SpeedStyleId(i));
     }
 }
 
@@ -180,7 +186,8 @@ std::vector<LegendEntry> SpeedLegend(const SpeedClasses& classes) {
 }
 
 void WriteTrackBySpeed(KmlStream& stream, std::span<const waypoints* const> points,
-                       const SpeedClasses& classes, std::string_view legendHref) {
+                       const SpeedClasses& classes, std::string_view legendHref,
+                       std::string_view styleIdPrefix) {
     const std::vector<const waypoints*> kept = Plottable(points);
     std::vector<int> indices;
     indices.reserve(kept.size());
@@ -189,7 +196,7 @@ void WriteTrackBySpeed(KmlStream& stream, std::span<const waypoints* const> poin
     }
     WriteRunsFolder(
         stream, "Track by speed", kept, indices, [&](int c) { return SpeedClassLabel(classes, c); },
-        [](int c) { return SpeedStyleId(c); }, legendHref);
+        [](int c) { return SpeedStyleId(c); }, legendHref, styleIdPrefix);
 }
 
 }  // namespace tervo

@@ -13,7 +13,8 @@
 //
 // The styles are shared and written once, in the document's head beside the
 // other line styles (WriteQualityStyles, WriteSpeedStyles); the folders refer
-// to them by id. Lines are written as kml/track_writer.cc writes its lines:
+// to them by id. Every id is written behind `styleIdPrefix` (a merged document
+// prefixes the style ids of each log). Lines are written as kml/track_writer.cc writes its lines:
 // CR LF, each coordinate line behind a tab.
 #pragma once
 
@@ -48,7 +49,7 @@ std::string QualityStyleId(FixClass fixClass);
 
 // A line style per fix class (all kFixClassCount of them), in the class colour,
 // `widthText` as the width (a setting's text, written escaped).
-void WriteQualityStyles(KmlStream& stream, std::string_view widthText);
+void WriteQualityStyles(KmlStream& stream, std::string_view widthText, std::string_view styleIdPrefix = {});
 
 // The classes that occur among `points`, in class order.
 std::vector<LegendEntry> QualityLegend(std::span<const waypoints* const> points, LogFormat format);
@@ -57,7 +58,7 @@ std::vector<LegendEntry> QualityLegend(std::span<const waypoints* const> points,
 // class, </Folder>. With `legendHref`, a screen overlay "Legend" showing that
 // entry ends the folder.
 void WriteTrackByQuality(KmlStream& stream, std::span<const waypoints* const> points, LogFormat format,
-                         std::string_view legendHref = {});
+                         std::string_view legendHref = {}, std::string_view styleIdPrefix = {});
 
 // --- By speed.
 
@@ -84,7 +85,7 @@ std::string SpeedStyleId(int index);
 Rgb SpeedClassColour(int index);
 
 // A line style per speed class (they do not depend on the step).
-void WriteSpeedStyles(KmlStream& stream, std::string_view widthText);
+void WriteSpeedStyles(KmlStream& stream, std::string_view widthText, std::string_view styleIdPrefix = {});
 
 // Every class with its label, slowest first.
 std::vector<LegendEntry> SpeedLegend(const SpeedClasses& classes);
@@ -93,6 +94,7 @@ std::vector<LegendEntry> SpeedLegend(const SpeedClasses& classes);
 // label, </Folder>. The speed is the record's (km/h); an epoch that carries
 // none (a GGA-only NMEA epoch) reads 0. `legendHref` as for WriteTrackByQuality.
 void WriteTrackBySpeed(KmlStream& stream, std::span<const waypoints* const> points,
-                       const SpeedClasses& classes, std::string_view legendHref = {});
+                       const SpeedClasses& classes, std::string_view legendHref = {},
+                       std::string_view styleIdPrefix = {});
 
 }  // namespace tervo

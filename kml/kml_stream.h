@@ -129,6 +129,13 @@ public:
         Append(literal.text.data(), literal.text.size());
         return *this;
     }
+    // A part of a document that another KmlStream wrote (a merged log's own
+    // part): its line ends are CR LF already and its values escaped, so it is
+    // copied as it stands.
+    KmlStream& Written(std::string_view part) {
+        Append(part.data(), part.size());
+        return *this;
+    }
     // "%.Nf" of value (decimals 0 to 17); "%f" is Fixed(value, 6).
     KmlStream& Fixed(double value, int decimals);
     // "%d" / "%u".

@@ -46,17 +46,17 @@ bool IsDTrackPoint(const waypoints& point) {
     return dtrack.Matched == 1 && IsPlottable(dtrack.Longitude, dtrack.Latitude, 0);
 }
 
-bool StatusDiffers(const waypoints& a, const waypoints& b, int format) {
+bool StatusDiffers(const waypoints& a, const waypoints& b, LogFormat format) {
     if (a.FixQuality != b.FixQuality || IsDTrackPoint(a) != IsDTrackPoint(b)) {
         return true;
     }
-    return format == kPlacemarkBinr ? a.StatusText != b.StatusText : a.Status != b.Status;
+    return format == LogFormat::Binr ? a.StatusText != b.StatusText : a.Status != b.Status;
 }
 
 // What the passes share: worked out once per folder.
 class Thinner {
 public:
-    Thinner(std::span<const waypoints* const> points, int format) : points_(points) {
+    Thinner(std::span<const waypoints* const> points, LogFormat format) : points_(points) {
         const size_t n = points.size();
         time_.resize(n);
         forced_.assign(n, false);
@@ -152,7 +152,7 @@ private:
 bool HasNoPosition(const waypoints& point) { return point.Latitude == 0 && point.Longitude == 0; }
 
 std::vector<bool> ThinPlacemarks(std::span<const waypoints* const> points, const ThinningOptions& options,
-                                 int format) {
+                                 LogFormat format) {
     if (!(options.Seconds > 0) && !(options.Metres > 0) && !(options.Degrees > 0)) {
         return std::vector<bool>(points.size(), true);
     }
@@ -163,7 +163,7 @@ std::vector<bool> ThinPlacemarks(std::span<const waypoints* const> points, const
 }
 
 PlacemarkBudget ThinPlacemarksToBudget(std::span<const waypoints* const> points, size_t maxPlacemarks,
-                                       int format, const ThinningOptions& rules) {
+                                       LogFormat format, const ThinningOptions& rules) {
     PlacemarkBudget result;
     const size_t n = points.size();
     if (n <= std::max<size_t>(maxPlacemarks, 2)) {

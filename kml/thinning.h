@@ -14,6 +14,7 @@
 #include <span>
 #include <vector>
 
+#include "core/log_format.h"
 #include "core/record.h"
 
 namespace tervo {
@@ -34,8 +35,7 @@ struct ThinningOptions {
 };
 
 // Which of `points` (in log order, none null, none without a position) keep
-// their placemark: element i is true for points[i]. `format` is the folder's
-// PlacemarkFormat (0 NMEA, 1 BINR; kml/waypoint_writer.h).
+// their placemark: element i is true for points[i]. `format` is the log's.
 //
 // When no criterion is on, every point is kept. Otherwise a point is kept when
 // it is the first or the last, or when
@@ -53,7 +53,7 @@ struct ThinningOptions {
 // Linear in the number of points (plus a linear-time median). Empty input
 // gives an empty vector.
 std::vector<bool> ThinPlacemarks(std::span<const waypoints* const> points, const ThinningOptions& options,
-                                 int format);
+                                 LogFormat format);
 
 // What ThinPlacemarksToBudget chose.
 struct PlacemarkBudget {
@@ -84,6 +84,6 @@ struct PlacemarkBudget {
 // About log2(span in ms) linear passes (27 for a day, at most 64), so
 // O(n log T). Empty input gives an empty Keep and Kept 0.
 PlacemarkBudget ThinPlacemarksToBudget(std::span<const waypoints* const> points, size_t maxPlacemarks,
-                                       int format, const ThinningOptions& rules = {});
+                                       LogFormat format, const ThinningOptions& rules = {});
 
 }  // namespace tervo

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "core/fix_quality.h"
 #include "kml/line_simplify.h"
 
 namespace tervo {
@@ -10,9 +11,9 @@ namespace tervo {
 namespace {
 
 // Steps 2 to 6 of every track placemark, after its opening tag.
-void BeginLineString(KmlStream& stream, std::string_view name) {
+void BeginLineString(KmlStream& stream, std::string_view name, std::string_view styleIdPrefix) {
     stream.Text("<name>"_kml).Value(name).Text("</name>\n"_kml);
-    stream.Text("<styleUrl>#"_kml).Value(name).Text("</styleUrl>\n"_kml);
+    stream.Text("<styleUrl>#"_kml).Value(styleIdPrefix).Value(name).Text("</styleUrl>\n"_kml);
     stream.Text("<LineString>\n"_kml);
     stream.Text("<tessellate>1</tessellate>\n"_kml);
     stream.Text("<coordinates>\n"_kml);
@@ -81,18 +82,15 @@ bool IsPlottable(double longitude, double latitude, double altitude) {
 }
 
 void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name,
-                    std::optional<double> tolerance) {
+                    std::optional<double> tolerance, std::string_view styleIdPrefix) {
     stream.Text("<Placemark>\n"_kml);
-    BeginLineString(stream, name);
+    BeginLineString(stream, name, styleIdPrefix);
     auto line =
         MakeLine<waypoints>(tolerance, [&](const waypoints& p) { WriteCoordinateLine(stream, p, false); });
     for (const list* node = start; node != nullptr; node = node->Next) {
         const waypoints& point = node->Point;
-        // A GGA-only point is drawn whatever its fix quality; an RMC point only when valid.
-        const bool selected = (point.HasGga == 1 && point.HasRmc == 1 && point.Status == 'A') ||
-                              (point.HasGga == 1 && point.HasRmc == 0) ||
-                              (point.HasGga == 0 && point.HasRmc == 1 && point.Status == 'A');
-        if (selected && IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
+        if (IsDrawnValid(point, LogFormat::Nmea) &&
+            IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
             line.Add(point, point.Latitude, point.Longitude);
         }
     }
@@ -101,14 +99,15 @@ void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name,
 }
 
 void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name,
-                    std::optional<double> tolerance) {
+                    std::optional<double> tolerance, std::string_view styleIdPrefix) {
     stream.Text("<Placemark>\n"_kml);
-    BeginLineString(stream, name);
+    BeginLineString(stream, name, styleIdPrefix);
     auto line =
         MakeLine<waypoints>(tolerance, [&](const waypoints& p) { WriteCoordinateLine(stream, p, true); });
     for (const list* node = start; node != nullptr; node = node->Next) {
         const waypoints& point = node->Point;
-        if (point.Status == 'A' && IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
+        if (IsDrawnValid(point, LogFormat::Binr) &&
+            IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
             line.Add(point, point.Latitude, point.Longitude);
         }
     }
@@ -117,11 +116,11 @@ void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name,
 }
 
 void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view name,
-                         std::optional<double> tolerance) {
+                         std::optional<double> tolerance, std::string_view styleIdPrefix) {
     // The line break inside the start tag is what viewers and stored files have
     // always seen; it is still well-formed XML.
     stream.Text("<Placemark\n>"_kml);
-    BeginLineString(stream, name);
+    BeginLineString(stream, name, styleIdPrefix);
     auto line =
         MakeLine<waypoints>(tolerance, [&](const waypoints& p) { WriteCoordinateLine(stream, p, true); });
     for (const list* node = start; node != nullptr; node = node->Next) {
@@ -135,9 +134,9 @@ void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view 
 }
 
 void WriteDTrackLine(KmlStream& stream, const list* start, std::string_view name,
-                     std::optional<double> tolerance) {
+                     std::optional<double> tolerance, std::string_view styleIdPrefix) {
     stream.Text("<Placemark>\n"_kml);
-    BeginLineString(stream, name);
+    BeginLineString(stream, name, styleIdPrefix);
     auto line = MakeLine<DTrackPoint>(tolerance, [&](const DTrackPoint& d) {
         stream.Fixed(d.Longitude, 6).Text(","_kml).Fixed(d.Latitude, 6).Text(",0.000000\n"_kml);
     });

@@ -19,14 +19,16 @@ bool IsPlottable(double longitude, double latitude, double altitude);
 void WriteCoordinateLine(KmlStream& stream, const waypoints& point, bool tab);
 
 // With `tolerance` (metres), each line leaves out points without a position and
-// keeps only the fixes it needs to pass every fix within the tolerance.
+// keeps only the fixes it needs to pass every fix within the tolerance. The
+// line's style is `styleIdPrefix` followed by its name (a merged document
+// prefixes every style id of a log).
 void WriteNmeaTrack(KmlStream& stream, const list* start, std::string_view name,
-                    std::optional<double> tolerance = std::nullopt);
+                    std::optional<double> tolerance = std::nullopt, std::string_view styleIdPrefix = {});
 void WriteBinrTrack(KmlStream& stream, const list* start, std::string_view name,
-                    std::optional<double> tolerance = std::nullopt);
+                    std::optional<double> tolerance = std::nullopt, std::string_view styleIdPrefix = {});
 void WriteAllPointsTrack(KmlStream& stream, const list* start, std::string_view name,
-                         std::optional<double> tolerance = std::nullopt);
+                         std::optional<double> tolerance = std::nullopt, std::string_view styleIdPrefix = {});
 void WriteDTrackLine(KmlStream& stream, const list* start, std::string_view name,
-                     std::optional<double> tolerance = std::nullopt);
+                     std::optional<double> tolerance = std::nullopt, std::string_view styleIdPrefix = {});
 
 }  // namespace tervo

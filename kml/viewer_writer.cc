@@ -53,8 +53,8 @@ std::vector<bool> Evenly(size_t total, size_t count) {
 }  // namespace
 
 WaypointsOutcome WriteViewerWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
-                                      const NmeaLogDate& logDate, int format, const ViewerOptions& viewer,
-                                      int* written) {
+                                      const NmeaLogDate& logDate, LogFormat format,
+                                      const ViewerOptions& viewer, int* written) {
     WaypointFolder folder(stream, options, format);
     struct Candidate {
         const waypoints* point;

@@ -35,8 +35,8 @@ struct ViewerOptions {
 // has in the whole folder. `written` receives the number of placemarks written.
 // DateNotFound when the date rule stops the run; nothing was written then.
 WaypointsOutcome WriteViewerWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
-                                      const NmeaLogDate& logDate, int format, const ViewerOptions& viewer,
-                                      int* written);
+                                      const NmeaLogDate& logDate, LogFormat format,
+                                      const ViewerOptions& viewer, int* written);
 
 // The "D-Track WayPoints" folder held to the budget (evenly chosen, the first
 // and last kept), without differential fixes that have no position.

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "core/calendar.h"
+#include "core/fix_quality.h"
 #include "kml/track_writer.h"
 
 namespace tervo {
@@ -32,7 +34,7 @@ void WriteLabelledCode(KmlStream& stream, const LabelledCode (&labels)[N], int32
     stream.Int(code);
 }
 
-void WriteSatelliteTable(KmlStream& stream, const waypoints& point, int format) {
+void WriteSatelliteTable(KmlStream& stream, const waypoints& point, LogFormat format) {
     stream.Text("\t<table>\n"_kml);
     stream.Text(
         "<tfoot><tr><th colspan=5 align=center>Information about the satellites</th></tr></tfoot>\n"_kml);
@@ -46,7 +48,7 @@ void WriteSatelliteTable(KmlStream& stream, const waypoints& point, int format) 
         stream.Text("\t<tr>"_kml);
         stream.Text("\t<td>"_kml).Char(sat.System);
         // Only the binary protocol knows the GLONASS frequency channel.
-        if (sat.System == 'R' && format == kPlacemarkBinr) {
+        if (sat.System == 'R' && format == LogFormat::Binr) {
             stream.Text("/"_kml).Int(sat.Channel);
         }
         stream.Text("</td>"_kml);
@@ -117,7 +119,7 @@ void WriteIconStyle(KmlStream& stream, std::string_view scale, double course, st
 }  // namespace
 
 void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::string_view iconName,
-                    int format, bool extrude, std::string_view scale) {
+                    LogFormat format, bool extrude, std::string_view scale) {
     stream.Text("<Placemark>\n"_kml);
     stream.Text("<name>"_kml).Int(number).Text("</name>\n"_kml);
     stream.Text("<description><![CDATA[\n"_kml);
@@ -135,7 +137,7 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
     stream.Text("\t<tr><th>RMS</th><td>"_kml)
         .Fixed(static_cast<double>(point.Rms), 1)
         .Text("m</td></tr>\n"_kml);
-    if (format == kPlacemarkNmea) {
+    if (format == LogFormat::Nmea) {
         stream.Text("\t<tr><th>Status(GGA)</th><td>"_kml);
         WriteLabelledCode(stream, kQualityLabels, point.FixQuality);
         stream.Text("</td></tr>\n"_kml);
@@ -143,12 +145,12 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
         WriteLabelledCode(stream, kModeLabels, point.FixMode);
         stream.Text("</td></tr>\n"_kml);
     }
-    if (format == kPlacemarkBinr) {
+    if (format == LogFormat::Binr) {
         stream.Text("\t<tr><th>Status</th><td>"_kml).Value(point.StatusText).Text("</td></tr>\n"_kml);
     }
     stream.Text("\t<tr><th>HDOP</th><td>"_kml).Fixed(point.Hdop, 3).Text("</td></tr>\n"_kml);
     // The binary protocol marks an unknown satellite count with -1.
-    if (format == kPlacemarkBinr && point.SatellitesUsed == -1) {
+    if (format == LogFormat::Binr && point.SatellitesUsed == -1) {
         stream.Text("\t<tr><th>SAT</th><td>None</td></tr>\n"_kml);
     } else {
         stream.Text("\t<tr><th>SAT</th><td>"_kml).Int(point.SatellitesUsed).Text("</td></tr>\n"_kml);
@@ -210,7 +212,7 @@ void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int numb
     stream.Text("</Placemark>\n"_kml);
 }
 
-WaypointFolder::WaypointFolder(KmlStream& stream, const WaypointOptions& options, int format)
+WaypointFolder::WaypointFolder(KmlStream& stream, const WaypointOptions& options, LogFormat format)
     : stream_(stream), options_(options), format_(format) {}
 
 void WaypointFolder::Begin() {
@@ -237,12 +239,12 @@ void WaypointFolder::WriteAt(const waypoints& point, Placement placement, int nu
 }
 
 WaypointFolder::Placement WaypointFolder::Place(waypoints& point, const NmeaLogDate& logDate) const {
-    if (format_ == kPlacemarkBinr) {
+    if (format_ == LogFormat::Binr) {
         if ((point.Status != 'A' && point.Status != 'V') ||
             !IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
             return Placement::None;
         }
-        return point.Status == 'A' ? Placement::Valid : Placement::Invalid;
+        return IsDrawnValid(point, format_) ? Placement::Valid : Placement::Invalid;
     }
     DateRule rule;
     if (point.HasGga == 1 && point.HasRmc == 1 && point.Status == 'A') {
@@ -259,7 +261,7 @@ WaypointFolder::Placement WaypointFolder::Place(waypoints& point, const NmeaLogD
     if (!IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
         return Placement::None;
     }
-    const bool valid = rule == DateRule::G || point.Status == 'A';
+    const bool valid = IsDrawnValid(point, LogFormat::Nmea);
     if (rule == DateRule::G && options_.KeepGgaDates && !point.Date.empty()) {
         rule = DateRule::None;
     }
@@ -296,29 +298,7 @@ void WriteDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOp
 }
 
 bool IsKmlDateTime(std::string_view date, std::string_view time) {
-    auto digits = [](std::string_view text, size_t at, size_t count, int low, int high) {
-        int value = 0;
-        for (size_t i = at; i < at + count; ++i) {
-            if (i >= text.size() || text[i] < '0' || text[i] > '9') {
-                return false;
-            }
-            value = value * 10 + (text[i] - '0');
-        }
-        return value >= low && value <= high;
-    };
-    const bool dateOk = date.size() == 10 && date[4] == '-' && date[7] == '-' &&
-                        digits(date, 0, 4, 0, 9999) && digits(date, 5, 2, 1, 12) && digits(date, 8, 2, 1, 31);
-    if (!dateOk || time.size() < 8 || time[2] != ':' || time[5] != ':' || !digits(time, 0, 2, 0, 23) ||
-        !digits(time, 3, 2, 0, 59) || !digits(time, 6, 2, 0, 59)) {
-        return false;
-    }
-    // An optional fraction: a point and at least one digit, nothing else.
-    if (time.size() == 8) {
-        return true;
-    }
-    const std::string_view fraction = time.substr(9);
-    return time[8] == '.' && !fraction.empty() &&
-           fraction.find_first_not_of("0123456789") == std::string_view::npos;
+    return DaysOfDateText(date).has_value() && IsTimeOfDayText(time);
 }
 
 }  // namespace tervo

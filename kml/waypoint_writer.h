@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/log_format.h"
 #include "core/point_list.h"
 #include "kml/kml_stream.h"
 
@@ -25,17 +26,14 @@ struct WaypointOptions {
     std::string DTrackIconName;
 };
 
-// 0 for an NMEA run, 1 for a BINR run.
-enum PlacemarkFormat : int { kPlacemarkNmea = 0, kPlacemarkBinr = 1 };
-
 enum class WaypointsOutcome {
     Written,
     DateNotFound,  // a point had no date source: the run stops at once
 };
 
-// Whether `date` is "YYYY-MM-DD" (month 01 to 12, day 01 to 31) and `time` is
-// "hh:mm:ss" (hour 00 to 23, minute and second 00 to 59), optionally followed
-// by "." and one or more digits: only then does a placemark get a time stamp.
+// Whether `date` names a real calendar day "YYYY-MM-DD" (29 February only in a
+// leap year) and `time` is a time of day "hh:mm:ss[.d...]" (see
+// IsTimeOfDayText): only then does a placemark get a time stamp.
 bool IsKmlDateTime(std::string_view date, std::string_view time);
 
 // One fix as a placemark. `format` picks the status rows (GGA quality and GSA
@@ -43,7 +41,7 @@ bool IsKmlDateTime(std::string_view date, std::string_view time);
 // protocol and the GLONASS channel cell; texts of the point, the icon name and
 // the scale are written escaped.
 void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::string_view iconName,
-                    int format, bool extrude, std::string_view scale);
+                    LogFormat format, bool extrude, std::string_view scale);
 // A differential fix: no time stamp, no altitude, never extruded.
 void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int number, std::string_view iconName,
                           std::string_view scale);
@@ -52,7 +50,7 @@ void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int numb
 // its log is still being read).
 class WaypointFolder {
 public:
-    WaypointFolder(KmlStream& stream, const WaypointOptions& options, int format);
+    WaypointFolder(KmlStream& stream, const WaypointOptions& options, LogFormat format);
     void Begin();
     // The point's placemark when its status gives one. An NMEA point first gets
     // its date by the date rule, written into the point; false when the rule
@@ -74,7 +72,7 @@ public:
 private:
     KmlStream& stream_;
     const WaypointOptions& options_;
-    int format_;
+    LogFormat format_;
     int number_ = 0;
 };
 

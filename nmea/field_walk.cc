@@ -17,13 +17,6 @@ std::string TwoDigits(int32_t value) {
     return text;
 }
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
-
-int DaysInMonth(int year, int month) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 std::string DateText(int year, int month, int day) {
     char text[48];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d", year, month, day);
@@ -169,7 +162,7 @@ std::optional<std::string> ParseDateField(std::string_view field, DateSource& to
     }
     // 31 April or 29 February of a common year would make a date text that no
     // reader of the time stamps accepts; such a day goes to 1 like day 0 does.
-    if (day < 1 || day > 31 || day > DaysInMonth(year, month)) {
+    if (day < 1 || day > 31 || !DaysOfDateText(DateText(year, month, day))) {
         day = 1;
     }
     return DateText(year, month, day);

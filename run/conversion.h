@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/log_format.h"
 #include "core/platform.h"
 #include "core/point_list.h"
 #include "nmea/sentence.h"
-#include "report/summary.h"
 #include "run/conversion_view.h"
 #include "run/extras.h"
 #include "run/run_files.h"
+#include "run/run_report.h"
 
 namespace tervo {
 
@@ -23,7 +24,9 @@ struct ConversionSettings {
     std::string InputName;   // the log's name as shown (text of Edit1); final message only
     std::string OutputName;  // file name of the container (text of Edit6)
     std::string OutputPath;  // full path of Edit6; only its directory is used; may be empty
-    int32_t Format = 0;      // 0 NMEA, 1 BINR; any other value reads nothing
+    // The format chosen (LogFormatOfIndex of RadioGroup1); nothing for an
+    // index the window does not know, and the run then reads nothing.
+    std::optional<LogFormat> Format = LogFormat::Nmea;
     int32_t ShapeRightPoint = 0xFFFFFF;
     int32_t ShapeIncorPoint = 0xFFFFFF;
     int32_t ShapeDTrack = 0xFFFFFF;
@@ -46,33 +49,13 @@ enum class ConversionResult {
     Completed,
     InputNotOpened,    // "Can't open the input file"
     OutputNotCreated,  // "Can't create the output file"
-    Stopped,           // "Can't create the list!" or "Date isn't found"
+    Stopped,           // "Can't create the list!" or "Date isn't found" (RunReport::Stop says which)
     WriteFailed,       // the KML file could not be written whole: "Can't write the output file"
     InputNotRead,      // the log could not be read to its end: "Can't read the input file"
     // The chosen format finds nothing of its own at the start of the log, but
     // the other one does: the run stops before anything is written.
     LooksLikeNmea,  // "The input looks like an NMEA log"
     LooksLikeBinr,  // "The input looks like a BINR log"
-};
-
-// A plot as a PNG file, with the name of its container entry ("plots/sky.png")
-// and its title.
-struct NamedPlot {
-    std::string Entry;
-    std::string Title;
-    std::vector<uint8_t> Png;
-};
-
-// What a completed run found, for a front end that says more than the status texts.
-struct RunReport {
-    int Placemarks = 0;  // in the "WayPoints" folder
-    // Neither format found anything of its own at the start of the log.
-    bool NothingRecognised = false;
-    // The log's summary, of the point list as read (before the folders give
-    // dateless points their dates), when the extras ask for it (AsksForSummary).
-    std::optional<tervo::Summary> Summary;
-    // The plots, when the extras ask to show the summary (ShowSummary).
-    std::vector<NamedPlot> Plots;
 };
 
 // Performs one run on the disk (see DiskFiles). Besides its result it can end
@@ -86,8 +69,8 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
                                SentenceAssembler& assembler, Platform& platform,
                                AllocationGate* gate = nullptr, RunReport* report = nullptr);
 
-// The same run with its log and files where `files` keeps them; `report`, when
-// given, is filled by a completed run.
+// The same run with its log and files where `files` keeps them. `report`, when
+// given, says how the run ended (Stop, Failure) and what a completed run found.
 ConversionResult RunConversion(const ConversionSettings& settings, ConversionView& view,
                                SentenceAssembler& assembler, Platform& platform, RunFiles& files,
                                AllocationGate* gate = nullptr, RunReport* report = nullptr);

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,6 +50,16 @@ int64_t FileSize(std::FILE* file) {
 
 }  // namespace
 
+InputFile OpenLogFile(const std::string& path, int64_t* size, FileFailure* failure) {
+    errno = 0;
+    InputFile input = OpenInput(path);
+    *size = input ? FileSize(input.get()) : 0;
+    if (!input && failure != nullptr) {
+        *failure = {path, errno};
+    }
+    return input;
+}
+
 // The KML file, with a copy of every byte for the packer.
 class DiskFiles::PackingSink : public ByteSink {
 public:
@@ -89,30 +98,9 @@ DiskFiles::~DiskFiles() {
     sink_.reset();
     packer_.reset();
     kmlFile_.reset();
-    if (workDir_.empty()) {
-        return;
-    }
-    if (DIR* dir = ::opendir(workDir_.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") {
-                ::unlink((workDir_ + name).c_str());
-            }
-        }
-        ::closedir(dir);
-    }
-    ::rmdir(workDir_.c_str());
 }
 
-InputFile DiskFiles::OpenLog(int64_t* size) {
-    errno = 0;
-    InputFile input = OpenInput(settings_.InputPath);
-    *size = input ? FileSize(input.get()) : 0;
-    if (!input) {
-        failure_ = {settings_.InputPath, errno};
-    }
-    return input;
-}
+InputFile DiskFiles::OpenLog(int64_t* size) { return OpenLogFile(settings_.InputPath, size, &failure_); }
 
 void DiskFiles::NoteReadError(int error) { failure_ = {settings_.InputPath, error}; }
 
@@ -126,15 +114,11 @@ FileFailure DiskFiles::LastFailure() const {
 
 ByteSink* DiskFiles::CreateDocument() {
     // Beside the container, so that packing stays on one file system.
-    // A short name, and short names inside it: a container path that is near
-    // the system's limit still leaves room for them.
-    std::string pattern = DirectoryPart(containerPath_) + ".tvc-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    if (!workDir_.MakeIn(DirectoryPart(containerPath_))) {
         failure_ = {containerPath_, errno};
         return nullptr;
     }
-    workDir_ = pattern + "/";
-    kmlPath_ = workDir_ + "doc.kml";
+    kmlPath_ = workDir_.path() + "doc.kml";
     kmlFile_ = std::make_unique<FileSink>(kmlPath_);
     if (!kmlFile_->is_open()) {
         return nullptr;
@@ -153,7 +137,7 @@ ByteSink* DiskFiles::CreateDocument() {
 
 std::string DiskFiles::MakeIcon(int32_t colour) {
     try {
-        return MakeWaypointIcon(colour, WithoutFinalSeparator(workDir_));
+        return MakeWaypointIcon(colour, WithoutFinalSeparator(workDir_.path()));
     } catch (const CreateFileError& error) {
         // Named where the user looks for it: the work directory is ours alone.
         throw CreateFileError(DirectoryPart(containerPath_) + WaypointIconName(colour), error.error());
@@ -163,7 +147,7 @@ std::string DiskFiles::MakeIcon(int32_t colour) {
 void DiskFiles::AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) {
     // Flat names of our own: the work directory holds files only, and an
     // entry's name may hold folders.
-    const std::string path = workDir_ + "entry-" + std::to_string(entries_.size());
+    const std::string path = workDir_.path() + "entry-" + std::to_string(entries_.size());
     std::FILE* file = std::fopen(path.c_str(), "wb");
     bool written = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     const int error = errno;
@@ -179,9 +163,9 @@ void DiskFiles::AddEntry(const std::string& name, const std::vector<uint8_t>& by
 void DiskFiles::Pack(const std::string& validIcon, const std::string& invalidIcon,
                      const std::string& dtrackIcon) {
     std::vector<KmzSource> sources = {{kmlName_, kmlPath_},
-                                      {validIcon, workDir_ + validIcon},
-                                      {invalidIcon, workDir_ + invalidIcon},
-                                      {dtrackIcon, workDir_ + dtrackIcon}};
+                                      {validIcon, workDir_.path() + validIcon},
+                                      {invalidIcon, workDir_.path() + invalidIcon},
+                                      {dtrackIcon, workDir_.path() + dtrackIcon}};
     sources.insert(sources.end(), entries_.begin(), entries_.end());
     PackKmz(containerPath_, sources, platform_, packer_.get());
 }

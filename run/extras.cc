@@ -80,6 +80,16 @@ Extras ResolveExtras(const Extras& asked) {
     return resolved;
 }
 
+Extras OverlaidExtras(const Extras& base, const Extras& over) {
+    Extras overlaid = base;
+    for (const ExtraKey& key : ExtraKeys()) {
+        if (over.*key.Member) {
+            overlaid.*key.Member = over.*key.Member;
+        }
+    }
+    return overlaid;
+}
+
 std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& text) {
     const size_t start = text.find_first_not_of(' ');
     const size_t end = text.find_last_not_of(' ');

@@ -76,6 +76,10 @@ inline constexpr double kViewerLineTolerance = 0.5;
 // asked for themselves (a part asked for overrides the preset).
 Extras ResolveExtras(const Extras& asked);
 
+// `base` with every extra that `over` asks for taken from `over`: the command
+// line's options over the settings file's [Extras].
+Extras OverlaidExtras(const Extras& base, const Extras& over);
+
 // `text` read as a value of `key`; nothing when it is no number or outside the
 // range, or for a Choice, none of its names (case is ignored).
 std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& text);

@@ -4,11 +4,11 @@
 
 namespace tervo {
 
-FolderWriter::FolderWriter(KmlStream& kml, const WaypointOptions& options, int format, bool startFirstFix,
-                           bool onThread)
+FolderWriter::FolderWriter(KmlStream& kml, const WaypointOptions& options, LogFormat format,
+                           bool startFirstFix, bool onThread)
     : kml_(kml),
       folder_(kml, options, format),
-      nmea_(format == kPlacemarkNmea),
+      nmea_(format == LogFormat::Nmea),
       startFirstFix_(startFirstFix),
       folderStart_(kml.Position()) {
     if (!onThread) {

@@ -29,7 +29,7 @@ public:
     // Starts the thread, which begins the folder. From now until Finish or
     // Cancel the stream belongs to the thread. Without `onThread` (or when no
     // thread can be started) the whole folder is written by Finish.
-    FolderWriter(KmlStream& kml, const WaypointOptions& options, int format, bool startFirstFix,
+    FolderWriter(KmlStream& kml, const WaypointOptions& options, LogFormat format, bool startFirstFix,
                  bool onThread = true);
     // Cancels when neither Finish nor Cancel was called.
     ~FolderWriter();

@@ -1,17 +1,18 @@
 // Receivers side by side: several logs in one KMZ container, one top-level
 // Folder per log. Each folder holds what that log's own run writes between
-// <Document> and </Document>, its style ids prefixed with the log's number so
-// that they cannot collide, its track line and valid-point icon in a colour of
-// its own.
+// <Document> and </Document>, written with its style ids and entry names
+// prefixed by the log's number so that they cannot collide, its track line and
+// valid-point icon in a colour of its own.
 #pragma once
 
 #include <cstdint>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "kml/kml_stream.h"
 #include "run/conversion.h"
+#include "run/memory_files.h"
 
 namespace tervo {
 
@@ -24,46 +25,33 @@ std::span<const int32_t> MergePalette();
 // colour for the log at `index` (counted from 0).
 ConversionSettings SettingsForMergedLog(ConversionSettings settings, size_t index);
 
-// A run of the log at settings.InputPath into memory: the document as text and
-// the colours of the icons it refers to, in the order the run drew them.
-struct MemoryConversion {
-    ConversionResult result = ConversionResult::Completed;
-    RunReport report;
-    std::string kml;
-    std::vector<int32_t> iconColours;
-    FileFailure failure;  // why the log could not be opened or read
-};
-
-// Converts as RunConversion does, with nothing written to the disk. May throw
-// whatever RunConversion throws but CreateFileError.
-MemoryConversion ConvertIntoMemory(const ConversionSettings& settings, ConversionView& view,
-                                   SentenceAssembler& assembler, Platform& platform,
-                                   AllocationGate* gate = nullptr);
-
-// `body` (a part of a document) with every style id X, in <Style id="X"> and in
-// <styleUrl>#X</styleUrl>, made "<prefix>X". Nothing else changes.
-std::string PrefixStyleIds(std::string_view body, std::string_view prefix);
-
-// What a single run's document holds between its "<Document>" line and
-// "</Document>"; empty when `kml` is no such document.
-std::string_view DocumentBody(std::string_view kml);
-
-// One log of a merged document: its folder's name (the log's file name) and
-// the whole document of its own run.
+// One log's part of a merged document: what its run wrote inside <Document>
+// (no frame), with its style ids and entry names prefixed by its number, the
+// colours of the icons it refers to, and its further entries (plots, legends).
 struct MergedLog {
-    std::string name;
-    std::string kml;
+    std::string Name;  // the folder's name: the log's file name
+    ConversionResult Result = ConversionResult::Completed;
+    RunReport Report;
+    std::string Part;
+    std::vector<int32_t> IconColours;
+    std::vector<MemoryFiles::Entry> Entries;
 };
 
-// The merged document: one Folder per log, in order, named by the log and
-// holding its document's body with the style ids prefixed "<n>-" (n from 1).
-std::string ComposeMergedDocument(std::span<const MergedLog> logs);
+// Runs the log at settings.InputPath as the log at `index` (from 0) of a
+// merge, in the palette's colour for it, with nothing written to the disk. May
+// throw whatever RunConversion throws but CreateFileError.
+MergedLog ConvertForMerge(const ConversionSettings& settings, size_t index, ConversionView& view,
+                          SentenceAssembler& assembler, Platform& platform, AllocationGate* gate = nullptr);
 
-// Writes `kml` and one icon per distinct colour of `iconColours` into the KMZ
-// container `containerPath`; the icons are drawn in a private directory made
-// beside the container, which goes again with everything in it. Throws
-// CreateFileError as PackKmz does, and for the directory or an icon.
-void PackMergedKmz(const std::string& containerPath, const std::string& kml,
-                   std::span<const int32_t> iconColours, Platform& platform);
+// The merged document: a folder per log, in order, named by the log and
+// holding its part.
+void WriteMergedDocument(KmlStream& kml, std::span<const MergedLog> logs);
+
+// Writes the merged document, one icon per distinct colour and every log's
+// further entries into the KMZ container `containerPath`; the files are made
+// in a private directory beside the container, which goes again with
+// everything in it. Throws CreateFileError as PackKmz does, and for the
+// directory, the document or an icon.
+void PackMergedKmz(const std::string& containerPath, std::span<const MergedLog> logs, Platform& platform);
 
 }  // namespace tervo

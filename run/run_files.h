@@ -12,6 +12,7 @@
 #include "core/platform.h"
 #include "kml/kml_stream.h"
 #include "kmz/kmz.h"
+#include "run/private_directory.h"
 
 namespace tervo {
 
@@ -28,6 +29,19 @@ struct FileFailure {
     std::string path;
     int error = 0;
 };
+
+// Where a run's document stands: a document of its own, or one log's part of a
+// merged document (RunManyLogs's --merge), which the merge places in a folder.
+struct DocumentPlace {
+    bool PartOnly = false;      // only what lies inside <Document>: no frame
+    std::string StyleIdPrefix;  // before every style id and its references ("2-")
+    std::string EntryPrefix;    // before the name of every further entry ("2/")
+};
+
+// The log at `path` opened for binary reading, with its size in bytes (0 when
+// unknown); nullptr when it cannot be opened, and `failure` then says why. A
+// directory is no log, and a FIFO that nobody writes to reads as an empty log.
+InputFile OpenLogFile(const std::string& path, int64_t* size, FileFailure* failure);
 
 class RunFiles {
 public:
@@ -56,6 +70,8 @@ public:
     // Why the log could not be opened or read, or the document not created
     // or written, when the run ended so.
     virtual FileFailure LastFailure() const { return {}; }
+    // Where the document stands; a document of its own unless told otherwise.
+    virtual DocumentPlace Place() const { return {}; }
 };
 
 // The files of a run on the disk: the log at InputPath and the container in the
@@ -87,7 +103,7 @@ private:
     Platform& platform_;
     std::string containerPath_;
     std::string kmlName_;
-    std::string workDir_;  // with its final separator; empty until made
+    PrivateDirectory workDir_;
     std::string kmlPath_;
     std::unique_ptr<FileSink> kmlFile_;
     std::unique_ptr<KmlPacker> packer_;

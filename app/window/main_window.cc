@@ -26,6 +26,7 @@
 
 #include "app/field_values.h"
 #include "app/file_fields.h"
+#include "app/run_ending.h"
 #include "app/window/artwork.h"
 #include "core/errors.h"
 #include "core/paths.h"
@@ -329,7 +330,7 @@ ConversionSettings TForm1::CurrentConversionSettings() const {
     // Batch command lines never reach the window: every run here is interactive.
     return MakeConversionSettings(DisplayValues(), FileField{ToPath(ui_.Edit1->text()), edit1FullPath_},
                                   FileField{ToPath(ui_.Edit6->text()), edit6FullPath_},
-                                  ui_.RadioGroup1Items->checkedId(), true);
+                                  LogFormatOfIndex(ui_.RadioGroup1Items->checkedId()), true);
 }
 
 // --- file fields -------------------------------------------------------------
@@ -523,18 +524,8 @@ void TForm1::SpeedButton3Click() {
     RunReport report;
     try {
         result = RunConversion(CurrentConversionSettings(), *this, assembler_, platform_, gate_, &report);
-    } catch (const CreateFileError& error) {
-        // The path is in the text; the system's reason goes on a line of its own.
-        const std::string reason = SystemReason(error.error());
-        ShowError(reason.empty() ? error.what() : WithFullStop(error.what()) + "\n" + reason);
-    } catch (const std::exception& error) {
-        // Whatever else ended the run (memory exhausted, say): the run has
-        // unlocked the controls; the message goes to the status pane and a box.
-        ShowStatus(error.what());
-        ShowError(error.what());
     } catch (...) {
-        ShowStatus("An unexpected error ended the conversion");
-        ShowError("An unexpected error ended the conversion");
+        ShowRunError(EndingOfError(std::current_exception()));
     }
     running_ = false;
     // The summary comes after the run's own final message, once the controls are free again.
@@ -557,6 +548,18 @@ void TForm1::SpeedButton3Click() {
         closePending_ = false;
         QTimer::singleShot(0, this, [this] { close(); });
     }
+}
+
+void TForm1::ShowRunError(const RunEnding& ending) {
+    if (ending.Status == kExitFileNotCreated) {
+        // The path is in the text; the system's reason goes on a line of its own.
+        ShowError(ending.Reason.empty() ? ending.Text : WithFullStop(ending.Text) + "\n" + ending.Reason);
+        return;
+    }
+    // Whatever else ended the run (memory exhausted, say): the run has unlocked
+    // the controls; the message goes to the status pane and a box.
+    ShowStatus(ending.Text);
+    ShowError(ending.Text);
 }
 
 void TForm1::ShowStatus(const std::string& text) { ui_.Panel2->setText(QString::fromStdString(text)); }

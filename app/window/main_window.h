@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/error_text.h"
+#include "app/run_ending.h"
 #include "app/settings.h"
 #include "app/window/widgets.h"
 #include "app/window/window_dialogs.h"
@@ -178,6 +179,9 @@ private:
     // The error box of a failed handler: caption "TervoConverter", the text with a
     // full stop unless it already ends in one.
     void ShowError(const std::string& text);
+    // How a run that threw ended: an error box, and for an error other than a
+    // file that could not be created, the status pane too.
+    void ShowRunError(const RunEnding& ending);
     void SetFullPath(QLineEdit* field, std::string& fullPath, const std::string& path);
     // Whether the input and output fields both hold a name (file_fields RunEnabled).
     bool RunAllowed() const;

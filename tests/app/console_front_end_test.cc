@@ -215,9 +215,12 @@ TEST_F(Batch, ConvertsALogIntoAKmz) {
     EXPECT_EQ(std::distance(begin(entries), end(entries)), 3);
 }
 
-// The summary goes to standard output; with INPUT alone the log is only read.
+// The summary goes to standard output; with INPUT alone the log is only read,
+// and INPUT is taken from the current directory as in every form but the
+// specified INPUT OUTPUT [SETTINGS].
 TEST_F(Batch, PrintsTheSummaryAndWithInputAloneWritesNoFile) {
     SimulateLog(prog + "log.nmea", 30);
+    SimulateLog(work + "here.nmea", 30);
     struct Row {
         const char* legend;
         std::vector<std::string> args;
@@ -226,9 +229,9 @@ TEST_F(Batch, PrintsTheSummaryAndWithInputAloneWritesNoFile) {
     };
     const Row rows[] = {
         {"the table after a conversion", {"--summary", "log.nmea", "out.kmz"}, "Format", 3},
-        {"the table alone", {"--summary", "log.nmea"}, "Format", 2},
-        {"the JSON alone", {"--summary-json", "log.nmea"}, "{", 2},
-        {"the table, then the JSON", {"--summary", "--summary-json", "log.nmea"}, "Format", 2},
+        {"the table alone", {"--summary", "here.nmea"}, "Format", 2},
+        {"the JSON alone", {"--summary-json", "here.nmea"}, "{", 2},
+        {"the table, then the JSON", {"--summary", "--summary-json", "here.nmea"}, "Format", 2},
     };
     for (const Row& row : rows) {
         std::filesystem::remove(prog + "out.kmz");
@@ -240,11 +243,14 @@ TEST_F(Batch, PrintsTheSummaryAndWithInputAloneWritesNoFile) {
         auto entries = std::filesystem::directory_iterator(prog);
         EXPECT_EQ(std::distance(begin(entries), end(entries)), row.files) << row.legend;
     }
-    const Outcome both = Run({"--summary", "--summary-json", "log.nmea"});
+    const Outcome both = Run({"--summary", "--summary-json", "here.nmea"});
     EXPECT_NE(both.out.find("\n{"), std::string::npos) << "the JSON not after the table";
     // Without a summary option one path is still too few.
     EXPECT_EQ(Run({"--plots", "log.nmea"}).status, kExitBadCommandLine);
     EXPECT_EQ(Run({"--summary", "missing.nmea"}).status, kExitInputNotOpened);
+    const Outcome programs = Run({"--summary", "log.nmea"});
+    EXPECT_EQ(programs.status, kExitInputNotOpened) << "INPUT alone looked for in the program's directory";
+    EXPECT_NE(programs.err.find(work + "log.nmea: No such file"), std::string::npos) << programs.err;
 }
 
 // --colour-by takes a name, case ignored; anything else is a bad command line.
@@ -317,13 +323,6 @@ TEST_F(Batch, AnUnexpectedErrorEndsWithStatusOne) {
     EXPECT_NE(text.find("std::bad_alloc.\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("KMZ file written"), std::string::npos) << text;
     EXPECT_FALSE(FileExists(output));
-}
-
-TEST(AbsoluteFrom, PutsARelativePathBehindTheCurrentDirectory) {
-    EXPECT_EQ(AbsoluteFrom("a.nmea", "/home/ann"), "/home/ann/a.nmea");
-    EXPECT_EQ(AbsoluteFrom("logs/a.nmea", "/home/ann/"), "/home/ann/logs/a.nmea");
-    EXPECT_EQ(AbsoluteFrom("/data/a.nmea", "/home/ann"), "/data/a.nmea");
-    EXPECT_EQ(AbsoluteFrom("a.nmea", "/"), "/a.nmea");
 }
 
 // Each entry's name and inflated data; the file times aside.

@@ -83,7 +83,7 @@ TEST(MakeConversionSettings, AnAbsoluteOutputTextIsUsedAsItStands) {
     for (const Row& row : rows) {
         const ConversionSettings settings =
             MakeConversionSettings(WindowSettings{}, FileField{"a.nmea", "/data/logs/a.nmea"},
-                                   FileField{row.text, row.fullPath}, 0, true);
+                                   FileField{row.text, row.fullPath}, LogFormat::Nmea, true);
         EXPECT_EQ(settings.OutputPath, row.expectedPath) << row.legend;
         EXPECT_EQ(settings.OutputName, row.expectedName) << row.legend;
     }
@@ -93,8 +93,8 @@ TEST(MakeConversionSettings, PassesTheExtrasAsAsked) {
     WindowSettings values;
     values.Extras.Viewer = 1;
     values.Extras.ThinSeconds = 3;
-    const ConversionSettings settings =
-        MakeConversionSettings(values, FileField{"a.nmea", "/a.nmea"}, FileField{"a.kmz", "/a.kmz"}, 0, true);
+    const ConversionSettings settings = MakeConversionSettings(
+        values, FileField{"a.nmea", "/a.nmea"}, FileField{"a.kmz", "/a.kmz"}, LogFormat::Nmea, true);
     EXPECT_EQ(settings.Extras, values.Extras) << "the preset's parts filled in before the run";
 }
 

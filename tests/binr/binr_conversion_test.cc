@@ -48,7 +48,8 @@ TEST(BinrConversion, DocumentsMatchTheCheckedFiles) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);
         TempDir dir;
-        ConversionSettings settings = testing::CheckedFileSettings(log, "cold_start.binr", dir, 1);
+        ConversionSettings settings =
+            testing::CheckedFileSettings(log, "cold_start.binr", dir, LogFormat::Binr);
         settings.CheckBox2 = c.checkBox2;
         settings.CheckBox3 = c.checkBox3;
         settings.CheckBox4 = c.checkBox4;

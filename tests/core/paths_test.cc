@@ -16,5 +16,12 @@ TEST(Paths, SplitAndChangeExtension) {
     EXPECT_EQ(WithoutFinalSeparator("/"), "/") << "the root keeps its one separator";
 }
 
+TEST(AbsoluteFrom, PutsARelativePathBehindTheCurrentDirectory) {
+    EXPECT_EQ(AbsoluteFrom("a.nmea", "/home/ann"), "/home/ann/a.nmea");
+    EXPECT_EQ(AbsoluteFrom("logs/a.nmea", "/home/ann/"), "/home/ann/logs/a.nmea");
+    EXPECT_EQ(AbsoluteFrom("/data/a.nmea", "/home/ann"), "/data/a.nmea");
+    EXPECT_EQ(AbsoluteFrom("a.nmea", "/"), "/a.nmea");
+}
+
 }  // namespace
 }  // namespace tervo

@@ -112,7 +112,7 @@ protected:
         const std::string input = dir.File("input.log");
         WriteFile(input, c.log);
         ConversionSettings settings = c.settings;
-        settings.Format = c.format;
+        settings.Format = LogFormatOfIndex(c.format);
         const RunOutcome run = ConvertFile(input, dir.File("out.kmz"), settings);
         EXPECT_EQ(FinishedDocumentError(run, dir.path()), "");
         if (!c.countText.empty()) {

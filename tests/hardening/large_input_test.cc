@@ -39,7 +39,7 @@ TEST(LargeInput, HundredMegabytesWithoutAMessageEndInAnEmptyDocument) {
         TempDir dir;
         WriteRepeated(dir.File("log"), c.byte);
         ConversionSettings settings;
-        settings.Format = c.format;
+        settings.Format = LogFormatOfIndex(c.format);
         const RunOutcome run = ConvertFile(dir.File("log"), dir.File("out.kmz"), settings);
         EXPECT_EQ(FinishedDocumentError(run, dir.path()), "");
         EXPECT_EQ(run.countText, "Waypoints 0");

@@ -38,7 +38,7 @@ bool WellFormed(const std::string& document, const TempDir& dir) {
 }
 
 ConversionSettings BaseSettings(const std::string& input, const TempDir& dir) {
-    return testing::CheckedFileSettings(input, "log.nmea", dir, 0);
+    return testing::CheckedFileSettings(input, "log.nmea", dir, LogFormat::Nmea);
 }
 
 // The program keeps one sentence assembler for its whole life; the runs of a

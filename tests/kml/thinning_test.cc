@@ -65,7 +65,7 @@ struct ThinCase {
     const char* legend;
     size_t size;
     ThinningOptions options;
-    int format;
+    LogFormat format;
     void (*change)(std::vector<waypoints>&);
     const char* expected;
 };
@@ -76,24 +76,24 @@ const ThinCase kThinCases[] = {
     {"no criterion keeps every point, status changes or not",
      6,
      {},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) { p[2].Status = 'V'; },
      "111111"},
-    {"every 3 s", 10, {3, 0, 0}, kPlacemarkNmea, Unchanged, "1..1..1..1"},
-    {"every 2 s, and the last", 10, {2, 0, 0}, kPlacemarkNmea, Unchanged, "1.1.1.1.11"},
-    {"a fractional interval: 2.5 s keeps at 3 s", 10, {2.5, 0, 0}, kPlacemarkNmea, Unchanged, "1..1..1..1"},
-    {"every 30 m at 11.1 m a step", 10, {0, 30, 0}, kPlacemarkNmea, Unchanged, "1..1..1..1"},
-    {"time or distance, whichever comes first", 10, {4, 30, 0}, kPlacemarkNmea, Unchanged, "1..1..1..1"},
+    {"every 3 s", 10, {3, 0, 0}, LogFormat::Nmea, Unchanged, "1..1..1..1"},
+    {"every 2 s, and the last", 10, {2, 0, 0}, LogFormat::Nmea, Unchanged, "1.1.1.1.11"},
+    {"a fractional interval: 2.5 s keeps at 3 s", 10, {2.5, 0, 0}, LogFormat::Nmea, Unchanged, "1..1..1..1"},
+    {"every 30 m at 11.1 m a step", 10, {0, 30, 0}, LogFormat::Nmea, Unchanged, "1..1..1..1"},
+    {"time or distance, whichever comes first", 10, {4, 30, 0}, LogFormat::Nmea, Unchanged, "1..1..1..1"},
     {"negative and NaN criteria are off",
      5,
      {-1, std::numeric_limits<double>::quiet_NaN(), 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      Unchanged,
      "11111"},
     {"a turn of 25 degrees from the last kept course",
      8,
      {0, 0, 25},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          for (size_t i = 0; i < p.size(); ++i) {
              p[i].Course = 10.0 * static_cast<double>(i);  // 0, 10, ... 70
@@ -103,7 +103,7 @@ const ThinCase kThinCases[] = {
     {"a turn is measured round the circle: 350 to 15 is 25",
      5,
      {0, 0, 20},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          const double courses[] = {350, 355, 5, 15, 20};
          for (size_t i = 0; i < p.size(); ++i) {
@@ -114,7 +114,7 @@ const ThinCase kThinCases[] = {
     {"a course that is no number is no turn",
      5,
      {0, 0, 20},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          p[1].Course = std::numeric_limits<double>::quiet_NaN();
          p[2].Course = 90;  // and back to 0 at 3: two turns of 90
@@ -123,7 +123,7 @@ const ThinCase kThinCases[] = {
     {"the fix quality changing, and back",
      7,
      {100, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          p[2].FixQuality = 2;
          p[3].FixQuality = 2;
@@ -133,7 +133,7 @@ const ThinCase kThinCases[] = {
     {"NMEA: the RMC status letter changing",
      7,
      {100, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          p[3].Status = 'V';
          p[4].Status = 'V';
@@ -142,13 +142,13 @@ const ThinCase kThinCases[] = {
     {"NMEA: the binary status text is not looked at",
      5,
      {100, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) { p[2].StatusText = "2D"; },
      "1...1"},
     {"BINR: the status text changing",
      6,
      {100, 0, 0},
-     kPlacemarkBinr,
+     LogFormat::Binr,
      [](std::vector<waypoints>& p) {
          p[2].StatusText = "2D";
          p[3].StatusText = "2D";
@@ -157,13 +157,13 @@ const ThinCase kThinCases[] = {
     {"BINR: the NMEA status letter is not looked at",
      5,
      {100, 0, 0},
-     kPlacemarkBinr,
+     LogFormat::Binr,
      [](std::vector<waypoints>& p) { p[2].Status = 'V'; },
      "1...1"},
     {"joining and leaving the D-Track points",
      7,
      {100, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          for (size_t i : {2u, 3u}) {
              DTrackPoint& fix = p[i].DTrack.Edit();
@@ -178,7 +178,7 @@ const ThinCase kThinCases[] = {
     {"a matched fix that is no number is no D-Track point",
      5,
      {100, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          DTrackPoint& fix = p[2].DTrack.Edit();
          fix.Matched = 1;
@@ -188,7 +188,7 @@ const ThinCase kThinCases[] = {
     {"both points around a gap longer than 3 epochs",
      8,
      {100, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          for (size_t i = 4; i < p.size(); ++i) {
              p[i].TimeMs += 6 * kSecond;  // 3 -> 4 is 7 s
@@ -198,7 +198,7 @@ const ThinCase kThinCases[] = {
     {"a step of exactly 3 epochs is no gap",
      8,
      {100, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          for (size_t i = 4; i < p.size(); ++i) {
              p[i].TimeMs += 2 * kSecond;  // 3 -> 4 is 3 s
@@ -208,7 +208,7 @@ const ThinCase kThinCases[] = {
     {"the epoch is the median step: a 5 Hz log",
      8,
      {100, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          for (size_t i = 0; i < p.size(); ++i) {
              p[i].TimeMs = static_cast<int32_t>(i) * 200 + (i >= 5 ? 1000 : 0);  // 4 -> 5 is 1.2 s
@@ -218,7 +218,7 @@ const ThinCase kThinCases[] = {
     {"no positive step: no gaps, and no interval comes round",
      5,
      {1, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          for (waypoints& point : p) {
              point.TimeMs = 0;
@@ -228,7 +228,7 @@ const ThinCase kThinCases[] = {
     {"midnight: the step wraps by a day and is no gap",
      6,
      {2, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          for (size_t i = 0; i < p.size(); ++i) {
              p[i].TimeMs = (kDayMs - 3 * kSecond + static_cast<int32_t>(i) * kSecond) % kDayMs;
@@ -238,15 +238,15 @@ const ThinCase kThinCases[] = {
     {"a time that runs back reads as a day-long step: a gap",
      8,
      {100, 0, 0},
-     kPlacemarkNmea,
+     LogFormat::Nmea,
      [](std::vector<waypoints>& p) {
          for (size_t i = 4; i < p.size(); ++i) {
              p[i].TimeMs -= 10 * kSecond;
          }
      },
      "1..11..1"},
-    {"one point", 1, {5, 5, 5}, kPlacemarkNmea, Unchanged, "1"},
-    {"two points", 2, {500, 0, 0}, kPlacemarkNmea, Unchanged, "11"},
+    {"one point", 1, {5, 5, 5}, LogFormat::Nmea, Unchanged, "1"},
+    {"two points", 2, {500, 0, 0}, LogFormat::Nmea, Unchanged, "11"},
 };
 
 TEST(Thinning, KeepsThePointsTheRulesName) {
@@ -260,9 +260,9 @@ TEST(Thinning, KeepsThePointsTheRulesName) {
 }
 
 TEST(Thinning, EmptyInputGivesNothing) {
-    EXPECT_TRUE(ThinPlacemarks({}, {5, 5, 5}, kPlacemarkNmea).empty());
-    EXPECT_TRUE(ThinPlacemarks({}, {}, kPlacemarkBinr).empty());
-    const PlacemarkBudget budget = ThinPlacemarksToBudget({}, 10, kPlacemarkNmea);
+    EXPECT_TRUE(ThinPlacemarks({}, {5, 5, 5}, LogFormat::Nmea).empty());
+    EXPECT_TRUE(ThinPlacemarks({}, {}, LogFormat::Binr).empty());
+    const PlacemarkBudget budget = ThinPlacemarksToBudget({}, 10, LogFormat::Nmea);
     EXPECT_TRUE(budget.Keep.empty());
     EXPECT_EQ(budget.Kept, 0u);
 }
@@ -302,7 +302,7 @@ TEST(ThinningBudget, ChoosesTheIntervalForADayLongLog) {
                           {86399, 43201}, {86400, 86400}, {100000, 86400}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.budget);
-        const PlacemarkBudget result = ThinPlacemarksToBudget(points, c.budget, kPlacemarkNmea);
+        const PlacemarkBudget result = ThinPlacemarksToBudget(points, c.budget, LogFormat::Nmea);
         ASSERT_EQ(result.Keep.size(), points.size());
         EXPECT_EQ(result.Kept, Count(result.Keep));
         EXPECT_LE(result.Kept, c.budget);
@@ -312,12 +312,12 @@ TEST(ThinningBudget, ChoosesTheIntervalForADayLongLog) {
         EXPECT_FALSE(result.EvenlyReduced);
         if (c.budget < points.size()) {
             // The same choice as thinning with the interval it names.
-            EXPECT_EQ(result.Keep, ThinPlacemarks(points, {result.Seconds, 0, 0}, kPlacemarkNmea));
+            EXPECT_EQ(result.Keep, ThinPlacemarks(points, {result.Seconds, 0, 0}, LogFormat::Nmea));
         } else {
             EXPECT_EQ(result.Seconds, 0);
         }
     }
-    EXPECT_NEAR(ThinPlacemarksToBudget(points, 1000, kPlacemarkNmea).Seconds, 86.4, 0.5);
+    EXPECT_NEAR(ThinPlacemarksToBudget(points, 1000, LogFormat::Nmea).Seconds, 86.4, 0.5);
 }
 
 // One case of a budget that the forced keeps decide: `forcedEvery`-th points
@@ -350,7 +350,7 @@ TEST(ThinningBudget, NeverExceedsTheBudgetWhenForcedKeepsAreMany) {
             folder.points[i].Status = (i / c.forcedEvery) % 2 == 0 ? 'A' : 'V';
         }
         const std::vector<const waypoints*> points = folder.Span();
-        const PlacemarkBudget result = ThinPlacemarksToBudget(points, c.budget, kPlacemarkNmea);
+        const PlacemarkBudget result = ThinPlacemarksToBudget(points, c.budget, LogFormat::Nmea);
         EXPECT_EQ(result.Kept, Count(result.Keep));
         EXPECT_LE(result.Kept, std::max<size_t>(c.budget, 2));
         EXPECT_TRUE(result.Keep.front());
@@ -369,10 +369,10 @@ TEST(ThinningBudget, KeepsTheOtherRulesOn) {
         folder.points[i].TimeMs = static_cast<int32_t>(i + (i / 10) * 10) * kSecond;
     }
     const std::vector<const waypoints*> points = folder.Span();
-    const PlacemarkBudget result = ThinPlacemarksToBudget(points, 250, kPlacemarkNmea, {0, 100, 0});
+    const PlacemarkBudget result = ThinPlacemarksToBudget(points, 250, LogFormat::Nmea, {0, 100, 0});
     EXPECT_LE(result.Kept, 250u);
     EXPECT_FALSE(result.EvenlyReduced);
-    const std::vector<bool> direct = ThinPlacemarks(points, {result.Seconds, 100, 0}, kPlacemarkNmea);
+    const std::vector<bool> direct = ThinPlacemarks(points, {result.Seconds, 100, 0}, LogFormat::Nmea);
     EXPECT_EQ(result.Keep, direct);
     for (size_t i = 10; i < points.size(); i += 10) {
         EXPECT_TRUE(result.Keep[i - 1] && result.Keep[i]) << i;

@@ -70,8 +70,8 @@ waypoints RichPoint() {
 
 // The rich point's placemark. The formats differ in the status rows, the -1
 // satellite count ("None" for the binary protocol only) and the GLONASS cell.
-std::string RichPlacemark(int format, bool extrude) {
-    const bool binr = format == kPlacemarkBinr;
+std::string RichPlacemark(LogFormat format, bool extrude) {
+    const bool binr = format == LogFormat::Binr;
     std::string status = binr ? Crlf({"\t<tr><th>Status</th><td>3D</td></tr>"})
                               : Crlf({"\t<tr><th>Status(GGA)</th><td>Diff fix valid (2)</td></tr>",
                                       "\t<tr><th>Status(GSA)</th><td>3D (3)</td></tr>"});
@@ -120,13 +120,13 @@ std::string RichPlacemark(int format, bool extrude) {
 }
 
 TEST(WritePlacemark, RichPointByteForByteInBothFormats) {
-    for (int format : {kPlacemarkNmea, kPlacemarkBinr}) {
+    for (LogFormat format : {LogFormat::Nmea, LogFormat::Binr}) {
         for (bool extrude : {false, true}) {
             EXPECT_EQ(Render([&](KmlStream& s) {
                           WritePlacemark(s, RichPoint(), 7, "16711680.png", format, extrude, "0.5");
                       }),
                       RichPlacemark(format, extrude))
-                << "format " << format << ", extrude " << extrude;
+                << "format " << LogFormatName(format) << ", extrude " << extrude;
         }
     }
 }
@@ -157,8 +157,8 @@ TEST(WritePlacemark, TimeStampOnlyForARealDateAndTime) {
         point.Date = c.date;
         point.Time = c.time;
         point.Status = 'A';
-        const std::string text =
-            Render([&](KmlStream& s) { WritePlacemark(s, point, 0, "i.png", kPlacemarkNmea, false, "0.5"); });
+        const std::string text = Render(
+            [&](KmlStream& s) { WritePlacemark(s, point, 0, "i.png", LogFormat::Nmea, false, "0.5"); });
         EXPECT_EQ(Count(text, "<TimeStamp>\r\n<when>"), c.stamped ? 1u : 0u) << c.legend;
         EXPECT_EQ(Count(text, "<th>Time</th>"), 1u) << c.legend << ": the data table keeps the time text";
     }
@@ -182,7 +182,8 @@ TEST(WritePlacemark, QualityAndModeTexts) {
         point.FixQuality = c.quality;
         point.FixMode = c.mode;
         point.Satellites[5].InView = 1;  // HasSatellites 0 rules: no satellite table
-        std::string text = Render([&](KmlStream& s) { WritePlacemark(s, point, 0, "i.png", 0, false, "1"); });
+        std::string text =
+            Render([&](KmlStream& s) { WritePlacemark(s, point, 0, "i.png", LogFormat::Nmea, false, "1"); });
         EXPECT_NE(text.find(std::string("<th>Status(GGA)</th><td>") + c.gga +
                             "</td></tr>\r\n\t<tr><th>Status(GSA)"
                             "</th><td>" +
@@ -218,7 +219,7 @@ WaypointOptions Options(bool useFallback) {
 // The whole folder as a run writes it: Begin, each node, End; stops where the
 // date rule stops.
 WaypointsOutcome WriteFolder(KmlStream& s, list* start, const WaypointOptions& options,
-                             const NmeaLogDate& logDate, int format, int* count = nullptr) {
+                             const NmeaLogDate& logDate, LogFormat format, int* count = nullptr) {
     WaypointFolder folder(s, options, format);
     folder.Begin();
     for (list* node = start; node != nullptr; node = node->Next) {
@@ -283,7 +284,7 @@ TEST(WaypointFolder, DateRules) {
         NmeaLogDate logDate{c.dateFound ? kLog : "", c.dateFound};
         WaypointsOutcome outcome = WaypointsOutcome::Written;
         std::string text = Render([&](KmlStream& s) {
-            outcome = WriteFolder(s, points.Start, Options(c.checkBox1), logDate, kPlacemarkNmea);
+            outcome = WriteFolder(s, points.Start, Options(c.checkBox1), logDate, LogFormat::Nmea);
         });
         if (c.expected == kStop) {
             EXPECT_EQ(outcome, WaypointsOutcome::DateNotFound) << c.legend;
@@ -333,8 +334,8 @@ TEST(WaypointFolder, NmeaNumbersOnlyWrittenPointsAndPicksIcons) {
     }
     int count = 0;
     std::string text = Render([&](KmlStream& s) {
-        EXPECT_EQ(WriteFolder(s, points.Start, Options(true), NmeaLogDate{"2013-04-02", true}, kPlacemarkNmea,
-                              &count),
+        EXPECT_EQ(WriteFolder(s, points.Start, Options(true), NmeaLogDate{"2013-04-02", true},
+                              LogFormat::Nmea, &count),
                   WaypointsOutcome::Written);
     });
     EXPECT_EQ(Elements(text, "name"), names);
@@ -345,7 +346,7 @@ TEST(WaypointFolder, NmeaNumbersOnlyWrittenPointsAndPicksIcons) {
 }
 
 TEST(WaypointFolders, NoStartGivesEmptyFolders) {
-    for (int format : {kPlacemarkNmea, kPlacemarkBinr}) {
+    for (LogFormat format : {LogFormat::Nmea, LogFormat::Binr}) {
         int count = -1;
         EXPECT_EQ(Render([&](KmlStream& s) {
                       EXPECT_EQ(WriteFolder(s, nullptr, Options(false), NmeaLogDate{}, format, &count),
@@ -372,7 +373,7 @@ TEST(WaypointFolder, BinrStatusPicksIconNoDateRuleAndExtrude) {
     options.Extrude = true;
     int count = 0;
     std::string text = Render(
-        [&](KmlStream& s) { WriteFolder(s, points.Start, options, NmeaLogDate{}, kPlacemarkBinr, &count); });
+        [&](KmlStream& s) { WriteFolder(s, points.Start, options, NmeaLogDate{}, LogFormat::Binr, &count); });
     EXPECT_EQ(Elements(text, "name"), (std::vector<std::string>{"WayPoints", "0", "1", "2"}));
     EXPECT_EQ(Elements(text, "href"), (std::vector<std::string>{"valid.png", "invalid.png", "valid.png"}));
     EXPECT_EQ(Elements(text, "when"), std::vector<std::string>{}) << "no fallback date, so no time stamp";

@@ -390,7 +390,7 @@ TEST(RunConversion, EmptyLogStillPacksTheKmlAndTheIcons) {
         settings.InputName = "empty.log";
         settings.OutputName = "out.kmz";
         settings.OutputPath = dir.File("previous.kmz");
-        settings.Format = 0;
+        settings.Format = LogFormat::Nmea;
         settings.ShapeRightPoint = c.valid;
         settings.ShapeIncorPoint = c.invalid;
         settings.ShapeDTrack = c.dtrack;

@@ -96,7 +96,7 @@ TEST_F(ConversionRun, EmptyLogCompletesWithTheFullTranscript) {
 TEST_F(ConversionRun, BatchRunShowsNoMessageBoxAndAnUnknownFormatReadsNothing) {
     testing::WriteFile(dir.File("in.nmea"), "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n");
     ConversionSettings s = Settings("in.nmea");
-    s.Format = 7;
+    s.Format = LogFormatOfIndex(7);
     ASSERT_EQ(RunConversion(s, view, assembler, platform), ConversionResult::Completed);
     for (const std::string& call : view.calls) {
         EXPECT_EQ(call.rfind("ShowInformation", 0), std::string::npos);
@@ -229,7 +229,7 @@ TEST_F(ConversionRun, TheFolderWrittenWhileReadingIsTheOneWrittenAfter) {
         SCOPED_TRACE(c.legend);
         testing::WriteFile(dir.File("in.log"), c.log);
         ConversionSettings s = Settings("in.log");
-        s.Format = c.format;
+        s.Format = LogFormatOfIndex(c.format);
         s.CheckBox1 = c.fallbackDate;
         s.CheckBox4 = c.startFirstFix;
         s.CheckBox2 = true;

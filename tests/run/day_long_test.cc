@@ -24,8 +24,8 @@ TEST(DayLongLog, EachFormatGivesTheDocumentOfTheWritersAfterTheReadLoop) {
     const char* tools = std::getenv("TERVO_TOOLS_DIR");
     ASSERT_NE(tools, nullptr) << "run through ctest: TERVO_TOOLS_DIR names the simulators' directory";
     testing::TempDir dir;
-    for (const int32_t format : {0, 1}) {
-        const std::string tool = format == 0 ? "simulate_log" : "simulate_binr";
+    for (const LogFormat format : {LogFormat::Nmea, LogFormat::Binr}) {
+        const std::string tool = format == LogFormat::Nmea ? "simulate_log" : "simulate_binr";
         SCOPED_TRACE(tool);
         const std::string path = dir.File("day.log");
         const std::string command =

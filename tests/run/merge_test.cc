@@ -10,6 +10,8 @@
 
 #include "kml/document.h"
 #include "kml/icon.h"
+#include "kml/kml_stream.h"
+#include "run/memory_files.h"
 #include "support/recording_view.h"
 #include "support/test_files.h"
 #include "support/zip_reader.h"
@@ -27,32 +29,15 @@ void Replace(std::string& text, const std::string& from, const std::string& to) 
     }
 }
 
-TEST(PrefixStyleIds, RenamesTheIdsAndTheirReferencesAlone) {
-    struct Row {
-        const char* legend;
-        std::string body;
-        std::string expected;
-    };
-    const Row rows[] = {
-        {"an id not renamed", "<Style id=\"NormalTrack\">", "<Style id=\"2-NormalTrack\">"},
-        {"a reference not followed", "<styleUrl>#D-Track</styleUrl>", "<styleUrl>#2-D-Track</styleUrl>"},
-        {"every occurrence not renamed", "<Style id=\"A\"><Style id=\"B\">",
-         "<Style id=\"2-A\"><Style id=\"2-B\">"},
-        {"a style without id touched", "<Style>\r\n<IconStyle>", "<Style>\r\n<IconStyle>"},
-        {"a name that reads like an id touched", "<name>NormalTrack</name>", "<name>NormalTrack</name>"},
-        {"an escaped value taken for a tag", "&lt;Style id=\"X\"&gt;", "&lt;Style id=\"X\"&gt;"},
-        {"an empty body changed", "", ""},
-    };
-    for (const Row& row : rows) {
-        EXPECT_EQ(PrefixStyleIds(row.body, "2-"), row.expected) << row.legend;
+// What a document holds between its "<Document>" line and "</Document>"; empty
+// when `kml` is no such document.
+std::string DocumentBody(const std::string& kml) {
+    const std::string start = "<kml>\r\n<Document>\r\n";
+    const std::string end = "</Document>\r\n</kml>";
+    if (!kml.starts_with(start) || !kml.ends_with(end)) {
+        return {};
     }
-}
-
-TEST(DocumentBody, IsWhatLiesBetweenTheDocumentTags) {
-    EXPECT_EQ(DocumentBody("<kml>\r\n<Document>\r\nX\r\n</Document>\r\n</kml>"), "X\r\n");
-    EXPECT_EQ(DocumentBody("<kml>\r\n<Document>\r\n</Document>\r\n</kml>"), "");
-    EXPECT_EQ(DocumentBody("<kml>\r\n<Document>\r\nX"), "") << "a document cut short taken";
-    EXPECT_EQ(DocumentBody(""), "");
+    return kml.substr(start.size(), kml.size() - start.size() - end.size());
 }
 
 TEST(MergePalette, GivesEachOfSevenLogsItsOwnColourThenStartsAgain) {
@@ -73,7 +58,7 @@ TEST(MergePalette, GivesEachOfSevenLogsItsOwnColourThenStartsAgain) {
 std::string Simulated(const std::string& arguments, const std::string& path) {
     const char* tools = std::getenv("TERVO_TOOLS_DIR");
     const std::string command =
-        std::string(tools ? tools : ".") + "/simulate_log " + arguments + " --out " + path;
+        std::string(tools ? tools : ".") + "/simulate_log " + arguments + " --out '" + path + "'";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return path;
 }
@@ -91,46 +76,50 @@ std::string FolderOf(const std::string& merged, const std::string& name, const s
 }
 
 // Two receivers merged: each folder is its log's own document with the style
-// ids prefixed and the palette's colours, nothing else.
+// ids prefixed and the palette's colours, nothing else; each log's legend is
+// packed under its own number.
 TEST(MergedDocument, HoldsEachLogsOwnDocumentApartFromIdsAndColours) {
     TempDir dir;
     const std::string logs[] = {Simulated("--epochs 400 --seed 7", dir.File("a.nmea")),
-                                Simulated("--epochs 300 --seed 8 --nmea 4.1", dir.File("b.nmea"))};
+                                Simulated("--epochs 300 --seed 8 --nmea 4.1", dir.File("b & c.nmea"))};
     testing::TestPlatform platform(dir.path());
     ConversionSettings base;
     base.ShapeStyleTrack = 0x123456;
     base.ShapeRightPoint = 0x654321;
     base.CheckBox2 = true;  // the full track's style too
+    base.Extras.ColourBy = kColourBySpeed;
 
     std::vector<MergedLog> merged;
     std::vector<std::string> singles;
-    std::vector<int32_t> colours;
     for (size_t i = 0; i < 2; ++i) {
         base.InputPath = logs[i];
         testing::RecordingView view;
         SentenceAssembler assembler;
-        const MemoryConversion single = ConvertIntoMemory(base, view, assembler, platform);
-        ASSERT_EQ(single.result, ConversionResult::Completed);
-        singles.push_back(single.kml);
+        MemoryFiles single = MemoryFiles::OfFile(logs[i]);
+        ASSERT_EQ(RunConversion(base, view, assembler, platform, single), ConversionResult::Completed);
+        singles.push_back(single.kml());
 
         SentenceAssembler own;
-        const MemoryConversion coloured =
-            ConvertIntoMemory(SettingsForMergedLog(base, i), view, own, platform);
-        ASSERT_EQ(coloured.result, ConversionResult::Completed);
-        merged.push_back({i == 0 ? "a.nmea" : "b & c.nmea", coloured.kml});
-        colours.insert(colours.end(), coloured.iconColours.begin(), coloured.iconColours.end());
+        merged.push_back(ConvertForMerge(base, i, view, own, platform));
+        ASSERT_EQ(merged.back().Result, ConversionResult::Completed);
     }
-    const std::string document = ComposeMergedDocument(merged);
+    StringSink sink;
+    KmlStream kml(sink);
+    WriteMergedDocument(kml, merged);
+    ASSERT_TRUE(kml.Close());
+    const std::string& document = sink.text;
 
     for (size_t i = 0; i < 2; ++i) {
         std::string folder = i == 0 ? FolderOf(document, "a.nmea", "b &amp; c.nmea")
                                     : FolderOf(document, "b &amp; c.nmea", "");
         ASSERT_FALSE(folder.empty()) << i;
-        const std::string prefix = std::to_string(i + 1) + "-";
-        EXPECT_NE(folder.find("<Style id=\"" + prefix + "NormalTrack\">"), std::string::npos);
+        const std::string number = std::to_string(i + 1);
+        EXPECT_NE(folder.find("<Style id=\"" + number + "-NormalTrack\">"), std::string::npos);
+        EXPECT_NE(folder.find("<href>" + number + "/plots/legend.png</href>"), std::string::npos);
         // Undo the renames and the colours, then the folder is the log's document.
-        Replace(folder, "<Style id=\"" + prefix, "<Style id=\"");
-        Replace(folder, "<styleUrl>#" + prefix, "<styleUrl>#");
+        Replace(folder, "<Style id=\"" + number + "-", "<Style id=\"");
+        Replace(folder, "<styleUrl>#" + number + "-", "<styleUrl>#");
+        Replace(folder, "<href>" + number + "/", "<href>");
         const int32_t colour = MergePalette()[i];
         Replace(folder, KmlColor(colour), KmlColor(base.ShapeStyleTrack));
         Replace(folder, WaypointIconName(colour), WaypointIconName(base.ShapeRightPoint));
@@ -138,12 +127,12 @@ TEST(MergedDocument, HoldsEachLogsOwnDocumentApartFromIdsAndColours) {
         EXPECT_TRUE(folder.substr(head) == DocumentBody(singles[i])) << "log " << i + 1;
     }
 
-    // Well-formed, and packed with each icon once.
+    // Well-formed, and packed with each icon once and each log's legend.
     WriteFile(dir.File("merged.kml"), document);
     const std::string lint = "xmllint --noout '" + dir.File("merged.kml") + "'";
     EXPECT_EQ(std::system(lint.c_str()), 0) << lint;
 
-    PackMergedKmz(dir.File("merged.kmz"), document, colours, platform);
+    PackMergedKmz(dir.File("merged.kmz"), merged, platform);
     testing::ZipArchive archive;
     std::string error;
     ASSERT_TRUE(testing::ReadZip(ReadFile(dir.File("merged.kmz")), &archive, &error)) << error;
@@ -152,17 +141,21 @@ TEST(MergedDocument, HoldsEachLogsOwnDocumentApartFromIdsAndColours) {
         names.push_back(entry.name);
     }
     std::set<std::string> icons;
-    for (const int32_t colour : colours) {
-        icons.insert(WaypointIconName(colour));
+    for (const MergedLog& log : merged) {
+        for (const int32_t colour : log.IconColours) {
+            icons.insert(WaypointIconName(colour));
+        }
     }
-    ASSERT_EQ(names.size(), icons.size() + 1) << "an icon packed more than once";
+    ASSERT_EQ(names.size(), icons.size() + 3) << "an icon packed more than once";
     EXPECT_EQ(names.front(), "merged.kml");
     EXPECT_EQ(archive.entries.front().data, document);
-    EXPECT_EQ(std::set<std::string>(names.begin() + 1, names.end()), icons);
+    EXPECT_EQ(std::set<std::string>(names.begin() + 1, names.end() - 2), icons);
     EXPECT_EQ(icons.count(WaypointIconName(MergePalette()[0])), 1u);
     EXPECT_EQ(icons.count(WaypointIconName(MergePalette()[1])), 1u);
+    EXPECT_EQ(names[names.size() - 2], "1/plots/legend.png");
+    EXPECT_EQ(names.back(), "2/plots/legend.png");
     EXPECT_EQ(testing::Listing(dir.path()),
-              (std::vector<std::string>{"a.nmea", "b.nmea", "merged.kml", "merged.kmz"}))
+              (std::vector<std::string>{"a.nmea", "b & c.nmea", "merged.kml", "merged.kmz"}))
         << "the icons' directory left behind";
 }
 

@@ -52,7 +52,7 @@ protected:
         ASSERT_EQ(std::system(command.c_str()), 0);
         // An epoch the log gives no position: the receiver's first seconds.
         log = testing::NmeaSentence("GPGGA,095959.00,,,,,0,00,,,M,,M,,") + testing::ReadFile(path);
-        settings.Format = 0;
+        settings.Format = LogFormat::Nmea;
         full = fuzzing::ConvertInMemory(log, settings).kml;
     }
 

@@ -7,7 +7,7 @@
 namespace tervo::testing {
 
 ConversionSettings CheckedFileSettings(const std::string& input, const std::string& inputName,
-                                       const TempDir& dir, int32_t format) {
+                                       const TempDir& dir, LogFormat format) {
     ConversionSettings s;
     s.InputPath = input;
     s.InputName = inputName;

@@ -14,7 +14,7 @@ namespace tervo::testing {
 // and scale of the checked files (green/red/blue icons, track width "4", D-Track
 // "2", scale "0.7", fallback date 2000-01-01); the check boxes keep their defaults.
 ConversionSettings CheckedFileSettings(const std::string& input, const std::string& inputName,
-                                       const TempDir& dir, int32_t format);
+                                       const TempDir& dir, LogFormat format);
 
 // Compares `document` with the file at `expectedPath`, or rewrites that file
 // when TERVO_REBUILD_EXPECTED=1 (a changed expected file is explained in its

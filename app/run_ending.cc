@@ -1,0 +1,92 @@
+#include "app/run_ending.h"
+
+#include "app/error_text.h"
+
+namespace tervo {
+
+namespace {
+
+RunEnding Ending(int status, EndingKind kind, std::string text, const FileFailure& failure = {}) {
+    RunEnding ending;
+    ending.Status = status;
+    ending.Kind = kind;
+    ending.Text = std::move(text);
+    ending.Path = failure.path;
+    ending.Reason = SystemReason(failure.error);
+    return ending;
+}
+
+RunEnding StoppedEnding(StopReason reason) {
+    RunEnding ending = Ending(kExitStopped, EndingKind::Error, "Operation aborted");
+    if (reason == StopReason::DateNotFound) {
+        ending.Advice =
+            "A point has no date: give a fallback date with CheckBox1=1 and MaskEdit1=YYYY-MM-DD in the "
+            "[Settings] section of the settings file.";
+    }
+    return ending;
+}
+
+}  // namespace
+
+RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::string& inputPath) {
+    const FileFailure& failure = report.Failure;
+    switch (result) {
+        case ConversionResult::Completed:
+            if (report.NothingRecognised && report.Placemarks == 0) {
+                return Ending(kExitWrongFormat, EndingKind::Note, "no position found in " + inputPath);
+            }
+            return {};
+        case ConversionResult::LooksLikeBinr:
+            return Ending(kExitWrongFormat, EndingKind::Note,
+                          "the input looks like a BINR log; use --format binr");
+        case ConversionResult::LooksLikeNmea:
+            return Ending(kExitWrongFormat, EndingKind::Note,
+                          "the input looks like an NMEA log; use --format nmea");
+        case ConversionResult::InputNotOpened:
+            return Ending(kExitInputNotOpened, EndingKind::ShownByRun, "Can't open the input file", failure);
+        case ConversionResult::OutputNotCreated:
+            return Ending(kExitOutputNotCreated, EndingKind::ShownByRun, "Can't create the output file",
+                          failure);
+        case ConversionResult::Stopped:
+            return StoppedEnding(report.Stop);
+        case ConversionResult::WriteFailed:
+            return Ending(kExitWriteFailed, EndingKind::ShownByRun, "Can't write the output file", failure);
+        case ConversionResult::InputNotRead:
+            return Ending(kExitInputNotRead, EndingKind::ShownByRun, "Can't read the input file", failure);
+    }
+    return Ending(kExitOtherError, EndingKind::Error, "An unexpected ending of the conversion");
+}
+
+RunEnding EndingOfError(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const CreateFileError& created) {
+        return Ending(kExitFileNotCreated, EndingKind::Error, created.what(),
+                      {created.path(), created.error()});
+    } catch (const std::exception& other) {
+        return Ending(kExitOtherError, EndingKind::Error, other.what());
+    } catch (...) {
+        return Ending(kExitOtherError, EndingKind::Error, "An unexpected error ended the conversion");
+    }
+}
+
+std::string WhereText(const RunEnding& ending) {
+    if (ending.Path.empty() || ending.Reason.empty()) {
+        return ending.Path;
+    }
+    return ending.Path + ": " + ending.Reason;
+}
+
+std::string OneLine(const RunEnding& ending) {
+    std::string line = ending.Text;
+    const std::string where = WhereText(ending);
+    if (!where.empty()) {
+        line += " (" + where + ")";
+    }
+    if (!ending.Advice.empty()) {
+        line = WithFullStop(line) + " " + ending.Advice;
+    }
+    return line;
+}
+
+}  // namespace tervo

@@ -1,0 +1,65 @@
+// A run's files in memory: the log from memory or from the disk, the document
+// into a string, the icons only named (their colours kept, so that whoever
+// packs can draw each once), further entries kept with their bytes. The merge
+// runs every log so, and the fuzz targets and tests run whole conversions so
+// without touching the disk.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "run/run_files.h"
+
+namespace tervo {
+
+class MemoryFiles : public RunFiles {
+public:
+    // A further entry (RunFiles::AddEntry), its name as the run gave it.
+    struct Entry {
+        std::string name;
+        std::vector<uint8_t> bytes;
+    };
+
+    // The log is `log` itself; it must outlive the run.
+    static MemoryFiles OfText(std::string_view log);
+    // The log is the file at `path`, opened as a run on the disk opens it.
+    static MemoryFiles OfFile(std::string path);
+
+    InputFile OpenLog(int64_t* size) override;
+    ByteSink* CreateDocument() override { return &sink_; }
+    std::string ContainerPath() const override { return containerPath_; }
+    std::string MakeIcon(int32_t colour) override;
+    void Pack(const std::string&, const std::string&, const std::string&) override {}
+    void AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) override;
+    bool FolderWhileReading() const override { return folderWhileReading_; }
+    void NoteReadError(int error) override { failure_ = {logPath_, error}; }
+    FileFailure LastFailure() const override { return failure_; }
+    DocumentPlace Place() const override { return place_; }
+
+    void SetContainerPath(std::string path) { containerPath_ = std::move(path); }
+    void SetFolderWhileReading(bool onThread) { folderWhileReading_ = onThread; }
+    void SetPlace(DocumentPlace place) { place_ = std::move(place); }
+
+    // What the run wrote.
+    const std::string& kml() const { return sink_.text; }
+    std::string TakeKml() { return std::move(sink_.text); }
+    const std::vector<int32_t>& iconColours() const { return iconColours_; }
+    std::vector<Entry>& entries() { return entries_; }
+
+private:
+    MemoryFiles() = default;
+
+    std::string_view logText_;
+    std::string logPath_;  // empty: the log is logText_
+    std::string containerPath_ = "memory.kmz";
+    bool folderWhileReading_ = true;
+    DocumentPlace place_;
+    StringSink sink_;
+    std::vector<int32_t> iconColours_;
+    std::vector<Entry> entries_;
+    FileFailure failure_;
+};
+
+}  // namespace tervo

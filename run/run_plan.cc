@@ -1,0 +1,45 @@
+#include "run/run_plan.h"
+
+#include "run/conversion.h"
+
+namespace tervo {
+
+namespace {
+
+ViewerOptions ViewerOptionsOf(const Extras& extras) {
+    ViewerOptions viewer;
+    viewer.Thinning.Seconds = extras.ThinSeconds.value_or(0);
+    viewer.Thinning.Metres = extras.ThinMetres.value_or(0);
+    viewer.Thinning.Degrees = extras.ThinDegrees.value_or(0);
+    viewer.MaxPlacemarks = static_cast<size_t>(extras.MaxPlacemarks.value_or(0));
+    viewer.LineTolerance = extras.LineTolerance;
+    viewer.Regions = extras.Regions.value_or(0) != 0;
+    return viewer;
+}
+
+}  // namespace
+
+RunPlan PlanRun(const ConversionSettings& settings, DocumentPlace place, bool forReport,
+                bool folderOnThread) {
+    RunPlan plan;
+    plan.Format = settings.Format;
+    plan.Extras = ResolveExtras(settings.Extras);
+    plan.Viewer = ViewerOptionsOf(plan.Extras);
+    plan.Place = std::move(place);
+    for (const RunExtra& row : RunExtras()) {
+        if ((forReport || !row.ForReportOnly) && row.AskedFor(plan.Extras)) {
+            plan.Rows.push_back(&row);
+            plan.NeedsSummary = plan.NeedsSummary || (row.Needs & kNeedsSummary) != 0;
+            plan.NeedsPlots = plan.NeedsPlots || (row.Needs & kNeedsPlots) != 0;
+            plan.HeadAfterReading = plan.HeadAfterReading || row.Description != nullptr;
+        }
+    }
+    // The folder on its thread dates the points while they are read; a summary
+    // is of the points as read, and a head held back must come first.
+    plan.FolderWhileReading =
+        folderOnThread && !plan.Viewer.ChoosesPlacemarks() && !plan.NeedsSummary && !plan.HeadAfterReading;
+    plan.DatesFromZda = plan.Extras.DatesFromZda.value_or(0) != 0;
+    return plan;
+}
+
+}  // namespace tervo

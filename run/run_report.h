@@ -1,0 +1,45 @@
+// What a run found and why it ended, for a front end that says more than the
+// status texts.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/summary.h"
+#include "run/run_files.h"
+
+namespace tervo {
+
+// A plot as a PNG file, with the name of its container entry ("plots/sky.png")
+// and its title.
+struct NamedPlot {
+    std::string Entry;
+    std::string Title;
+    std::vector<uint8_t> Png;
+};
+
+// Why a run that ended with ConversionResult::Stopped stopped.
+enum class StopReason {
+    None,
+    ListNotCreated,  // a node of the point list could not be allocated ("Can't create the list!")
+    DateNotFound,    // a point had no date source ("Date isn't found")
+};
+
+struct RunReport {
+    int Placemarks = 0;  // in the "WayPoints" folder
+    // Neither format found anything of its own at the start of the log.
+    bool NothingRecognised = false;
+    StopReason Stop = StopReason::None;
+    // The file a failed run could not open, read, create or write, with the
+    // system's errno; no path for a run that did not fail so.
+    FileFailure Failure;
+    // The log's summary, of the point list as read (before the folders give
+    // dateless points their dates), when the extras ask for it.
+    std::optional<tervo::Summary> Summary;
+    // The plots, when the extras ask to show the summary (ShowSummary).
+    std::vector<NamedPlot> Plots;
+};
+
+}  // namespace tervo

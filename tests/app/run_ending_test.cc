@@ -1,0 +1,147 @@
+#include "app/run_ending.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <string>
+
+namespace tervo {
+namespace {
+
+TEST(EndingOf, TellsEachEndingByTheRunsResultAndReport) {
+    struct Row {
+        const char* legend;
+        ConversionResult result;
+        StopReason stop;
+        bool nothingRecognised;
+        int placemarks;
+        FileFailure failure;
+        int status;
+        EndingKind kind;
+        const char* text;
+        const char* oneLine;  // as the many-logs form prints it
+    };
+    const Row rows[] = {
+        {"a plain success given a text",
+         ConversionResult::Completed,
+         StopReason::None,
+         false,
+         3,
+         {},
+         0,
+         EndingKind::Completed,
+         "",
+         ""},
+        {"a log without positions called a success",
+         ConversionResult::Completed,
+         StopReason::None,
+         true,
+         0,
+         {},
+         9,
+         EndingKind::Note,
+         "no position found in /d/x.nmea",
+         "no position found in /d/x.nmea"},
+        {"placemarks of an unrecognised log called nothing",
+         ConversionResult::Completed,
+         StopReason::None,
+         true,
+         2,
+         {},
+         0,
+         EndingKind::Completed,
+         "",
+         ""},
+        {"the other format not named",
+         ConversionResult::LooksLikeBinr,
+         StopReason::None,
+         false,
+         0,
+         {},
+         9,
+         EndingKind::Note,
+         "the input looks like a BINR log; use --format binr",
+         "the input looks like a BINR log; use --format binr"},
+        {"a missing log without its path and reason",
+         ConversionResult::InputNotOpened,
+         StopReason::None,
+         false,
+         0,
+         {"/d/x.nmea", ENOENT},
+         3,
+         EndingKind::ShownByRun,
+         "Can't open the input file",
+         "Can't open the input file (/d/x.nmea: No such file or directory)"},
+        {"a full disk without its reason",
+         ConversionResult::WriteFailed,
+         StopReason::None,
+         false,
+         0,
+         {"/d/x.kmz", ENOSPC},
+         7,
+         EndingKind::ShownByRun,
+         "Can't write the output file",
+         "Can't write the output file (/d/x.kmz: No space left on device)"},
+        {"a read error without a path when none is known",
+         ConversionResult::InputNotRead,
+         StopReason::None,
+         false,
+         0,
+         {},
+         8,
+         EndingKind::ShownByRun,
+         "Can't read the input file",
+         "Can't read the input file"},
+        {"a list stop given advice",
+         ConversionResult::Stopped,
+         StopReason::ListNotCreated,
+         false,
+         0,
+         {},
+         5,
+         EndingKind::Error,
+         "Operation aborted",
+         "Operation aborted"},
+        {"a date stop without advice",
+         ConversionResult::Stopped,
+         StopReason::DateNotFound,
+         false,
+         0,
+         {},
+         5,
+         EndingKind::Error,
+         "Operation aborted",
+         "Operation aborted. A point has no date: give a fallback date with CheckBox1=1 and "
+         "MaskEdit1=YYYY-MM-DD in the [Settings] section of the settings file."},
+    };
+    for (const Row& row : rows) {
+        RunReport report;
+        report.Stop = row.stop;
+        report.NothingRecognised = row.nothingRecognised;
+        report.Placemarks = row.placemarks;
+        report.Failure = row.failure;
+        const RunEnding ending = EndingOf(row.result, report, "/d/x.nmea");
+        EXPECT_EQ(ending.Status, row.status) << row.legend;
+        EXPECT_EQ(ending.Kind, row.kind) << row.legend;
+        EXPECT_EQ(ending.Text, row.text) << row.legend;
+        EXPECT_EQ(OneLine(ending), row.oneLine) << row.legend;
+    }
+}
+
+TEST(EndingOfError, GivesAFileThatCouldNotBeCreatedItsOwnStatusAndReason) {
+    const RunEnding created = EndingOfError(std::make_exception_ptr(CreateFileError("/d/x.kmz", EACCES)));
+    EXPECT_EQ(created.Status, kExitFileNotCreated);
+    EXPECT_EQ(created.Text, "Cannot create file /d/x.kmz");
+    EXPECT_EQ(WhereText(created), "/d/x.kmz: Permission denied");
+
+    const RunEnding other = EndingOfError(std::make_exception_ptr(std::bad_alloc()));
+    EXPECT_EQ(other.Status, kExitOtherError);
+    EXPECT_EQ(other.Kind, EndingKind::Error);
+    EXPECT_EQ(WhereText(other), "");
+
+    const RunEnding unknown = EndingOfError(std::make_exception_ptr(42));
+    EXPECT_EQ(unknown.Text, "An unexpected error ended the conversion");
+}
+
+}  // namespace
+}  // namespace tervo
