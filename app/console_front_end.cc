@@ -94,8 +94,12 @@ struct CommandLine {
     size_t manyOptions = 0;
 };
 
-// How the help names an option's value: "N", "X" or the choices, "quality|speed".
+// How the help names an option's value: "N", "X", the choices, "quality|speed",
+// or what a text is, "FILE".
 std::string ExtraValueName(const ExtraKey& key) {
+    if (key.Kind == ExtraKind::Text) {
+        return key.TextMeaning;
+    }
     if (key.Kind != ExtraKind::Choice) {
         return key.Kind == ExtraKind::Count ? "N" : "X";
     }
@@ -104,14 +108,6 @@ std::string ExtraValueName(const ExtraKey& key) {
         names += (names.empty() ? "" : "|") + std::string(name);
     }
     return names;
-}
-
-// Why a value was refused, after "'text' is ".
-std::string ExtraRangeText(const ExtraKey& key) {
-    if (key.Kind == ExtraKind::Choice) {
-        return "not one of " + ExtraValueName(key);
-    }
-    return "no value between " + ExtraValueText(key, key.Min) + " and " + ExtraValueText(key, key.Max);
 }
 
 // What parsing decided besides the command line itself.
@@ -143,17 +139,15 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
     for (const ExtraKey& key : ExtraKeys()) {
         if (key.Kind == ExtraKind::Flag) {
             app.add_flag_callback(
-                key.Option, [&line, &key] { line.extras.*key.Member = 1; }, key.Help);
+                key.Option, [&line, &key] { SetExtra(line.extras, key, "1"); }, key.Help);
             continue;
         }
         app.add_option_function<std::string>(
                key.Option,
                [&line, &key](const std::string& text) {
-                   const std::optional<double> value = ParseExtraValue(key, text);
-                   if (!value) {
-                       throw CLI::ValidationError(key.Option, "'" + text + "' is " + ExtraRangeText(key));
+                   if (!SetExtra(line.extras, key, text)) {
+                       throw CLI::ValidationError(key.Option, "'" + text + "' is " + RefusalText(key));
                    }
-                   line.extras.*key.Member = value;
                },
                key.Help)
             ->type_name(ExtraValueName(key));
@@ -187,7 +181,7 @@ std::string ExtrasHelp() {
         text += head + key.Help + "\n" + std::string(22, ' ') + "[Extras] " + key.Key;
         if (key.Kind == ExtraKind::Flag) {
             text += "=1\n";
-        } else if (key.Kind == ExtraKind::Choice) {
+        } else if (key.Kind == ExtraKind::Choice || key.Kind == ExtraKind::Text) {
             text += "=" + ExtraValueName(key) + "\n";
         } else {
             text += "=" + std::string(key.Kind == ExtraKind::Count ? "N" : "X") + ", " +

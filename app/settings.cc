@@ -91,9 +91,9 @@ void ReadExtras(const IniDocument& document, Extras& extras) {
             continue;
         }
         if (text->empty()) {
-            (extras.*key.Member).reset();
-        } else if (const std::optional<double> value = ParseExtraValue(key, *text)) {
-            extras.*key.Member = value;
+            ClearExtra(extras, key);
+        } else {
+            SetExtra(extras, key, *text);
         }
     }
 }
@@ -222,9 +222,8 @@ std::string SaveSettings(const std::string& place, SettingsControls& controls, c
     // An extra never asked for adds nothing; one asked for before and no longer
     // is left empty, which reads back as not asked for.
     for (const ExtraKey& key : ExtraKeys()) {
-        const std::optional<double>& value = values.Extras.*key.Member;
-        if (value) {
-            write(kExtrasSection, key.Key, ExtraValueText(key, *value));
+        if (IsAsked(values.Extras, key)) {
+            write(kExtrasSection, key.Key, AskedText(values.Extras, key));
         } else if (before.Value(kExtrasSection, key.Key)) {
             write(kExtrasSection, key.Key, "");
         }

@@ -83,11 +83,67 @@ Extras ResolveExtras(const Extras& asked) {
 Extras OverlaidExtras(const Extras& base, const Extras& over) {
     Extras overlaid = base;
     for (const ExtraKey& key : ExtraKeys()) {
-        if (over.*key.Member) {
+        if (!IsAsked(over, key)) {
+            continue;
+        }
+        if (key.Kind == ExtraKind::Text) {
+            overlaid.*key.TextMember = over.*key.TextMember;
+        } else {
             overlaid.*key.Member = over.*key.Member;
         }
     }
     return overlaid;
+}
+
+bool IsAsked(const Extras& extras, const ExtraKey& key) {
+    return key.Kind == ExtraKind::Text ? (extras.*key.TextMember).has_value()
+                                       : (extras.*key.Member).has_value();
+}
+
+bool SetExtra(Extras& extras, const ExtraKey& key, const std::string& text) {
+    if (key.Kind == ExtraKind::Text) {
+        std::optional<std::string> checked = key.CheckText(text);
+        if (!checked) {
+            return false;
+        }
+        extras.*key.TextMember = std::move(checked);
+        return true;
+    }
+    const std::optional<double> value = ParseExtraValue(key, text);
+    if (value) {
+        extras.*key.Member = value;
+    }
+    return value.has_value();
+}
+
+void ClearExtra(Extras& extras, const ExtraKey& key) {
+    if (key.Kind == ExtraKind::Text) {
+        (extras.*key.TextMember).reset();
+    } else {
+        (extras.*key.Member).reset();
+    }
+}
+
+std::string AskedText(const Extras& extras, const ExtraKey& key) {
+    if (key.Kind == ExtraKind::Text) {
+        return (extras.*key.TextMember).value_or("");
+    }
+    const std::optional<double>& value = extras.*key.Member;
+    return value ? ExtraValueText(key, *value) : "";
+}
+
+std::string RefusalText(const ExtraKey& key) {
+    if (key.Kind == ExtraKind::Text) {
+        return std::string("not ") + key.TextMeaning;
+    }
+    if (key.Kind == ExtraKind::Choice) {
+        std::string names;
+        for (const char* name : key.Choices) {
+            names += (names.empty() ? "" : "|") + std::string(name);
+        }
+        return "not one of " + names;
+    }
+    return "no value between " + ExtraValueText(key, key.Min) + " and " + ExtraValueText(key, key.Max);
 }
 
 std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& text) {

@@ -37,6 +37,7 @@ enum class ExtraKind {
     Number,  // a decimal number within its range
     Count,   // a whole number within its range
     Choice,  // one of the key's Choices, kept as its index (Min 0, Max the last index)
+    Text,    // a text the key's CheckText accepts (a path, a list of names), kept in its TextMember
 };
 
 // One extra: where it is found in each way in, and its range.
@@ -52,6 +53,12 @@ struct ExtraKey {
     // The names of a Choice's values, as typed on the command line and kept in
     // the settings file; empty for the other kinds.
     std::span<const char* const> Choices{};
+    // A Text's member (Member is null then), its check (the text as a run takes
+    // it, or nothing when it is refused) and the name of its value in the help
+    // and in a refusal ("FILE", "LAT,LON,HEIGHT|mean").
+    std::optional<std::string> Extras::*TextMember = nullptr;
+    std::optional<std::string> (*CheckText)(const std::string& text) = nullptr;
+    const char* TextMeaning = nullptr;
 };
 
 // Every extra, in the order the help, the settings file and the dialog list them.
@@ -79,6 +86,20 @@ Extras ResolveExtras(const Extras& asked);
 // `base` with every extra that `over` asks for taken from `over`: the command
 // line's options over the settings file's [Extras].
 Extras OverlaidExtras(const Extras& base, const Extras& over);
+
+// Whatever its kind, whether `key` is asked for in `extras` (a flag of 0 is
+// asked for, as "not on").
+bool IsAsked(const Extras& extras, const ExtraKey& key);
+// `text` (as typed on the command line or kept in a settings file) taken as
+// the value of `key`; false, with `extras` unchanged, when it is refused.
+bool SetExtra(Extras& extras, const ExtraKey& key, const std::string& text);
+void ClearExtra(Extras& extras, const ExtraKey& key);
+// The text a settings file keeps for an extra asked for (ExtraValueText, or a
+// Text as it is); empty when it is not asked for.
+std::string AskedText(const Extras& extras, const ExtraKey& key);
+// Why `text` was refused for `key`, after "'text' is ": "no value between 0
+// and 180", "not one of quality|speed", "not LAT,LON,HEIGHT|mean".
+std::string RefusalText(const ExtraKey& key);
 
 // `text` read as a value of `key`; nothing when it is no number or outside the
 // range, or for a Choice, none of its names (case is ignored).
