@@ -10,8 +10,10 @@
 // a day of 1 Hz epochs draws in a fraction of a second.
 //
 // Time axes run over the timed epochs (see EpochTimeline) and are labelled in
-// UTC; a line breaks where its series has a gap (a step longer than three of
-// its typical steps) or, for a fix's values, at an epoch without a valid fix.
+// UTC; a line breaks where its series has a gap (GapRuleOf its typical step)
+// or, for a fix's values, at an epoch without a valid fix.
+//
+// Each plot collects its data first (collectors.h), then draws it.
 #pragma once
 
 #include <cstdint>
@@ -30,8 +32,9 @@ struct PlotSize {
     int Height = 480;
 };
 
-// The colours the SNR plot and the sky plot's legend give each system.
-Rgb SystemColour(char system);  // 'G' GPS, 'S' SBAS, 'R' GLONASS
+// The colour the SNR plot gives a system, by its letter ('G' GPS, 'S' SBAS,
+// 'R' GLONASS, ...: SatelliteSystems); ink for a letter outside the table.
+Rgb SystemColour(char system);
 
 // The SNR scale of the sky plot's paths and colour bar: viridis from 10 to 50 dB-Hz.
 Rgb SnrColour(double snrDbHz);

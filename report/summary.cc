@@ -3,32 +3,17 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <algorithm>
 #include <array>
-#include <bitset>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string_view>
 
+#include "report/collectors.h"
 #include "report/timeline.h"
 
 namespace tervo {
 
 namespace {
-
-struct SystemName {
-    char system;
-    std::string_view name;
-};
-constexpr std::array<SystemName, 3> kSystems = {{{'G', "GPS"}, {'S', "SBAS"}, {'R', "GLONASS"}}};
-
-int SystemIndex(char system) {
-    for (size_t i = 0; i < kSystems.size(); ++i) {
-        if (kSystems[i].system == system) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
 
 // The nearest-rank percentile: the ceil(p n)-th smallest value.
 double NearestRank(std::vector<double> values, double p) {
@@ -88,40 +73,158 @@ bool Finite(const waypoints& point) {
 
 }  // namespace
 
-Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions& options) {
-    Summary summary;
-    summary.Format = format;
-    const EpochTimeline timeline = TimeEpochs(start, format);
+namespace {
 
-    // The typical step and the gaps.
-    summary.TypicalStepS = TypicalStepS(timeline.StepMs);
-    std::optional<double> gapAboveS;
-    if (summary.TypicalStepS) {
-        gapAboveS = *summary.TypicalStepS * options.GapFactor;
-        for (int64_t step : timeline.StepMs) {
-            const double seconds = static_cast<double>(step) / 1000.0;
-            if (seconds > *gapAboveS) {
-                ++summary.GapCount;
-                summary.LongestGapS = std::max(summary.LongestGapS.value_or(0.0), seconds);
+// The gaps of the timed epochs: their count and the longest.
+void CountGaps(Summary& summary, const EpochTimeline& timeline, const GapRule& gaps) {
+    for (int64_t step : timeline.StepMs) {
+        const double seconds = static_cast<double>(step) / 1000.0;
+        if (gaps.IsGap(seconds)) {
+            ++summary.GapCount;
+            summary.LongestGapS = std::max(summary.LongestGapS.value_or(0.0), seconds);
+        }
+    }
+}
+
+// The figures of the valid fixes with finite coordinates, taken one by one in
+// list order: distance, speeds, moving time, altitudes, HDOP, satellites used.
+class FixWalk {
+public:
+    FixWalk(LogFormat format, const GapRule& gaps, double movingSpeedKmh)
+        : format_(format), gaps_(gaps), movingSpeedKmh_(movingSpeedKmh) {}
+
+    void Add(const waypoints& point, double seconds, Summary& summary) {
+        // The step from the fix before: its length, time and whether it is a gap.
+        double stepM = 0;
+        double stepS = NAN;
+        bool steady = false;
+        if (previous_ != nullptr) {
+            double metres = 0;
+            GeographicLib::Geodesic::WGS84().Inverse(previous_->Latitude, previous_->Longitude,
+                                                     point.Latitude, point.Longitude, metres);
+            if (std::isfinite(metres)) {
+                stepM = metres;
+            }
+            stepS = seconds - previousS_;
+            steady = stepS > 0 && !gaps_.IsGap(stepS);
+        }
+        summary.DistanceM += stepM;
+        AddSpeed(point, stepM, stepS, steady, summary);
+        if (HasAltitude(point, format_)) {
+            AddAltitude(point, summary);
+        }
+        previous_ = &point;
+        previousS_ = seconds;
+    }
+
+    void Finish(Summary& summary) {
+        if (summary.MovingTimeS > 0) {
+            summary.MeanSpeedKmh = movingDistanceM_ / summary.MovingTimeS * 3.6;
+        }
+        if (!hdops_.empty()) {
+            summary.HdopMedian = MedianOf(hdops_);
+            summary.HdopP95 = NearestRank(hdops_, 0.95);
+        }
+        if (usedCount_ > 0) {
+            summary.SatellitesUsedMean = static_cast<double>(usedSum_) / static_cast<double>(usedCount_);
+        }
+    }
+
+private:
+    // The receiver's speed, or without one the speed of a steady step.
+    void AddSpeed(const waypoints& point, double stepM, double stepS, bool steady, Summary& summary) {
+        std::optional<double> speed;
+        const bool receiverSpeed = HasReceiverSpeed(point, format_);
+        if (receiverSpeed && std::isfinite(point.Speed)) {
+            speed = point.Speed;
+        } else if (!receiverSpeed && steady) {
+            speed = stepM / stepS * 3.6;
+        }
+        if (speed) {
+            summary.MaxSpeedKmh = std::max(summary.MaxSpeedKmh.value_or(*speed), *speed);
+            if (steady && *speed > movingSpeedKmh_) {
+                summary.MovingTimeS += stepS;
+                movingDistanceM_ += stepM;
             }
         }
     }
 
-    const GeographicLib::Geodesic& wgs84 = GeographicLib::Geodesic::WGS84();
-    const waypoints* previousFix = nullptr;
-    double previousFixS = NAN;
-    double movingDistanceM = 0;
+    void AddAltitude(const waypoints& point, Summary& summary) {
+        summary.AltitudeMinM = std::min(summary.AltitudeMinM.value_or(point.Altitude), point.Altitude);
+        summary.AltitudeMaxM = std::max(summary.AltitudeMaxM.value_or(point.Altitude), point.Altitude);
+        if (std::isfinite(point.Hdop) && point.Hdop > 0) {
+            hdops_.push_back(point.Hdop);
+        }
+        if (point.SatellitesUsed >= 0) {
+            const int used = point.SatellitesUsed;
+            usedSum_ += used;
+            ++usedCount_;
+            summary.SatellitesUsedMin = std::min(summary.SatellitesUsedMin.value_or(used), used);
+            summary.SatellitesUsedMax = std::max(summary.SatellitesUsedMax.value_or(used), used);
+        }
+    }
+
+    LogFormat format_;
+    GapRule gaps_;
+    double movingSpeedKmh_;
+    const waypoints* previous_ = nullptr;
+    double previousS_ = NAN;
+    double movingDistanceM_ = 0;
+    std::vector<double> hdops_;
+    int64_t usedSum_ = 0;
+    int64_t usedCount_ = 0;
+};
+
+// Satellites per system: GPS, SBAS and GLONASS always, in table order.
+std::vector<SystemSignals> SystemsOf(const SatelliteTally& tally) {
+    std::vector<SystemSignals> systems;
+    for (SatelliteSystem system : {SatelliteSystem::Gps, SatelliteSystem::Sbas, SatelliteSystem::Glonass}) {
+        const SystemTally& counted = tally.Systems[IndexOf(system)];
+        SystemSignals signals;
+        signals.System = InfoOf(system).Letter;
+        signals.Name = std::string(InfoOf(system).Name);
+        signals.SatellitesSeen = counted.SatellitesSeen;
+        if (tally.EpochsWithSatellites > 0) {
+            signals.MeanInView =
+                static_cast<double>(counted.InView) / static_cast<double>(tally.EpochsWithSatellites);
+        }
+        if (counted.SnrCount > 0) {
+            signals.MeanSnrDbHz = counted.SnrSum / static_cast<double>(counted.SnrCount);
+        }
+        systems.push_back(std::move(signals));
+    }
+    return systems;
+}
+
+// The times of the first and last timed epoch, the duration and the time to the first fix.
+void PlaceInTime(Summary& summary, const EpochTimeline& timeline, std::optional<double> firstS,
+                 std::optional<double> lastS) {
+    if (!firstS) {
+        return;
+    }
+    summary.DurationS = *lastS - *firstS;
+    if (summary.TimeToFirstFixS) {
+        *summary.TimeToFirstFixS -= *firstS;
+    }
+    if (timeline.StartUnixMs) {
+        summary.FirstUnixMs = *timeline.StartUnixMs + std::llround(*firstS * 1000);
+        summary.LastUnixMs = *timeline.StartUnixMs + std::llround(*lastS * 1000);
+    }
+}
+
+}  // namespace
+
+Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions& options) {
+    Summary summary;
+    summary.Format = format;
+    const EpochTimeline timeline = TimeEpochs(start, format);
+    summary.TypicalStepS = TypicalStepS(timeline.StepMs);
+    const GapRule gaps = GapRuleOf(summary.TypicalStepS, options.GapFactor);
+    CountGaps(summary, timeline, gaps);
+
+    FixWalk fixes(format, gaps, options.MovingSpeedKmh);
     std::optional<double> firstS;
     std::optional<double> lastS;
-    std::vector<double> hdops;
-    int64_t usedSum = 0;
-    int64_t usedCount = 0;
-    std::array<std::bitset<kSatelliteRows>, kSystems.size()> seen{};
-    std::array<int64_t, kSystems.size()> inViewRows{};
-    std::array<double, kSystems.size()> snrSum{};
-    std::array<int64_t, kSystems.size()> snrCount{};
-    int64_t epochsWithSatellites = 0;
-
     size_t index = 0;
     for (const list* node = start; node != nullptr; node = node->Next, ++index) {
         const waypoints& point = node->Point;
@@ -139,23 +242,6 @@ Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions
             lastS = seconds;
             summary.LastTimeOfDayMs = point.TimeMs;
         }
-
-        if (point.HasSatellites == 1) {
-            ++epochsWithSatellites;
-            for (const SatelliteRow& row : point.Satellites) {
-                const int system = SystemIndex(row.System);
-                if (row.InView != 1 || system < 0) {
-                    continue;
-                }
-                seen[static_cast<size_t>(system)].set(row.Id);
-                ++inViewRows[static_cast<size_t>(system)];
-                if (row.Snr > 0) {
-                    snrSum[static_cast<size_t>(system)] += row.Snr;
-                    ++snrCount[static_cast<size_t>(system)];
-                }
-            }
-        }
-
         if (fixClass == FixClass::NoFix) {
             continue;
         }
@@ -163,99 +249,20 @@ Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions
         if (timed && !summary.TimeToFirstFixS) {
             summary.TimeToFirstFixS = seconds;
         }
-        if (!Finite(point)) {
-            continue;
+        if (Finite(point)) {
+            fixes.Add(point, seconds, summary);
         }
-        // The step from the fix before: its length, time and whether it is a gap.
-        double stepM = 0;
-        double stepS = NAN;
-        bool steady = false;
-        if (previousFix != nullptr) {
-            double metres = 0;
-            wgs84.Inverse(previousFix->Latitude, previousFix->Longitude, point.Latitude, point.Longitude,
-                          metres);
-            if (std::isfinite(metres)) {
-                stepM = metres;
-            }
-            stepS = seconds - previousFixS;
-            steady = stepS > 0 && (!gapAboveS || stepS <= *gapAboveS);
-        }
-        summary.DistanceM += stepM;
-
-        std::optional<double> speed;
-        const bool receiverSpeed = format == LogFormat::Binr || point.HasRmc == 1;
-        if (receiverSpeed && std::isfinite(point.Speed)) {
-            speed = point.Speed;
-        } else if (!receiverSpeed && steady) {
-            speed = stepM / stepS * 3.6;
-        }
-        if (speed) {
-            summary.MaxSpeedKmh = std::max(summary.MaxSpeedKmh.value_or(*speed), *speed);
-            if (steady && *speed > options.MovingSpeedKmh) {
-                summary.MovingTimeS += stepS;
-                movingDistanceM += stepM;
-            }
-        }
-
-        if (format == LogFormat::Binr || point.HasGga == 1) {
-            summary.AltitudeMinM = std::min(summary.AltitudeMinM.value_or(point.Altitude), point.Altitude);
-            summary.AltitudeMaxM = std::max(summary.AltitudeMaxM.value_or(point.Altitude), point.Altitude);
-            if (std::isfinite(point.Hdop) && point.Hdop > 0) {
-                hdops.push_back(point.Hdop);
-            }
-            if (point.SatellitesUsed >= 0) {
-                usedSum += point.SatellitesUsed;
-                ++usedCount;
-                summary.SatellitesUsedMin = std::min(summary.SatellitesUsedMin.value_or(point.SatellitesUsed),
-                                                     static_cast<int>(point.SatellitesUsed));
-                summary.SatellitesUsedMax = std::max(summary.SatellitesUsedMax.value_or(point.SatellitesUsed),
-                                                     static_cast<int>(point.SatellitesUsed));
-            }
-        }
-        previousFix = &point;
-        previousFixS = seconds;
     }
 
     if (summary.Epochs > 0) {
         summary.FixShare = static_cast<double>(summary.Fixes) / static_cast<double>(summary.Epochs);
     }
-    if (firstS) {
-        summary.DurationS = *lastS - *firstS;
-        if (summary.TimeToFirstFixS) {
-            *summary.TimeToFirstFixS -= *firstS;
-        }
-        if (timeline.StartUnixMs) {
-            summary.FirstUnixMs = *timeline.StartUnixMs + std::llround(*firstS * 1000);
-            summary.LastUnixMs = *timeline.StartUnixMs + std::llround(*lastS * 1000);
-        }
-    }
-    if (summary.MovingTimeS > 0) {
-        summary.MeanSpeedKmh = movingDistanceM / summary.MovingTimeS * 3.6;
-    }
-    if (!hdops.empty()) {
-        summary.HdopMedian = MedianOf(hdops);
-        summary.HdopP95 = NearestRank(hdops, 0.95);
-    }
-    if (usedCount > 0) {
-        summary.SatellitesUsedMean = static_cast<double>(usedSum) / static_cast<double>(usedCount);
-    }
+    PlaceInTime(summary, timeline, firstS, lastS);
+    fixes.Finish(summary);
     if (format == LogFormat::Nmea) {
         SortByClass(summary.FixesByQuality);
     }
-    for (size_t s = 0; s < kSystems.size(); ++s) {
-        SystemSignals signals;
-        signals.System = kSystems[s].system;
-        signals.Name = std::string(kSystems[s].name);
-        signals.SatellitesSeen = static_cast<int>(seen[s].count());
-        if (epochsWithSatellites > 0) {
-            signals.MeanInView =
-                static_cast<double>(inViewRows[s]) / static_cast<double>(epochsWithSatellites);
-        }
-        if (snrCount[s] > 0) {
-            signals.MeanSnrDbHz = snrSum[s] / static_cast<double>(snrCount[s]);
-        }
-        summary.Systems.push_back(std::move(signals));
-    }
+    summary.Systems = SystemsOf(CollectSatelliteTally(start, SatelliteReader{}));
     return summary;
 }
 

@@ -37,12 +37,13 @@
 
 #include "core/fix_quality.h"
 #include "core/point_list.h"
+#include "report/collectors.h"
 
 namespace tervo {
 
 struct SummaryOptions {
-    double GapFactor = 3.0;       // a gap: a step longer than this many typical steps
-    double MovingSpeedKmh = 1.0;  // moving: faster than this
+    double GapFactor = kGapFactor;  // a gap: a step longer than this many typical steps
+    double MovingSpeedKmh = 1.0;    // moving: faster than this
 };
 
 // Epochs of one fix class (NMEA: InfoOf(FixClassOf(...)).Name) or one status
