@@ -14,7 +14,6 @@ void ConsoleView::ShowStatus(const std::string& text) {
     if (text.find_first_not_of(' ') == std::string::npos) {
         return;
     }
-    lastStatus_ = text;
     FinishBar();
     std::fprintf(err_, "%s\n", text.c_str());
 }

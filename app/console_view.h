@@ -25,7 +25,6 @@ public:
     void ShowInformation(const std::string& text) override;
 
     const std::string& outputPath() const { return outputPath_; }
-    const std::string& lastStatus() const { return lastStatus_; }
     // Ends a progress bar line that is still open.
     void FinishBar();
 
@@ -37,7 +36,6 @@ private:
     bool barOpen_ = false;
     int progress_ = 0;
     std::string outputPath_;
-    std::string lastStatus_;
 };
 
 }  // namespace tervo
