@@ -1,6 +1,7 @@
 // The KMZ container: a ZIP file of the KML document and its icons.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,9 +31,19 @@ struct KmzSource {
 void PackKmz(const std::string& containerPath, const std::string& kmlPath, const std::string& validIconPath,
              const std::string& invalidIconPath, const std::string& dtrackIconPath, Platform& platform,
              KmlPacker* packed = nullptr);
+// The largest size or offset a plain ZIP record holds (0xFFFFFFFF itself
+// means "in the Zip64 record").
+inline constexpr uint64_t kZip32Limit = 0xFFFFFFFE;
+
 // The same with the entries named as `sources` says, the KML document first.
+//
+// A size or offset above `zip32Limit` (at most kZip32Limit; a test passes a
+// small one to see the records on small files) goes into Zip64 records: the
+// sizes of such an entry in a Zip64 data descriptor behind its data and a Zip64
+// extra field of its central header, a directory beyond the limit behind a
+// Zip64 end record. A container with nothing that large is plain ZIP.
 void PackKmz(const std::string& containerPath, const std::vector<KmzSource>& sources, Platform& platform,
-             KmlPacker* packed = nullptr);
+             KmlPacker* packed = nullptr, uint64_t zip32Limit = kZip32Limit);
 
 // Packs the KML document into the new container while the run writes it, so
 // that deflating it (the bulk of a run's work) overlaps with writing it. Nothing
