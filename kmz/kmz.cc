@@ -296,7 +296,8 @@ void WriteDataDescriptor(ContainerWriter& out, const Entry& entry) {
 // beyond 4 GiB goes into the central directory's Zip64 record.
 void BeginEntry(ContainerWriter& out, Entry& entry) {
     if (entry.name.size() > 0xFFFF) {
-        throw PackFailure{};
+        // No call failed: the errno of the moment would name a reason that is not.
+        throw PackFailure{ENAMETOOLONG};
     }
     entry.localOffset = out.Position();
     out.Write(LocalHeader(entry));
