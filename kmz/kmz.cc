@@ -382,24 +382,6 @@ int CreateSibling(const std::string& target, std::string* siblingPath) {
     return -1;
 }
 
-// Removes the temporary container unless it was moved into place.
-class PendingFile {
-public:
-    explicit PendingFile(std::string path) : path_(std::move(path)) {}
-    ~PendingFile() {
-        if (!kept_) {
-            ::unlink(path_.c_str());
-        }
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    void Keep() { kept_ = true; }
-
-private:
-    std::string path_;
-    bool kept_ = false;
-};
-
 // What PackKmz takes over from a KmlPacker: the temporary container with the
 // whole KML entry in it.
 struct PackedStart {
@@ -573,35 +555,26 @@ void WriteCentralDirectory(ContainerWriter& out, const std::vector<Entry>& entri
     out.Finish();
 }
 
-// Moves the finished temporary file into the container's place.
-void Commit(const std::string& temporaryPath, const std::string& target, PendingFile& pending) {
-    if (::rename(temporaryPath.c_str(), target.c_str()) != 0) {
-        throw PackFailure{};
-    }
-    pending.Keep();
-    // The new name should survive a crash as the data does; a failure here no
-    // longer endangers the old container, so it is not reported.
-    std::string directory = DirectoryPart(target);
-    Descriptor directoryFd(
-        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directoryFd.get() >= 0) {
-        ::fsync(directoryFd.get());
-    }
-}
-
-void WriteContainer(const std::string& containerPath, const std::vector<KmzSource>& sources,
-                    Platform& platform, KmlPacker* packed, uint64_t zip32Limit) {
+std::unique_ptr<PackedKmz> WriteContainer(const std::string& containerPath,
+                                          const std::vector<KmzSource>& sources, Platform& platform,
+                                          KmlPacker* packed, uint64_t zip32Limit) {
     std::vector<Entry> entries = CollectEntries(sources);
     const std::string target = ReplacedFile(containerPath);
     struct stat existing {};
     const bool replacing = ::stat(target.c_str(), &existing) == 0;
+    if (replacing && S_ISDIR(existing.st_mode)) {
+        // Said before anything is written: one container of several packed
+        // aside must not wait until the others are in place to fail.
+        throw PackFailure{EISDIR};
+    }
     if (replacing) {
         CheckReplaceable(target, existing, entries);
     }
 
     std::unique_ptr<PackedStart> start =
         StartTemporaryFile(target, entries.front(), platform, packed, zip32Limit);
-    PendingFile pending(start->temporaryPath);
+    // Removed again unless it is moved into place.
+    auto pending = std::make_unique<PackedKmz>(start->temporaryPath, target, containerPath);
     ContainerWriter& out = *start->out;
     // A replaced container keeps its permissions and, where we may, its owner,
     // as it did when it was overwritten in place.
@@ -620,7 +593,7 @@ void WriteContainer(const std::string& containerPath, const std::vector<KmzSourc
         WriteEntry(out, entries[i], platform, zip32Limit);
     }
     WriteCentralDirectory(out, entries, zip32Limit);
-    Commit(start->temporaryPath, target, pending);
+    return pending;
 }
 
 }  // namespace
@@ -637,12 +610,47 @@ void PackKmz(const std::string& containerPath, const std::string& kmlPath, const
 
 void PackKmz(const std::string& containerPath, const std::vector<KmzSource>& sources, Platform& platform,
              KmlPacker* packed, uint64_t zip32Limit) {
+    PackKmzAside(containerPath, sources, platform, packed, zip32Limit)->Commit();
+}
+
+std::unique_ptr<PackedKmz> PackKmzAside(const std::string& containerPath,
+                                        const std::vector<KmzSource>& sources, Platform& platform,
+                                        KmlPacker* packed, uint64_t zip32Limit) {
     try {
-        WriteContainer(containerPath, sources, platform, packed, std::min(zip32Limit, kZip32Limit));
+        return WriteContainer(containerPath, sources, platform, packed, std::min(zip32Limit, kZip32Limit));
     } catch (const PackFailure& failure) {
         throw CreateFileError(containerPath, failure.error);
     } catch (const std::bad_alloc&) {
         throw CreateFileError(containerPath, ENOMEM);
+    }
+}
+
+PackedKmz::PackedKmz(std::string temporaryPath, std::string target, std::string containerPath)
+    : temporaryPath_(std::move(temporaryPath)),
+      target_(std::move(target)),
+      containerPath_(std::move(containerPath)) {}
+
+PackedKmz::~PackedKmz() {
+    if (!committed_) {
+        ::unlink(temporaryPath_.c_str());
+    }
+}
+
+void PackedKmz::Commit() {
+    if (committed_) {
+        return;
+    }
+    if (::rename(temporaryPath_.c_str(), target_.c_str()) != 0) {
+        throw CreateFileError(containerPath_, errno);
+    }
+    committed_ = true;
+    // The new name should survive a crash as the data does; a failure here no
+    // longer endangers the old container, so it is not reported.
+    const std::string directory = DirectoryPart(target_);
+    Descriptor directoryFd(
+        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directoryFd.get() >= 0) {
+        ::fsync(directoryFd.get());
     }
 }
 

@@ -45,6 +45,32 @@ inline constexpr uint64_t kZip32Limit = 0xFFFFFFFE;
 void PackKmz(const std::string& containerPath, const std::vector<KmzSource>& sources, Platform& platform,
              KmlPacker* packed = nullptr, uint64_t zip32Limit = kZip32Limit);
 
+// A container packed beside its place, complete and on the disk, but not yet
+// in its place: for a run that writes several containers and puts them into
+// place only once all of them are written. It is removed when it goes
+// without Commit.
+class PackedKmz {
+public:
+    PackedKmz(std::string temporaryPath, std::string target, std::string containerPath);
+    ~PackedKmz();
+    PackedKmz(const PackedKmz&) = delete;
+    PackedKmz& operator=(const PackedKmz&) = delete;
+    // Moves the container into its place. Throws CreateFileError with the
+    // container's path; the container is then removed when this goes.
+    void Commit();
+
+private:
+    std::string temporaryPath_;
+    std::string target_;  // the container's path, or the file its link names
+    std::string containerPath_;
+    bool committed_ = false;
+};
+
+// PackKmz up to the move into place; the same checks, the same failures.
+std::unique_ptr<PackedKmz> PackKmzAside(const std::string& containerPath,
+                                        const std::vector<KmzSource>& sources, Platform& platform,
+                                        KmlPacker* packed = nullptr, uint64_t zip32Limit = kZip32Limit);
+
 // Packs the KML document into the new container while the run writes it, so
 // that deflating it (the bulk of a run's work) overlaps with writing it. Nothing
 // here is visible: the container is only finished by PackKmz, and the packer

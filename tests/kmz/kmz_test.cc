@@ -349,6 +349,25 @@ TEST(KmlPacker, PacksTheDocumentWrittenMeanwhileAsTheFileWouldBe) {
     }
 }
 
+// Several containers of one run go into place only once all are written.
+TEST(PackKmz, AContainerPackedAsideWaitsForItsCommitAndGoesWithoutIt) {
+    TempDir dir;
+    Sources sources(dir);
+    TestPlatform platform;
+    const std::string container = dir.File("t.kmz");
+    WriteFile(container, "previous");
+    const std::vector<KmzSource> files = {{"track.kml", sources.kml}, {"255.png", sources.valid}};
+    std::unique_ptr<PackedKmz> kept = PackKmzAside(container, files, platform);
+    std::unique_ptr<PackedKmz> dropped = PackKmzAside(container, files, platform);
+    EXPECT_EQ(ReadFile(container), "previous") << "moved into place before its commit";
+    EXPECT_EQ(Listing(dir.path()).size(), 4u + 1 + 2) << "the sources, the old container and two aside";
+    dropped.reset();
+    kept->Commit();
+    EXPECT_EQ(Names(ReadContainer(container)), (std::vector<std::string>{"track.kml", "255.png"}));
+    kept.reset();
+    EXPECT_EQ(Listing(dir.path()).size(), 4u + 1) << "a container aside left behind";
+}
+
 // A container beyond 4 GiB, made small by lowering the limit of the plain
 // records. The sources: the KML of about 300 kB (deflated to less than 200 kB),
 // "valid icon bytes" (16 bytes), 5000 bytes of "i" and an empty file.
