@@ -289,8 +289,13 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
     }
     view.FinishBar();
     if (result == ConversionResult::Completed) {
-        if (!summaryOnly) {
+        if (!summaryOnly && report.Pieces.empty()) {
             std::fprintf(err, "KMZ file written: %s\n", view.outputPath().c_str());
+        } else if (!summaryOnly) {
+            std::fprintf(err, "KMZ files written, one for each piece of the log:\n");
+            for (const WrittenPiece& piece : report.Pieces) {
+                std::fprintf(err, "  %s  Waypoints %d\n", piece.Path.c_str(), piece.Placemarks);
+            }
         }
         if (!PrintSummaries(out, settings.Extras, report)) {
             std::fprintf(err, "tervoconverter: the summary could not be written to standard output\n");
@@ -305,6 +310,10 @@ int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* err, Alloc
     ManyLogsLine& many = line.many;
     if (many.outDir.empty() && many.mergePath.empty()) {
         return BadCommandLine(err, "--jobs and --settings go with --out-dir DIR or --merge OUT.kmz");
+    }
+    if (!many.mergePath.empty() && (line.extras.SplitGap || line.extras.SplitDay.value_or(0) != 0)) {
+        return BadCommandLine(err,
+                              "--split-gap and --split-day do not go with --merge, which writes one file");
     }
     many.logs = line.positional;
     many.format = line.format;

@@ -78,27 +78,17 @@ std::vector<LogPiece> CutWhere(const std::vector<PointTime>& times, Cut cut) {
     return pieces;
 }
 
-}  // namespace
-
-std::vector<LogPiece> SplitAtGaps(std::span<const waypoints* const> points, double gapSeconds) {
-    const double gapMs = gapSeconds * 1000;
-    std::vector<LogPiece> pieces =
-        CutWhere(ReadTimes(points), [gapMs](const PointTime& a, const PointTime& b) {
-            const int64_t days = a.day && b.day ? *b.day - *a.day : b.relativeDay - a.relativeDay;
-            return static_cast<double>(std::llabs(days * kDayMs + b.ms - a.ms)) > gapMs;
-        });
-    for (LogPiece& piece : pieces) {
-        piece.Day.reset();
-    }
-    return pieces;
+bool GapBetween(const PointTime& a, const PointTime& b, double gapMs) {
+    const int64_t days = a.day && b.day ? *b.day - *a.day : b.relativeDay - a.relativeDay;
+    return static_cast<double>(std::llabs(days * kDayMs + b.ms - a.ms)) > gapMs;
 }
 
-std::vector<LogPiece> SplitByUtcDay(std::span<const waypoints* const> points) {
-    const std::vector<PointTime> times = ReadTimes(points);
-    std::vector<LogPiece> pieces = CutWhere(times, [](const PointTime& a, const PointTime& b) {
-        return a.day && b.day ? *a.day != *b.day : a.relativeDay != b.relativeDay;
-    });
-    // Only pieces before the first date lack a day: counted back from it.
+bool DayChangeBetween(const PointTime& a, const PointTime& b) {
+    return a.day && b.day ? *a.day != *b.day : a.relativeDay != b.relativeDay;
+}
+
+// Only pieces before the first date lack a day: counted back from it.
+void CountBackToTheFirstDate(std::vector<LogPiece>& pieces) {
     for (const LogPiece& known : pieces) {
         if (known.Day) {
             for (LogPiece& piece : pieces) {
@@ -107,10 +97,35 @@ std::vector<LogPiece> SplitByUtcDay(std::span<const waypoints* const> points) {
                 }
                 piece.Day = *known.Day - (known.RelativeDay - piece.RelativeDay);
             }
-            break;
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<LogPiece> SplitLog(std::span<const waypoints* const> points, const SplitRule& rule) {
+    const std::optional<double> gapMs =
+        rule.GapSeconds ? std::optional<double>(*rule.GapSeconds * 1000) : std::nullopt;
+    std::vector<LogPiece> pieces = CutWhere(ReadTimes(points), [&](const PointTime& a, const PointTime& b) {
+        return (gapMs && GapBetween(a, b, *gapMs)) || (rule.ByDay && DayChangeBetween(a, b));
+    });
+    if (rule.ByDay) {
+        CountBackToTheFirstDate(pieces);
+    } else {
+        for (LogPiece& piece : pieces) {
+            piece.Day.reset();
         }
     }
     return pieces;
+}
+
+std::vector<LogPiece> SplitAtGaps(std::span<const waypoints* const> points, double gapSeconds) {
+    return SplitLog(points, {gapSeconds, false});
+}
+
+std::vector<LogPiece> SplitByUtcDay(std::span<const waypoints* const> points) {
+    return SplitLog(points, {std::nullopt, true});
 }
 
 std::vector<std::string> PiecePaths(const std::string& outputPath, const std::vector<LogPiece>& pieces,

@@ -43,6 +43,14 @@ std::vector<LogPiece> SplitAtGaps(std::span<const waypoints* const> points, doub
 // Day stays nullopt.
 std::vector<LogPiece> SplitByUtcDay(std::span<const waypoints* const> points);
 
+// Both cuts as a run asks for them: at gaps longer than GapSeconds, at the
+// ends of UTC days, or at either (each piece then within one day, Day set).
+struct SplitRule {
+    std::optional<double> GapSeconds;
+    bool ByDay = false;
+};
+std::vector<LogPiece> SplitLog(std::span<const waypoints* const> points, const SplitRule& rule);
+
 // The output path of each piece: `outputPath` with "-N" (N from 1) put before
 // the extension of its file name ("drive.kmz" -> "drive-1.kmz"), or by day
 // "-yyyy-mm-dd" ("drive-2024-05-17.kmz"); a file name without a full stop gets

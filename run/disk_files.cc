@@ -112,9 +112,12 @@ FileFailure DiskFiles::LastFailure() const {
     return failure_;
 }
 
+void RunFiles::BeginPiece(const std::string& containerPath) { throw CreateFileError(containerPath, ENOTSUP); }
+
 ByteSink* DiskFiles::CreateDocument() {
-    // Beside the container, so that packing stays on one file system.
-    if (!workDir_.MakeIn(DirectoryPart(containerPath_))) {
+    // Beside the container, so that packing stays on one file system; the
+    // pieces of a split log, all in one directory, share it.
+    if (!workDir_.made() && !workDir_.MakeIn(DirectoryPart(containerPath_))) {
         failure_ = {containerPath_, errno};
         return nullptr;
     }
@@ -167,7 +170,29 @@ void DiskFiles::Pack(const std::string& validIcon, const std::string& invalidIco
                                       {invalidIcon, workDir_.path() + invalidIcon},
                                       {dtrackIcon, workDir_.path() + dtrackIcon}};
     sources.insert(sources.end(), entries_.begin(), entries_.end());
-    PackKmz(containerPath_, sources, platform_, packer_.get());
+    if (pieces_) {
+        packedPieces_.push_back(PackKmzAside(containerPath_, sources, platform_, packer_.get()));
+    } else {
+        PackKmz(containerPath_, sources, platform_, packer_.get());
+    }
+}
+
+void DiskFiles::BeginPiece(const std::string& containerPath) {
+    // The piece before is packed aside by now: its document and packer go,
+    // and the files of the work directory are written anew.
+    sink_.reset();
+    packer_.reset();
+    kmlFile_.reset();
+    entries_.clear();
+    pieces_ = true;
+    containerPath_ = containerPath;
+    kmlName_ = FileNamePart(ChangeFileExtension(containerPath_, ".kml"));
+}
+
+void DiskFiles::CommitPieces() {
+    for (const std::unique_ptr<PackedKmz>& piece : packedPieces_) {
+        piece->Commit();
+    }
 }
 
 }  // namespace tervo

@@ -20,6 +20,9 @@ struct Extras {
     std::optional<double> MaxPlacemarks{};  // at most so many placemarks per folder
     std::optional<double> LineTolerance{};  // metres a line may pass a fix by
     std::optional<double> Regions{};        // placemarks in hourly folders with levels of detail
+    // A container of its own for each piece of the log.
+    std::optional<double> SplitGap{};  // a piece ends at a gap longer than so many seconds
+    std::optional<double> SplitDay{};  // a piece ends where a UTC day ends
     // What the log holds, beside the map.
     std::optional<double> Summary{};       // the summary table on standard output
     std::optional<double> SummaryJson{};   // the summary as JSON on standard output

@@ -106,6 +106,9 @@ void FolderWriter::Run() {
                 !nmea_ || snapshot.final || (snapshot.logDate.DateFound && !snapshot.logDate.LogDate.empty());
             while (datesKnown && done < snapshot.complete && !cancelled_) {
                 list* node = last == nullptr ? snapshot.head : last->Next;
+                if (node == nullptr) {
+                    break;  // a list cut short: one piece of a split log
+                }
                 last = node;
                 ++done;
                 if (!started) {

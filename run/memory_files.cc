@@ -33,6 +33,19 @@ std::string MemoryFiles::MakeIcon(int32_t colour) {
     return WaypointIconName(colour);
 }
 
+void MemoryFiles::BeginPiece(const std::string& containerPath) {
+    CommitPieces();
+    pieces_.push_back({containerPath, ""});
+    containerPath_ = containerPath;
+}
+
+void MemoryFiles::CommitPieces() {
+    if (!pieces_.empty() && pieces_.back().kml.empty()) {
+        pieces_.back().kml = std::move(sink_.text);
+        sink_.text.clear();
+    }
+}
+
 void MemoryFiles::AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) {
     entries_.push_back({name, bytes});
 }

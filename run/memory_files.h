@@ -21,6 +21,11 @@ public:
         std::string name;
         std::vector<uint8_t> bytes;
     };
+    // A piece of a split log: its container's path and its document.
+    struct Piece {
+        std::string path;
+        std::string kml;
+    };
 
     // The log is `log` itself; it must outlive the run.
     static MemoryFiles OfText(std::string_view log);
@@ -37,6 +42,8 @@ public:
     void NoteReadError(int error) override { failure_ = {logPath_, error}; }
     FileFailure LastFailure() const override { return failure_; }
     DocumentPlace Place() const override { return place_; }
+    void BeginPiece(const std::string& containerPath) override;
+    void CommitPieces() override;
 
     void SetContainerPath(std::string path) { containerPath_ = std::move(path); }
     void SetFolderWhileReading(bool onThread) { folderWhileReading_ = onThread; }
@@ -47,6 +54,8 @@ public:
     std::string TakeKml() { return std::move(sink_.text); }
     const std::vector<int32_t>& iconColours() const { return iconColours_; }
     std::vector<Entry>& entries() { return entries_; }
+    // The pieces of a split log, each document whole once the run committed them.
+    const std::vector<Piece>& pieces() const { return pieces_; }
 
 private:
     MemoryFiles() = default;
@@ -60,6 +69,7 @@ private:
     std::vector<int32_t> iconColours_;
     std::vector<Entry> entries_;
     FileFailure failure_;
+    std::vector<Piece> pieces_;
 };
 
 }  // namespace tervo

@@ -72,6 +72,13 @@ public:
     virtual FileFailure LastFailure() const { return {}; }
     // Where the document stands; a document of its own unless told otherwise.
     virtual DocumentPlace Place() const { return {}; }
+    // A log split into pieces (Extras SplitGap, SplitDay): from now on the
+    // document, the icons, the further entries and Pack are those of the piece
+    // whose container is `containerPath`; Pack packs it beside its place, and
+    // CommitPieces moves every piece packed so into its place, once all are.
+    // Throws CreateFileError; one that keeps a single document refuses pieces.
+    virtual void BeginPiece(const std::string& containerPath);
+    virtual void CommitPieces() {}
 };
 
 // The files of a run on the disk: the log at InputPath and the container in the
@@ -95,6 +102,8 @@ public:
     void AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) override;
     void NoteReadError(int error) override;
     FileFailure LastFailure() const override;
+    void BeginPiece(const std::string& containerPath) override;
+    void CommitPieces() override;
 
 private:
     class PackingSink;
@@ -110,6 +119,10 @@ private:
     std::unique_ptr<PackingSink> sink_;
     std::vector<KmzSource> entries_;  // AddEntry's, each in a file of the work directory
     FileFailure failure_;
+    // The pieces packed beside their places, in order; Pack adds to them once
+    // BeginPiece was called.
+    bool pieces_ = false;
+    std::vector<std::unique_ptr<PackedKmz>> packedPieces_;
 };
 
 }  // namespace tervo

@@ -17,6 +17,14 @@ ViewerOptions ViewerOptionsOf(const Extras& extras) {
     return viewer;
 }
 
+std::optional<SplitRule> SplitRuleOf(const Extras& extras, const DocumentPlace& place) {
+    const bool byDay = extras.SplitDay.value_or(0) != 0;
+    if (place.PartOnly || (!extras.SplitGap && !byDay)) {
+        return std::nullopt;
+    }
+    return SplitRule{extras.SplitGap, byDay};
+}
+
 }  // namespace
 
 RunPlan PlanRun(const ConversionSettings& settings, DocumentPlace place, bool forReport,
@@ -26,6 +34,7 @@ RunPlan PlanRun(const ConversionSettings& settings, DocumentPlace place, bool fo
     plan.Extras = ResolveExtras(settings.Extras);
     plan.Viewer = ViewerOptionsOf(plan.Extras);
     plan.Place = std::move(place);
+    plan.Split = SplitRuleOf(plan.Extras, plan.Place);
     for (const RunExtra& row : RunExtras()) {
         if ((forReport || !row.ForReportOnly) && row.AskedFor(plan.Extras)) {
             plan.Rows.push_back(&row);
@@ -36,8 +45,8 @@ RunPlan PlanRun(const ConversionSettings& settings, DocumentPlace place, bool fo
     }
     // The folder on its thread dates the points while they are read; a summary
     // is of the points as read, and a head held back must come first.
-    plan.FolderWhileReading =
-        folderOnThread && !plan.Viewer.ChoosesPlacemarks() && !plan.NeedsSummary && !plan.HeadAfterReading;
+    plan.FolderWhileReading = folderOnThread && !plan.Viewer.ChoosesPlacemarks() && !plan.NeedsSummary &&
+                              !plan.HeadAfterReading && !plan.Split;
     plan.DatesFromZda = plan.Extras.DatesFromZda.value_or(0) != 0;
     return plan;
 }

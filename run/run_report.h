@@ -27,8 +27,16 @@ enum class StopReason {
     DateNotFound,    // a point had no date source ("Date isn't found")
 };
 
+// A piece of a split log, as the run wrote it.
+struct WrittenPiece {
+    std::string Path;
+    int Placemarks = 0;  // in its "WayPoints" folder
+};
+
 struct RunReport {
-    int Placemarks = 0;  // in the "WayPoints" folder
+    int Placemarks = 0;  // in the "WayPoints" folder (of every piece of a split log)
+    // The pieces of a split log, in log order; empty for a run that was not split.
+    std::vector<WrittenPiece> Pieces;
     // Neither format found anything of its own at the start of the log.
     bool NothingRecognised = false;
     StopReason Stop = StopReason::None;

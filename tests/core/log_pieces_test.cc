@@ -107,6 +107,13 @@ TEST(LogPieces, CutWhereTheUtcDayChanges) {
     }
 }
 
+TEST(LogPieces, BothRulesCutWhereEitherDoes) {
+    const std::vector<waypoints> points =
+        Points("2024-05-17/23:00:00 2024-05-17/23:59:59 2024-05-18/00:00:00 2024-05-18/00:10:00");
+    EXPECT_EQ(Text(SplitLog(Pointers(points), {60, true})), "[0,1)19860 [1,2)19860 [2,3)19861 [3,4)19861 ");
+    EXPECT_EQ(Text(SplitLog(Pointers(points), {7200, false})), "[0,4) ") << "a day cut without being asked";
+}
+
 TEST(LogPieces, PiecePathsPutTheNumberOrTheDayBeforeTheExtension) {
     struct Case {
         const char* catches;
