@@ -14,7 +14,7 @@ constexpr const char* kColourByChoices[] = {"quality", "speed"};
 
 const ExtraKey kKeys[] = {
     {"--viewer", "Viewer", "Ready for a globe viewer (preset)",
-     "at most 2000 placemarks per folder, lines within 0.5 m, regions on", ExtraKind::Flag, 0, 1,
+     "at most 1000 brief placemarks per folder, lines within 0.5 m, regions on", ExtraKind::Flag, 0, 1,
      &Extras::Viewer},
     {"--thin-seconds", "ThinSeconds", "Placemark at least every (s)",
      "a placemark at least every X seconds (the lines keep every fix)", ExtraKind::Number, 0, 86400,

@@ -77,9 +77,12 @@ bool AsksForSummary(const Extras& extras);
 // The section of the settings file that holds the extras.
 inline constexpr const char* kExtrasSection = "Extras";
 
-// What the viewer preset asks for: at most 2,000 placemarks per folder, lines
-// within 0.5 m of every fix, regions on.
-inline constexpr double kViewerMaxPlacemarks = 2000;
+// What the viewer preset asks for: at most 1,000 placemarks per folder, lines
+// within 0.5 m of every fix, regions on; and of its own, the placemarks in their
+// brief form (ViewerOptions::BriefPlacemarks). A globe viewer that builds every
+// placemark at load (CesiumJS) is held back by their number as much as by
+// their form; Google Earth draws each hour's placemarks only once zoomed in.
+inline constexpr double kViewerMaxPlacemarks = 1000;
 inline constexpr double kViewerLineTolerance = 0.5;
 
 // The values a run uses: the preset's parts filled in where they were not

@@ -14,6 +14,9 @@ ViewerOptions ViewerOptionsOf(const Extras& extras) {
     viewer.MaxPlacemarks = static_cast<size_t>(extras.MaxPlacemarks.value_or(0));
     viewer.LineTolerance = extras.LineTolerance;
     viewer.Regions = extras.Regions.value_or(0) != 0;
+    // The preset's own: a viewer that builds every placemark at load (CesiumJS)
+    // gets them brief; a part asked for alone keeps the full form.
+    viewer.BriefPlacemarks = extras.Viewer.value_or(0) != 0;
     return viewer;
 }
 
