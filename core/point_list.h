@@ -68,6 +68,13 @@ public:
     // last node.
     void FreePointList(list* node);
 
+    // Releases every node before Tail, for a reader that goes on with a long
+    // stream and has written the complete nodes already: Tail, copied into a
+    // fresh store, becomes Head and Start (and FirstFix when it was that;
+    // FirstFix is cleared when it named a released node). Returns
+    // false, with the list unchanged, when the store cannot be allocated.
+    bool KeepOnlyTail();
+
     size_t size() const { return size_; }
 
 private:
