@@ -3,7 +3,7 @@
 // and $TVLDR sentences.
 //
 //   simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ] [--satellites N]
-//                [--nmea 2.2|2.3|4.1] [--whole-seconds] [--rtk] [--out FILE]
+//                [--nmea 2.2|2.3|4.1] [--whole-seconds] [--rtk] [--paced] [--out FILE]
 //
 // --nmea picks the sentence forms of one protocol version:
 //   2.2  RMC without the mode field (11 commas);
@@ -15,6 +15,9 @@
 // --rtk gives the GGA quality of an RTK receiver: after each fix loss (and at
 // the start) single (1) for 10 seconds, RTK float (5) until 40 seconds, then
 // RTK fixed (4); without it every fix is single.
+// --paced writes each epoch when its time comes, at the rate, as a receiver on a
+// line does (into a pseudo-terminal, a pipe or a socket), and stops when the
+// other end goes.
 // --hours: H hours of epochs at the rate.
 // --satellites: the log of a long recording: N satellites (12 to 24) over GPS,
 // GLONASS and SBAS that rise and set as the hours pass, a 50-second fix loss
@@ -32,6 +35,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "simulation.h"
@@ -46,6 +50,7 @@ struct Options : simulation::CommonOptions {
     NmeaVersion version = NmeaVersion::V23;
     bool wholeSeconds = false;
     bool rtk = false;
+    bool paced = false;
 };
 
 std::string WithChecksum(const std::string& body) {
@@ -106,6 +111,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             }
         } else if (std::strcmp(argv[i], "--whole-seconds") == 0) {
             o->wholeSeconds = true;
+        } else if (std::strcmp(argv[i], "--paced") == 0) {
+            o->paced = true;
         } else if (std::strcmp(argv[i], "--rtk") == 0) {
             o->rtk = true;
         } else {
@@ -175,7 +182,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ]\n"
                      "                    [--satellites 12-24] [--nmea 2.2|2.3|4.1] [--whole-seconds]\n"
-                     "                    [--rtk] [--out FILE]\n");
+                     "                    [--rtk] [--paced] [--out FILE]\n");
         return 2;
     }
     std::FILE* out = options.out ? std::fopen(options.out, "wb") : stdout;
@@ -212,6 +219,7 @@ int main(int argc, char** argv) {
         moving.emplace(options.satellites, options.seed);
     }
     const long startMs = (10 * 3600 + 15 * 60) * 1000L;
+    const auto pacedStart = std::chrono::steady_clock::now();
     long ms = startMs;
     for (long e = 0; e < options.epochs; ++e, ms += 1000 / options.rate) {
         // The long logs keep exact epoch times; the short ones sum the rounded interval.
@@ -299,6 +307,13 @@ int main(int argc, char** argv) {
             text += WithChecksum(body);
         }
         std::fwrite(text.data(), 1, text.size(), out);
+        if (options.paced) {
+            if (std::fflush(out) != 0) {
+                return 1;
+            }
+            std::this_thread::sleep_until(pacedStart +
+                                          std::chrono::microseconds((e + 1) * 1000000L / options.rate));
+        }
     }
     if (out != stdout && std::fclose(out) != 0) {
         std::perror(options.out);
