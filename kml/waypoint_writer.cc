@@ -213,7 +213,7 @@ void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int numb
 }
 
 WaypointFolder::WaypointFolder(KmlStream& stream, const WaypointOptions& options, LogFormat format)
-    : stream_(stream), options_(options), format_(format) {}
+    : stream_(stream), options_(options), format_(format), number_(options.FirstNumber) {}
 
 void WaypointFolder::Begin() {
     stream_.Text("<Folder>\n"_kml);

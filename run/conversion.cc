@@ -52,7 +52,22 @@ struct RunState {
           assembler(assembler),
           platform(platform),
           files(files),
-          points(gate) {}
+          ownPoints(gate),
+          points(ownPoints),
+          logDate(ownLogDate) {}
+    // A run over a list read already, which stays its owner's.
+    RunState(const ConversionSettings& settings, RunPlan plan, ConversionView& view,
+             SentenceAssembler& assembler, Platform& platform, RunFiles& files, const ListDocument& document)
+        : settings(settings),
+          plan(std::move(plan)),
+          view(view),
+          assembler(assembler),
+          platform(platform),
+          files(files),
+          points(document.Points),
+          logDate(document.LogDate),
+          linesStart(document.LinesStart),
+          ownsList(false) {}
 
     // What the rows of RunExtras are given.
     RunContext Context(KmlStream& kml) const {
@@ -75,8 +90,13 @@ struct RunState {
     InputFile input;
     int64_t inputSize = 0;
     FormatFinds finds;
-    PointList points;
-    NmeaLogDate logDate;
+    PointList ownPoints;
+    NmeaLogDate ownLogDate;
+    PointList& points;
+    NmeaLogDate& logDate;
+    // Where the lines start when not at points.Start: the node before it.
+    const list* linesStart = nullptr;
+    const bool ownsList = true;
     StopReason stop = StopReason::None;
     std::optional<Summary> summary;
     std::vector<NamedPlot> plots;
@@ -259,16 +279,17 @@ void WriteLines(RunState& run, KmlStream& kml) {
     const RunContext context = run.Context(kml);
     const std::string& prefix = run.plan.Place.StyleIdPrefix;
     const std::optional<double> tolerance = run.plan.Viewer.LineTolerance;
+    const list* start = run.linesStart != nullptr ? run.linesStart : run.points.Start;
     if (run.plan.Format == LogFormat::Nmea) {
-        WriteNmeaTrack(kml, run.points.Start, "NormalTrack", tolerance, prefix);
-        WriteDTrackLine(kml, run.points.Start, "D-Track", tolerance, prefix);
+        WriteNmeaTrack(kml, start, "NormalTrack", tolerance, prefix);
+        WriteDTrackLine(kml, start, "D-Track", tolerance, prefix);
     } else if (run.plan.Format == LogFormat::Binr) {
-        WriteBinrTrack(kml, run.points.Start, "NormalTrack", tolerance, prefix);
+        WriteBinrTrack(kml, start, "NormalTrack", tolerance, prefix);
     }
     if (run.settings.CheckBox2) {
         WriteLineStyle(kml, run.settings.Edit3, KmlColor(run.settings.ShapeFullTrack),
                        context.StyleId("IncorrectTrack"));
-        WriteAllPointsTrack(kml, run.points.Start, "IncorrectTrack", tolerance, prefix);
+        WriteAllPointsTrack(kml, start, "IncorrectTrack", tolerance, prefix);
     }
     for (const RunExtra* row : run.plan.Rows) {
         if (row->AfterLines != nullptr) {
@@ -288,7 +309,9 @@ ConversionResult Pack(RunState& run, KmlStream& kml, RunReport* report) {
     if (!kml.Close()) {
         return Fail(run.view, "Can't write the output file", ConversionResult::WriteFailed);
     }
-    run.points.FreePointList(run.points.Head);
+    if (run.ownsList) {
+        run.points.FreePointList(run.points.Head);
+    }
     run.files.Pack(run.options.ValidIconName, run.options.InvalidIconName, run.options.DTrackIconName);
 
     run.view.ShowStatus("");
@@ -410,6 +433,39 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
         report->Failure = result == ConversionResult::Completed ? FileFailure{} : files.LastFailure();
     }
     return result;
+}
+
+ConversionResult WriteListDocument(const ConversionSettings& settings, ConversionView& view,
+                                   Platform& platform, RunFiles& files, const ListDocument& document,
+                                   RunReport* report) {
+    SentenceAssembler unused;
+    RunState run(settings, PlanRun(settings, files.Place(), report != nullptr, false), view, unused, platform,
+                 files, document);
+    std::optional<KmlStream> kml;
+    std::optional<FolderWriter> folder;
+    ScopeExit teardown([&]() noexcept {
+        folder.reset();
+        if (kml) {
+            kml->Close();
+        }
+    });
+    ByteSink* sink = files.CreateDocument();
+    if (sink == nullptr) {
+        return Fail(view, "Can't create the output file", ConversionResult::OutputNotCreated);
+    }
+    kml.emplace(*sink);
+    run.options = PlacemarkOptions(settings, run.plan);
+    run.options.FirstNumber = document.FirstNumber;
+    // The list is read: what the head's description needs is there before it.
+    WorkOutFromList(run, *kml);
+    WriteHead(run, *kml);
+    if (run.plan.Format) {
+        if (const std::optional<ConversionResult> stopped = WriteFolders(run, *kml, folder)) {
+            return *stopped;
+        }
+    }
+    WriteLines(run, *kml);
+    return Pack(run, *kml, report);
 }
 
 ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView& view,

@@ -106,6 +106,10 @@ void FolderWriter::Run() {
                 !nmea_ || snapshot.final || (snapshot.logDate.DateFound && !snapshot.logDate.LogDate.empty());
             while (datesKnown && done < snapshot.complete && !cancelled_) {
                 list* node = last == nullptr ? snapshot.head : last->Next;
+                if (node == nullptr) {
+                    // A list document may end before the store's last node (a live stretch).
+                    break;
+                }
                 last = node;
                 ++done;
                 if (!started) {

@@ -8,10 +8,10 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "core/paths.h"
-#include "kml/document.h"
-#include "kml/track_writer.h"
+#include "kml/kml_stream.h"
 
 namespace tervo {
 
@@ -155,47 +155,6 @@ int ReplaceFile(const std::string& path, std::string_view text) {
         return error;
     }
     return 0;
-}
-
-int WriteLiveDocument(KmlStream& kml, const LiveDocumentStyle& style, const LiveStretch& stretch,
-                      const NmeaLogDate& logDate) {
-    BeginKmlDocument(kml);
-    WriteLineStyle(kml, style.TrackWidth, style.TrackColour, "NormalTrack");
-    WriteLineStyle(kml, style.DTrackWidth, style.DTrackColour, "D-Track");
-    if (style.AllPoints) {
-        WriteLineStyle(kml, style.TrackWidth, style.AllPointsColour, "IncorrectTrack");
-    }
-
-    const int format = style.Nmea ? kPlacemarkNmea : kPlacemarkBinr;
-    WaypointFolder folder(kml, style.Waypoints, format);
-    folder.Begin();
-    int number = stretch.firstNumber;
-    for (list* node = stretch.first; node != nullptr; node = node->Next) {
-        const WaypointFolder::Placement placement = folder.Place(node->Point, logDate);
-        if (placement == WaypointFolder::Placement::Valid ||
-            placement == WaypointFolder::Placement::Invalid) {
-            folder.WriteAt(node->Point, placement, number);
-            ++number;
-        }
-    }
-    folder.End();
-
-    if (stretch.carry != nullptr) {
-        stretch.carry->Next = stretch.first;
-    }
-    const list* lines = stretch.carry != nullptr ? stretch.carry : stretch.first;
-    if (style.Nmea) {
-        WriteDTrackWaypoints(kml, stretch.first, style.Waypoints);
-        WriteNmeaTrack(kml, lines, "NormalTrack", style.LineTolerance);
-        WriteDTrackLine(kml, lines, "D-Track", style.LineTolerance);
-    } else {
-        WriteBinrTrack(kml, lines, "NormalTrack", style.LineTolerance);
-    }
-    if (style.AllPoints) {
-        WriteAllPointsTrack(kml, lines, "IncorrectTrack", style.LineTolerance);
-    }
-    EndKmlDocument(kml);
-    return number - stretch.firstNumber;
 }
 
 }  // namespace tervo

@@ -18,14 +18,9 @@
 // while one in a plain KML file starts from that file's directory in all of them.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "core/point_list.h"
-#include "kml/kml_stream.h"
-#include "kml/waypoint_writer.h"
 
 namespace tervo {
 
@@ -63,37 +58,5 @@ std::string ClosedIndexKml(const std::vector<std::string>& stretchNames);
 // reader sees the old file or the new one whole. Returns the errno of a failure, 0
 // on success; no temporary file remains.
 int ReplaceFile(const std::string& path, std::string_view text);
-
-// What one live document is drawn from.
-struct LiveStretch {
-    // The last node of the stretch before, when there is one: the lines start
-    // there, so that the stretches join; it gets no placemark.
-    list* carry = nullptr;
-    // The stretch's first node; the document holds it and every node after it.
-    list* first = nullptr;
-    // The number of the stretch's first placemark: the placemarks of the stretches before.
-    int firstNumber = 0;
-};
-
-// The settings a live document is written with, worked out once per run.
-struct LiveDocumentStyle {
-    WaypointOptions Waypoints;  // with the icon names of the document's container
-    bool Nmea = true;
-    std::string TrackWidth;   // Edit3
-    std::string DTrackWidth;  // Edit7
-    std::string TrackColour;  // KmlColor texts
-    std::string DTrackColour;
-    std::string AllPointsColour;
-    bool AllPoints = false;  // CheckBox2: the line through all points
-    std::optional<double> LineTolerance;
-};
-
-// The KML document of one stretch: the styles, the "WayPoints" folder (numbered
-// on from the stretches before), for NMEA the "D-Track WayPoints" folder, then
-// the lines, in the order of a conversion's document. NMEA points get their
-// dates by the date rule as in a conversion; a point the rule cannot date yet
-// is left out. Returns the number of placemarks in the "WayPoints" folder.
-int WriteLiveDocument(KmlStream& kml, const LiveDocumentStyle& style, const LiveStretch& stretch,
-                      const NmeaLogDate& logDate);
 
 }  // namespace tervo

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <exception>
 #include <limits>
@@ -15,13 +16,10 @@
 #include "core/errors.h"
 #include "core/fix_quality.h"
 #include "core/paths.h"
-#include "kml/document.h"
 
 namespace tervo {
 
 namespace {
-
-bool IsOn(const std::optional<double>& flag) { return flag.value_or(0) != 0; }
 
 std::string Reason(int error) {
     const std::string reason = SystemReason(error);
@@ -72,40 +70,49 @@ list* BeforeTail(const PointList& points) {
     return node;
 }
 
+// The settings of the live documents: the run's, with the extras that hold for
+// a stretch of its own (the viewer's parts, ZDA dates). The others are drawn
+// from the whole log, and come with the last KMZ file.
+ConversionSettings LiveDocumentSettings(const ConversionSettings& settings, size_t stretchEpochs) {
+    ConversionSettings live = settings;
+    live.Interactive = false;
+    const Extras asked = ResolveExtras(settings.Extras);
+    Extras& extras = live.Extras;
+    extras = Extras{};
+    extras.ThinSeconds = asked.ThinSeconds;
+    extras.ThinMetres = asked.ThinMetres;
+    extras.ThinDegrees = asked.ThinDegrees;
+    extras.LineTolerance = asked.LineTolerance;
+    extras.Regions = asked.Regions;
+    extras.DatesFromZda = asked.DatesFromZda;
+    if (asked.MaxPlacemarks) {
+        // A budget holds for every kLiveBudgetEpochs of a live run: its stretches
+        // together stay as light as one folder of that many epochs.
+        const double share = static_cast<double>(stretchEpochs) / static_cast<double>(kLiveBudgetEpochs);
+        extras.MaxPlacemarks = std::max(2.0, std::floor(*asked.MaxPlacemarks * share));
+    }
+    return live;
+}
+
 }  // namespace
 
 LiveRun::LiveRun(const ConversionSettings& settings, const LiveSettings& live, Platform& platform,
                  std::function<void(const std::string&)> note)
     : settings_(settings),
+      documentSettings_(LiveDocumentSettings(settings, live.StretchEpochs)),
       live_(live),
       platform_(platform),
       note_(std::move(note)),
-      nmea_(settings.Format == 0),
+      nmea_(settings.Format == LogFormat::Nmea),
       startFirstFix_(settings.CheckBox4) {
     const std::string outputDir =
         settings.OutputPath.empty() ? platform.ProgramDirectory() : DirectoryPart(settings.OutputPath);
     paths_ = LivePathsOf(outputDir + settings.OutputName);
-
-    const Extras extras = ResolveExtras(settings.Extras);
-    style_.Waypoints.Scale = settings.Edit4;
-    style_.Waypoints.Extrude = settings.CheckBox3;
-    style_.Waypoints.UseFallbackDate = settings.CheckBox1;
-    style_.Waypoints.FallbackDate = settings.MaskEdit1;
-    style_.Waypoints.KeepGgaDates = IsOn(extras.DatesFromZda);
-    style_.Nmea = nmea_;
-    style_.TrackWidth = settings.Edit3;
-    style_.DTrackWidth = settings.Edit7;
-    style_.TrackColour = KmlColor(settings.ShapeStyleTrack);
-    style_.DTrackColour = KmlColor(settings.ShapeDTrack);
-    style_.AllPointsColour = KmlColor(settings.ShapeFullTrack);
-    style_.AllPoints = settings.CheckBox2;
-    style_.LineTolerance = extras.LineTolerance;
-
-    if (settings.Format == 0) {
-        nmeaReader_ =
-            std::make_unique<NmeaStreamReader>(assembler_, platform_, points_, logDate_,
-                                               NmeaReadOptions{.DatesFromZda = IsOn(extras.DatesFromZda)});
-    } else if (settings.Format == 1) {
+    if (settings.Format == LogFormat::Nmea) {
+        const bool zda = documentSettings_.Extras.DatesFromZda.value_or(0) != 0;
+        nmeaReader_ = std::make_unique<NmeaStreamReader>(assembler_, platform_, points_, logDate_,
+                                                         NmeaReadOptions{zda});
+    } else if (settings.Format == LogFormat::Binr) {
         binrReader_ = std::make_unique<BinrStreamReader>(points_);
     }
 }
@@ -230,7 +237,7 @@ void LiveRun::Take(const uint8_t* bytes, size_t size, double now) {
 }
 
 void LiveRun::CountCompleteEpochs() {
-    const LogFormat format = nmea_ ? LogFormat::Nmea : LogFormat::Binr;
+    const LogFormat format = settings_.Format.value_or(LogFormat::Nmea);
     for (list* node = counted_ != nullptr ? counted_->Next : points_.Head;
          node != nullptr && node != points_.Tail; node = node->Next) {
         const waypoints& point = node->Point;
@@ -277,9 +284,9 @@ void LiveRun::CloseStretch() {
         return;
     }
     const std::string name = StretchFileName(static_cast<int>(stretches_.size()) + 1);
+    // The stretch ends before the last node, which the decoders still fill.
     last->Next = nullptr;
-    const std::optional<int> written =
-        WriteKmz(paths_.Directory + name, {carry_ ? &*carry_ : nullptr, first, placemarksClosed_});
+    const std::optional<int> written = WriteStretch(paths_.Directory + name, first);
     last->Next = points_.Tail;
     if (!written) {
         return;
@@ -305,16 +312,16 @@ void LiveRun::Refresh() {
     list* first = FirstWritten();
     if (points_.Tail != nullptr) {
         tail.Point = points_.Tail->Point;
-        if (before != nullptr) {
-            before->Next = &tail;
-        }
         if (first == points_.Tail) {
             first = &tail;
         }
     }
+    if (before != nullptr) {
+        before->Next = &tail;
+    }
     std::optional<int> written;
     try {
-        written = WriteKmz(paths_.Container, {carry_ ? &*carry_ : nullptr, first, placemarksClosed_});
+        written = WriteStretch(paths_.Container, first);
     } catch (...) {
         if (before != nullptr) {
             before->Next = points_.Tail;
@@ -329,31 +336,40 @@ void LiveRun::Refresh() {
     }
 }
 
-std::optional<int> LiveRun::WriteKmz(const std::string& containerPath, const LiveStretch& stretch) {
-    ConversionSettings settings = settings_;
+std::optional<int> LiveRun::WriteStretch(const std::string& containerPath, list* first) {
+    // The document's phases begin at the list's Start.
+    list* const savedStart = points_.Start;
+    points_.Start = first;
+    if (carry_) {
+        carry_->Next = first;
+    }
+    ListDocument document{points_, logDate_, carry_ && first != nullptr ? &*carry_ : nullptr,
+                          placemarksClosed_};
+    const std::optional<int> written = WriteKmz(containerPath, document);
+    points_.Start = savedStart;
+    return written;
+}
+
+std::optional<int> LiveRun::WriteKmz(const std::string& containerPath, const ListDocument& document) {
+    ConversionSettings settings = documentSettings_;
     settings.OutputPath = containerPath;
     settings.OutputName = FileNamePart(containerPath);
     try {
         DiskFiles files(settings, platform_);
-        ByteSink* sink = files.CreateDocument();
-        if (sink == nullptr) {
-            Say("Can't write " + containerPath + Reason(files.LastFailure().error));
-            return std::nullopt;
+        SilentView view;
+        RunReport report;
+        switch (WriteListDocument(settings, view, platform_, files, document, &report)) {
+            case ConversionResult::Completed:
+                lastTrouble_.clear();
+                return report.Placemarks;
+            case ConversionResult::Stopped:
+                // Only the date rule stops a document of a list: a date is still to come.
+                Say("Waiting for the log's date before drawing the fixes without one");
+                return std::nullopt;
+            default:
+                Say("Can't write " + containerPath + Reason(files.LastFailure().error));
+                return std::nullopt;
         }
-        LiveDocumentStyle style = style_;
-        style.Waypoints.ValidIconName = files.MakeIcon(settings.ShapeRightPoint);
-        style.Waypoints.InvalidIconName = files.MakeIcon(settings.ShapeIncorPoint);
-        style.Waypoints.DTrackIconName = files.MakeIcon(settings.ShapeDTrack);
-        KmlStream kml(*sink);
-        const int placemarks = WriteLiveDocument(kml, style, stretch, logDate_);
-        if (!kml.Close()) {
-            Say("Can't write " + containerPath + Reason(files.LastFailure().error));
-            return std::nullopt;
-        }
-        files.Pack(style.Waypoints.ValidIconName, style.Waypoints.InvalidIconName,
-                   style.Waypoints.DTrackIconName);
-        lastTrouble_.clear();
-        return placemarks;
     } catch (const CreateFileError& error) {
         Say(std::string(error.what()) + Reason(error.error()));
     } catch (const std::exception& error) {

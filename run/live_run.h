@@ -44,6 +44,9 @@ namespace tervo {
 // The epochs of a closed stretch. About five minutes at 10 Hz: a refresh writes
 // at most this many placemarks.
 inline constexpr size_t kLiveStretchEpochs = 3000;
+// The placemark budget of the viewer's extras holds for this many epochs of a
+// live run (an hour at 10 Hz), spread over its stretches.
+inline constexpr size_t kLiveBudgetEpochs = 36000;
 
 struct LiveSettings {
     double RefreshSeconds = 2;
@@ -117,17 +120,19 @@ private:
     bool DatesSettled() const;
     void CloseStretch();
     void Refresh();
-    // Writes the document of `stretch` into the KMZ file `containerPath`
-    // through the disk files of a conversion. The placemark count; nullopt
-    // after a failure, which is said.
-    std::optional<int> WriteKmz(const std::string& containerPath, const LiveStretch& stretch);
+    // Writes the nodes from `first` to the list's end as the KMZ file
+    // `containerPath`, the lines joined to the stretch before. The placemark
+    // count; nullopt after a failure, which is said.
+    std::optional<int> WriteStretch(const std::string& containerPath, list* first);
+    // The document phases of the run, into the disk files of a conversion.
+    std::optional<int> WriteKmz(const std::string& containerPath, const ListDocument& document);
 
     ConversionSettings settings_;
+    ConversionSettings documentSettings_;  // of the live documents
     LiveSettings live_;
     Platform& platform_;
     std::function<void(const std::string&)> note_;
     LivePaths paths_;
-    LiveDocumentStyle style_;
     bool nmea_;
     bool startFirstFix_;
 
