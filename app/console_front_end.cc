@@ -12,6 +12,7 @@
 #include "app/error_text.h"
 #include "app/file_fields.h"
 #include "app/ini.h"
+#include "app/live_console.h"
 #include "app/many_logs.h"
 #include "app/run_ending.h"
 #include "app/settings.h"
@@ -29,6 +30,7 @@ constexpr const char* kUsage =
     "Usage: tervoconverter [--format nmea|binr] INPUT OUTPUT [SETTINGS]\n"
     "       tervoconverter [OPTIONS] --out-dir DIR LOG...\n"
     "       tervoconverter [OPTIONS] --merge OUT.kmz LOG...\n"
+    "       tervoconverter [OPTIONS] --live SOURCE OUTPUT.kmz [SETTINGS]\n"
     "       tervoconverter --help | --version\n";
 
 constexpr const char* kHelp =
@@ -58,6 +60,22 @@ constexpr const char* kHelp =
     "  --settings FILE        the settings file of every log\n"
     "  A line is printed as each log finishes, a table at the end; the exit status\n"
     "  is the first failing log's, in the order given.\n"
+    "\n"
+    "A receiver live:\n"
+    "  --live SOURCE OUTPUT.kmz [SETTINGS]\n"
+    "                         receives from SOURCE until Ctrl+C (SIGINT) or SIGTERM\n"
+    "                         and keeps OUTPUT.kmz refreshed; OUTPUT-live.kml beside\n"
+    "                         it links to it: open that once in Google Earth or\n"
+    "                         CesiumJS. At the end OUTPUT.kmz is the conversion of\n"
+    "                         all that was received. SOURCE is one of\n"
+    "                           /dev/ttyUSB0[:BAUD]  a serial device, 8N1, BAUD 4800\n"
+    "                                                to 921600 (default 4800)\n"
+    "                           tcp://HOST:PORT      a receiver's or caster's stream\n"
+    "                           gpsd://HOST[:PORT]   a running gpsd (port 2947)\n"
+    "                           -                    standard input\n"
+    "  --refresh SECONDS      rewrite OUTPUT.kmz this often (0.5 to 3600; default 2)\n"
+    "  --record FILE          keep every byte received in FILE, which must not exist;\n"
+    "                         converting FILE later gives the same KMZ file\n"
     "\n"
     "Options:\n"
     "  --format nmea|binr  the format of INPUT: NMEA 0183 text (the default) or\n"
@@ -92,6 +110,10 @@ struct CommandLine {
     // The forms for several logs (see many_logs.h); `manyOptions` counts their options.
     ManyLogsLine many;
     size_t manyOptions = 0;
+    // The live form (see live_console.h); `liveOptions` counts --refresh and --record.
+    LiveLine live;
+    bool isLive = false;
+    size_t liveOptions = 0;
 };
 
 // How the help names an option's value: "N", "X", the choices, "quality|speed",
@@ -133,6 +155,12 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
     CLI::Option* outDir = app.add_option("--out-dir", line.many.outDir, "convert each LOG into DIR");
     CLI::Option* merge = app.add_option("--merge", line.many.mergePath, "merge the LOGs into OUT.kmz");
     outDir->excludes(merge);
+    CLI::Option* live =
+        app.add_option("--live", line.live.source, "receive from SOURCE")->excludes(outDir, merge);
+    CLI::Option* refresh = app.add_option("--refresh", line.live.refreshSeconds, "seconds between refreshes")
+                               ->check(CLI::Range(kMinRefreshSeconds, kMaxRefreshSeconds));
+    CLI::Option* record =
+        app.add_option("--record", line.live.recordPath, "keep every byte received in FILE");
     CLI::Option* jobs =
         app.add_option("--jobs", line.many.jobs, "logs converted at once")->check(CLI::Range(1, 64));
     CLI::Option* settings = app.add_option("--settings", line.many.settingsPath, "the settings file");
@@ -164,6 +192,8 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
     }
     line.format = format == "binr" ? LogFormat::Binr : LogFormat::Nmea;
     line.manyOptions = outDir->count() + merge->count() + jobs->count() + settings->count();
+    line.isLive = live->count() > 0;
+    line.liveOptions = refresh->count() + record->count();
     return Parsed::Run;
 }
 
@@ -229,24 +259,6 @@ bool PrintSummaries(std::FILE* out, const Extras& extras, const RunReport& repor
         std::fputs(SummaryJson(*report.Summary).c_str(), out);
     }
     return std::fflush(out) == 0 && std::ferror(out) == 0;
-}
-
-// What the console adds to the run's own status texts on stderr: the error
-// (the run did not show it), the front end's remark, where and what to do.
-int PrintEnding(std::FILE* err, const RunEnding& ending) {
-    if (ending.Kind == EndingKind::Error) {
-        std::fprintf(err, "%s\n", WithFullStop(ending.Text).c_str());
-    } else if (ending.Kind == EndingKind::Note) {
-        std::fprintf(err, "tervoconverter: %s\n", ending.Text.c_str());
-    }
-    const std::string where = WhereText(ending);
-    if (!where.empty()) {
-        std::fprintf(err, "  %s\n", where.c_str());
-    }
-    if (!ending.Advice.empty()) {
-        std::fprintf(err, "  %s\n", ending.Advice.c_str());
-    }
-    return ending.Status;
 }
 
 // The specified form, INPUT OUTPUT [SETTINGS], whose INPUT and OUTPUT are
@@ -328,7 +340,47 @@ int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* err, Alloc
     return RunManyLogs(many, platform, err, gate);
 }
 
+// The live form: SOURCE, then OUTPUT.kmz [SETTINGS].
+int RunLiveForm(CommandLine& line, Platform& platform, std::FILE* err) {
+    if (!line.isLive) {
+        return BadCommandLine(err, "--refresh and --record go with --live SOURCE");
+    }
+    if (line.manyOptions > 0) {
+        return BadCommandLine(err, "--live takes neither --jobs nor --settings");
+    }
+    if (line.positional.empty() || line.positional.size() > 2) {
+        return BadCommandLine(err, "--live SOURCE takes OUTPUT.kmz and an optional SETTINGS file");
+    }
+    if (line.positional[0].empty() || line.live.source.empty()) {
+        return BadCommandLine(err, "the source and the output name must not be empty");
+    }
+    line.live.positional = line.positional;
+    line.live.format = line.format;
+    line.live.extras = line.extras;
+    try {
+        return RunLiveConsole(line.live, platform, err);
+    } catch (...) {
+        return PrintEnding(err, EndingOfError(std::current_exception()));
+    }
+}
+
 }  // namespace
+
+int PrintEnding(std::FILE* err, const RunEnding& ending) {
+    if (ending.Kind == EndingKind::Error) {
+        std::fprintf(err, "%s\n", WithFullStop(ending.Text).c_str());
+    } else if (ending.Kind == EndingKind::Note) {
+        std::fprintf(err, "tervoconverter: %s\n", ending.Text.c_str());
+    }
+    const std::string where = WhereText(ending);
+    if (!where.empty()) {
+        std::fprintf(err, "  %s\n", where.c_str());
+    }
+    if (!ending.Advice.empty()) {
+        std::fprintf(err, "  %s\n", ending.Advice.c_str());
+    }
+    return ending.Status;
+}
 
 std::string SettingsPathFromArgument(const std::string& argument) {
     if (!argument.empty() && argument.front() == '/') {
@@ -372,6 +424,9 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
             return std::fflush(out) == 0 ? kExitCompleted : kExitOtherError;
         case Parsed::Run:
             break;
+    }
+    if (line.isLive || line.liveOptions > 0) {
+        return RunLiveForm(line, platform, err);
     }
     if (line.manyOptions > 0) {
         try {

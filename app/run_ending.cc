@@ -1,5 +1,7 @@
 #include "app/run_ending.h"
 
+#include <cerrno>
+
 #include "app/error_text.h"
 
 namespace tervo {
@@ -55,6 +57,15 @@ RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::
             return Ending(kExitInputNotRead, EndingKind::ShownByRun, "Can't read the input file", failure);
     }
     return Ending(kExitOtherError, EndingKind::Error, "An unexpected ending of the conversion");
+}
+
+RunEnding EndingOfLiveStart(const FileFailure& failure, bool recording) {
+    RunEnding ending =
+        Ending(kExitOutputNotCreated, EndingKind::Error, "Can't create the output file", failure);
+    if (recording && failure.error == EEXIST) {
+        ending.Advice = "A recording is never written over: name a new file with --record.";
+    }
+    return ending;
 }
 
 RunEnding EndingOfError(const std::exception_ptr& error) {

@@ -54,6 +54,11 @@ RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::
 // The ending of a run that threw `error`: CreateFileError, or anything else.
 RunEnding EndingOfError(const std::exception_ptr& error);
 
+// The ending of a live run that could not start: `failure` names the file it
+// could not make (the recording, the live directory or the link file), the
+// recording when `recording`.
+RunEnding EndingOfLiveStart(const FileFailure& failure, bool recording);
+
 // "path: reason", "path", or empty: where it happened.
 std::string WhereText(const RunEnding& ending);
 

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,15 +15,18 @@
 #include <thread>
 #include <vector>
 
+#include "support/processes.h"
 #include "support/test_files.h"
-
-extern char** environ;
 
 namespace tervo {
 namespace {
 
+using testing::Child;
+using testing::Installed;
+using testing::PtyPair;
 using testing::ReadFile;
 using testing::TempDir;
+using testing::WaitUntil;
 
 TEST(ParseSourceAddress, TakesEachKindAndSaysWhatIsWrong) {
     using Kind = SourceAddress::Kind;
@@ -108,69 +109,6 @@ TEST(NextReconnectPause, GrowsToHalfAMinute) {
 
 // --- The real sources, fed by real programs -----------------------------------
 
-std::string Tool(const std::string& name) {
-    const char* tools = std::getenv("TERVO_TOOLS_DIR");
-    return std::string(tools != nullptr ? tools : ".") + "/" + name;
-}
-
-bool Installed(const std::string& program) {
-    return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// A program the test starts in a process group of its own, ended with what it
-// started (gpsfake starts gpsd) when it goes: SIGTERM, then SIGKILL.
-class Child {
-public:
-    explicit Child(const std::vector<std::string>& argv) {
-        std::vector<char*> args;
-        for (const std::string& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));
-        }
-        args.push_back(nullptr);
-        posix_spawnattr_t attributes;
-        ::posix_spawnattr_init(&attributes);
-        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        ::posix_spawnattr_setpgroup(&attributes, 0);
-        EXPECT_EQ(::posix_spawnp(&pid_, args[0], nullptr, &attributes, args.data(), environ), 0) << argv[0];
-        ::posix_spawnattr_destroy(&attributes);
-    }
-    ~Child() { Stop(); }
-    void Stop() {
-        if (pid_ <= 0) {
-            return;
-        }
-        ::kill(-pid_, SIGTERM);
-        for (int i = 0; i < 100 && ::waitpid(pid_, nullptr, WNOHANG) == 0; ++i) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        ::kill(-pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, WNOHANG);
-        pid_ = -1;
-    }
-    // Waits for the program to end by itself; its exit status.
-    int Wait() {
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-private:
-    pid_t pid_ = -1;
-};
-
-template <typename Condition>
-bool WaitUntil(Condition condition, double seconds) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > until) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 // The receiving loop on a thread of its own, collecting what it receives and says.
 class Receiver {
 public:
@@ -240,48 +178,21 @@ ReceiveTimings QuickTimings() {
     return timings;
 }
 
-// A pseudo-terminal pair made by socat: what is written into `tx` comes out of `rx`.
-class PtyPair {
-public:
-    explicit PtyPair(const TempDir& dir) : rx(dir.File("rx")), tx(dir.File("tx")) { Plug(); }
-    void Plug() {
-        socat_ = std::make_unique<Child>(
-            std::vector<std::string>{"socat", "pty,raw,echo=0,link=" + rx, "pty,raw,echo=0,link=" + tx});
-        EXPECT_TRUE(WaitUntil([&] { return testing::FileExists(rx) && testing::FileExists(tx); }, 5));
-    }
-    // As when the adapter is pulled out: the device goes away.
-    void Unplug() {
-        socat_.reset();
-        EXPECT_TRUE(WaitUntil([&] { return !testing::FileExists(rx); }, 5));
-    }
-    const std::string rx;
-    const std::string tx;
-
-private:
-    std::unique_ptr<Child> socat_;
-};
-
-// The simulator's log, written whole into `path` (the bytes a paced run sends).
-std::string SimulatedLog(const std::string& arguments, const std::string& path) {
-    const std::string command = Tool("simulate_log") + " " + arguments + " --out " + path;
-    EXPECT_EQ(std::system(command.c_str()), 0) << command;
-    return ReadFile(path);
-}
-
 // A serial receiver at 10 Hz: every byte arrives unchanged through the pseudo-
 // terminal, set to raw 8N1 (a line discipline that ate the CRs or echoed bytes
 // back would change them).
 TEST(SerialSource, ReceivesTheSimulatorAtTenHertzByteForByte) {
     ASSERT_TRUE(Installed("socat")) << "socat comes with scripts/setup.sh";
     TempDir dir;
-    const std::string expected = SimulatedLog("--epochs 25 --rate 10 --seed 3", dir.File("log.nmea"));
+    const std::string expected =
+        testing::SimulatedLogFile("--epochs 25 --rate 10 --seed 3", dir.File("log.nmea"));
     PtyPair pty(dir);
     std::string why;
     const std::optional<SourceAddress> address = ParseSourceAddress(pty.rx + ":115200", &why);
     ASSERT_TRUE(address) << why;
     Receiver receiver(*address, QuickTimings());
-    Child simulator(
-        {Tool("simulate_log"), "--epochs", "25", "--rate", "10", "--seed", "3", "--paced", "--out", pty.tx});
+    Child simulator({testing::ToolPath("simulate_log"), "--epochs", "25", "--rate", "10", "--seed", "3",
+                     "--paced", "--out", pty.tx});
     EXPECT_EQ(simulator.Wait(), 0);
     EXPECT_TRUE(WaitUntil([&] { return receiver.Bytes().size() >= expected.size(); }, 5));
     EXPECT_TRUE(receiver.Bytes() == expected)
@@ -294,8 +205,8 @@ TEST(SerialSource, ReceivesTheSimulatorAtTenHertzByteForByte) {
 TEST(SerialSource, AnUnpluggedDeviceIsWaitedFor) {
     ASSERT_TRUE(Installed("socat")) << "socat comes with scripts/setup.sh";
     TempDir dir;
-    const std::string first = SimulatedLog("--epochs 5 --seed 3", dir.File("first.nmea"));
-    const std::string second = SimulatedLog("--epochs 5 --seed 4", dir.File("second.nmea"));
+    const std::string first = testing::SimulatedLogFile("--epochs 5 --seed 3", dir.File("first.nmea"));
+    const std::string second = testing::SimulatedLogFile("--epochs 5 --seed 4", dir.File("second.nmea"));
     PtyPair pty(dir);
     std::string why;
     Receiver receiver(*ParseSourceAddress(pty.rx, &why), QuickTimings());
@@ -410,7 +321,7 @@ int FreePort() {
 TEST(GpsdSource, AsksForTheRawStreamAndReceivesTheSentences) {
     ASSERT_TRUE(Installed("gpsfake")) << "gpsd and gpsfake come with scripts/setup.sh";
     TempDir dir;
-    const std::string whole = SimulatedLog("--epochs 10 --seed 5", dir.File("log.nmea"));
+    const std::string whole = testing::SimulatedLogFile("--epochs 10 --seed 5", dir.File("log.nmea"));
     // gpsd passes on only the sentences it knows: the differential fixes stay behind.
     std::string log;
     for (size_t at = 0; at < whole.size(); at = whole.find('\n', at) + 1) {
