@@ -160,9 +160,12 @@ std::string ByteCountText(uint64_t bytes) {
 }
 
 std::string LiveStatusText(const LiveFigures& figures) {
-    const std::string received = ByteCountText(figures.Bytes) + " received";
+    return LiveFiguresText(figures) + ", " + ByteCountText(figures.Bytes) + " received";
+}
+
+std::string LiveFiguresText(const LiveFigures& figures) {
     if (figures.Epochs == 0) {
-        return "waiting for data, " + received;
+        return "waiting for data";
     }
     std::string text = std::to_string(figures.Fixes) + (figures.Fixes == 1 ? " fix, " : " fixes, ");
     text += figures.Quality + ", ";
@@ -170,9 +173,8 @@ std::string LiveStatusText(const LiveFigures& figures) {
         text +=
             std::to_string(figures.Satellites) + (figures.Satellites == 1 ? " satellite, " : " satellites, ");
     }
-    text +=
-        figures.LastFixTime.empty() ? std::string("no fix yet, ") : "last fix " + figures.LastFixTime + ", ";
-    return text + received;
+    return text +
+           (figures.LastFixTime.empty() ? std::string("no fix yet") : "last fix " + figures.LastFixTime);
 }
 
 int RunLiveConsole(const LiveLine& line, Platform& platform, std::FILE* err) {

@@ -40,6 +40,9 @@ int RunLiveConsole(const LiveLine& line, Platform& platform, std::FILE* err);
 // 1.2 MB received"; before any epoch "waiting for data, 0 B received".
 std::string LiveStatusText(const LiveFigures& figures);
 
+// The same without the bytes: what the window's left pane shows.
+std::string LiveFiguresText(const LiveFigures& figures);
+
 // A byte count as the status line shows it: "850 B", "12.3 kB", "4.5 MB", "1.2 GB".
 std::string ByteCountText(uint64_t bytes);
 

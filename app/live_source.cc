@@ -411,7 +411,7 @@ bool ReceiveLoop(ByteSource& source, const std::string& name, int stopFd, const 
         if (events.nextTick) {
             wait = std::min(wait, events.nextTick() - t);
         }
-        wait = std::clamp(wait, 0.0, 0.5);
+        wait = std::clamp(wait, 0.0, timings.maxWait);
         if (fd >= 0) {
             return WaitFor(fd, POLLIN, stopFd, wait);
         }
@@ -424,7 +424,7 @@ bool ReceiveLoop(ByteSource& source, const std::string& name, int stopFd, const 
         return stopFd >= 0 && ::poll(stop.data(), 1, 0) > 0;
     };
     auto tick = [&] {
-        if (events.tick && (!events.nextTick || events.nextTick() <= now())) {
+        if (events.tick) {
             events.tick(now());
         }
     };

@@ -90,12 +90,14 @@ struct ReceiveTimings {
     double devicePoll = 1;  // seconds between looks for a device that is not there
     double maxPause = 30;   // the longest pause before a reconnection
     double pauseScale = 1;  // multiplies every reconnection pause
+    double maxWait = 0.5;   // the longest sleep between two turns of the loop
 };
 
 // What the loop tells its owner.
 struct ReceiveEvents {
     std::function<void(const uint8_t*, size_t, double now)> bytes;
-    // Called at least every `tick` seconds and after each piece of bytes.
+    // Called at every turn of the loop: after each piece of bytes, and at
+    // least every `maxWait` seconds.
     std::function<void(double now)> tick;
     // A text for the user: a drop, a wait, a silence, a reconnection.
     std::function<void(const std::string&)> say;

@@ -26,6 +26,7 @@
 
 #include "app/field_values.h"
 #include "app/file_fields.h"
+#include "app/live_source.h"
 #include "app/run_ending.h"
 #include "app/window/artwork.h"
 #include "core/errors.h"
@@ -510,6 +511,11 @@ void TForm1::ActionExtrasExecute() {
 // --- the run ---------------------------------------------------------------------
 
 void TForm1::SpeedButton3Click() {
+    // During a live run the button reads "Stop".
+    if (liveStopFd_ >= 0) {
+        StopLive();
+        return;
+    }
     if (running_ || !RunAllowed()) {
         return;
     }
@@ -517,6 +523,10 @@ void TForm1::SpeedButton3Click() {
     // the error box comes before the run, and the run waits for a complete date
     // (or Escape). The lock would take the focus from the field without a check.
     if (!ui_.MaskEdit1->checkEdit()) {
+        return;
+    }
+    if (LooksLikeLiveSource(ToPath(ui_.Edit1->text()))) {
+        RunLive(ToPath(ui_.Edit1->text()));
         return;
     }
     running_ = true;
@@ -710,8 +720,10 @@ void TForm1::closeEvent(QCloseEvent* event) { FormClose(event); }
 void TForm1::FormClose(QCloseEvent* event) {
     if (running_) {
         // The run goes on to its end inside the Run handler; the window and its
-        // settings must outlive it, so the dialogue waits for it.
+        // settings must outlive it, so the dialogue waits for it. A live run
+        // ends its receiving for it.
         closePending_ = true;
+        StopLive();
         event->ignore();
         return;
     }
