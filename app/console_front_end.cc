@@ -73,7 +73,7 @@ constexpr const char* kHelp =
     "                           tcp://HOST:PORT      a receiver's or caster's stream\n"
     "                           gpsd://HOST[:PORT]   a running gpsd (port 2947)\n"
     "                           -                    standard input\n"
-    "  --refresh SECONDS      rewrite OUTPUT.kmz this often (0.5 to 3600; default 2)\n"
+    "  --refresh SECONDS      rewrite OUTPUT.kmz this often (0.1 to 3600; default 2)\n"
     "  --record FILE          keep every byte received in FILE, which must not exist;\n"
     "                         converting FILE later gives the same KMZ file\n"
     "\n"

@@ -30,7 +30,7 @@ struct LiveLine {
     std::string recordPath;  // as given; empty: none
 };
 
-inline constexpr double kMinRefreshSeconds = 0.5;
+inline constexpr double kMinRefreshSeconds = 0.1;
 inline constexpr double kMaxRefreshSeconds = 3600;
 
 // Runs the live form to its end; the exit status.

@@ -97,7 +97,7 @@ TEST(LiveForm, RefusesWhatItCannotUse) {
         {{"--live", "udp://host:1", dir.File("out.kmz")}, 2, "unknown kind of address"},
         {{"--live", "/dev/ttyUSB0:1234", dir.File("out.kmz")}, 2, "'1234' is no baud rate"},
         {{"--live", "-"}, 2, "takes OUTPUT.kmz"},
-        {{"--live", "-", "--refresh", "0.1", dir.File("out.kmz")}, 2, "--refresh"},
+        {{"--live", "-", "--refresh", "0.05", dir.File("out.kmz")}, 2, "--refresh"},
         {{"--live", "-", "--merge", "m.kmz", dir.File("out.kmz")}, 2, "excludes"},
         // The recording of before is kept: the run does not start.
         {{"--live", "-", "--record", dir.File("taken.nmea"), dir.File("out.kmz")}, 4, "never written over"},
