@@ -20,6 +20,7 @@ waypoints GgaRecord() {
     r.Latitude = 48.1;
     r.Longitude = 11.5;
     r.Altitude = 545.4;
+    r.GeoidSeparation = 46.9;
     r.FixQuality = 1;
     r.SatellitesUsed = 8;
     r.Hdop = 0.9;
@@ -71,6 +72,7 @@ TEST(MergeRecords, GgaIntoRmcNodeTakesTheGgaGroup) {
     EXPECT_EQ(node.SatellitesUsed, 8);
     EXPECT_DOUBLE_EQ(node.Hdop, 0.9);
     EXPECT_DOUBLE_EQ(node.Altitude, 545.4);
+    EXPECT_DOUBLE_EQ(node.GeoidSeparation, 46.9);
     EXPECT_EQ(node.Time, "12:35:19.50");
     EXPECT_DOUBLE_EQ(node.Latitude, 40.0);
 }
@@ -85,6 +87,7 @@ TEST(MergeRecords, NodeWithBothFlagsTakesTheGgaGroupFromAnySource) {
     // An RMC merged into a complete node is taken for its GGA: the GGA group is cleared.
     EXPECT_EQ(node.HasGga, 0);
     EXPECT_EQ(node.Altitude, 0);
+    EXPECT_EQ(node.GeoidSeparation, 0);
     EXPECT_EQ(node.FixQuality, 0);
     EXPECT_EQ(node.SatellitesUsed, 0);
     EXPECT_EQ(node.Hdop, 0);
@@ -155,6 +158,7 @@ TEST(CopyRecordFields, LeavesSatellitesFixModeAndDTrackOfTheNode) {
     EXPECT_EQ(node.TimeMs, source.TimeMs);
     EXPECT_EQ(node.HasGga, 1);
     EXPECT_DOUBLE_EQ(node.Altitude, 545.4);
+    EXPECT_DOUBLE_EQ(node.GeoidSeparation, 46.9);
     EXPECT_EQ(node.Satellites[5].InView, 0);
     EXPECT_EQ(node.HasSatellites, 0);
     EXPECT_EQ(node.FixMode, 0);
