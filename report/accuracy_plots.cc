@@ -1,7 +1,5 @@
 #include "report/accuracy_plots.h"
 
-#include <cairo.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,112 +10,14 @@
 #include <string_view>
 #include <tuple>
 
-#include "core/calendar.h"
 #include "report/error_classes.h"
+#include "report/plot_drawing.h"
 #include "report/report_text.h"
 #include "report/timeline.h"
 
 namespace tervo {
 
 namespace {
-
-// --- A small drawing kit in the look of report/plots.cc.
-
-constexpr const char* kFont = "DejaVu Sans";
-constexpr double kTitleSize = 15;
-constexpr double kLabelSize = 11;
-constexpr double kTickSize = 10;
-constexpr Rgb kInk{40, 40, 40};
-constexpr Rgb kGrid{225, 225, 225};
-constexpr Rgb kFrameLine{120, 120, 120};
-constexpr Rgb kMuted{150, 150, 150};
-
-class Canvas {
-public:
-    explicit Canvas(PlotSize size)
-        : surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(size.Width, 1),
-                                              std::max(size.Height, 1))),
-          cr_(cairo_create(surface_)) {
-        cairo_set_source_rgb(cr_, 1, 1, 1);
-        cairo_paint(cr_);
-        cairo_select_font_face(cr_, kFont, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-        cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
-    }
-    ~Canvas() {
-        cairo_destroy(cr_);
-        cairo_surface_destroy(surface_);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-
-    cairo_t* cr() const { return cr_; }
-
-    std::vector<uint8_t> Png() const {
-        cairo_surface_flush(surface_);
-        std::vector<uint8_t> bytes;
-        cairo_surface_write_to_png_stream(
-            surface_,
-            [](void* closure, const unsigned char* data, unsigned int length) {
-                auto* out = static_cast<std::vector<uint8_t>*>(closure);
-                out->insert(out->end(), data, data + length);
-                return CAIRO_STATUS_SUCCESS;
-            },
-            &bytes);
-        return bytes;
-    }
-
-private:
-    cairo_surface_t* surface_;
-    cairo_t* cr_;
-};
-
-void Colour(cairo_t* cr, Rgb colour, double alpha = 1) {
-    cairo_set_source_rgba(cr, colour.R / 255.0, colour.G / 255.0, colour.B / 255.0, alpha);
-}
-
-enum class Align { Left, Centre, Right };
-enum class Anchor { Baseline, Middle, Top };
-
-double TextWidth(cairo_t* cr, const std::string& text, double size, bool bold = false) {
-    cairo_select_font_face(cr, kFont, CAIRO_FONT_SLANT_NORMAL,
-                           bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, size);
-    cairo_text_extents_t extents;
-    cairo_text_extents(cr, text.c_str(), &extents);
-    return extents.x_advance;
-}
-
-void Text(cairo_t* cr, double x, double y, const std::string& text, double size, Align align = Align::Left,
-          Anchor anchor = Anchor::Baseline, bool bold = false, Rgb colour = kInk, double angle = 0) {
-    const double width = TextWidth(cr, text, size, bold);
-    cairo_font_extents_t font;
-    cairo_font_extents(cr, &font);
-    const double dx = align == Align::Left ? 0 : align == Align::Centre ? -width / 2 : -width;
-    const double dy = anchor == Anchor::Baseline ? 0
-                      : anchor == Anchor::Middle ? (font.ascent - font.descent) / 2
-                                                 : font.ascent;
-    cairo_save(cr);
-    cairo_translate(cr, x, y);
-    cairo_rotate(cr, angle);
-    cairo_move_to(cr, dx, dy);
-    Colour(cr, colour);
-    cairo_show_text(cr, text.c_str());
-    cairo_restore(cr);
-}
-
-struct Frame {
-    double left, top, right, bottom;
-    double Width() const { return right - left; }
-    double Height() const { return bottom - top; }
-};
-
-void FrameBorder(cairo_t* cr, const Frame& frame) {
-    Colour(cr, kFrameLine);
-    cairo_set_line_width(cr, 1);
-    cairo_rectangle(cr, std::round(frame.left) + 0.5, std::round(frame.top) + 0.5,
-                    std::round(frame.Width()) - 1, std::round(frame.Height()) - 1);
-    cairo_stroke(cr);
-}
 
 // The 1-2-5 steps at or below and at or above `value` (> 0).
 double StepAtOrBelow(double value) { return OneTwoFiveStep(OneTwoFiveIndex(value)); }
@@ -175,51 +75,6 @@ void DotSwatch(cairo_t* cr, double x, double y, Rgb colour) {
     Colour(cr, colour);
     cairo_arc(cr, x + 12, y, 4, 0, 2 * M_PI);
     cairo_fill(cr);
-}
-
-// --- The time axis.
-
-// Ticks at whole multiples of a step of the clock, labelled "hh:mm" (or
-// "hh:mm:ss" below a minute), with the title "Time (UTC)" and the dates below.
-void DrawTimeAxis(cairo_t* cr, const Frame& frame, const ErrorOverTime& data) {
-    static constexpr double kSteps[] = {1,   2,    5,    10,   15,    30,    60,    120,   300,   600,
-                                        900, 1800, 3600, 7200, 10800, 21600, 43200, 86400, 172800};
-    const double span = data.LastS - data.FirstS;
-    double step = kSteps[std::size(kSteps) - 1];
-    for (double s : kSteps) {
-        if (span / s <= 6) {
-            step = s;
-            break;
-        }
-    }
-    auto x = [&](double seconds) { return frame.left + (seconds - data.FirstS) / span * frame.Width(); };
-    const double startClock = data.StartTimeOfDayMs / 1000.0;
-    const double firstTick = std::ceil((startClock + data.FirstS) / step - 1e-9) * step - startClock;
-    cairo_set_line_width(cr, 1);
-    for (double t = firstTick; t <= data.LastS + 1e-6; t += step) {
-        const double px = std::round(x(t)) + 0.5;
-        Colour(cr, kGrid);
-        cairo_move_to(cr, px, frame.top);
-        cairo_line_to(cr, px, frame.bottom);
-        cairo_stroke(cr);
-        const std::string text =
-            TimeOfDayText(std::llround((startClock + t) * 1000)).substr(0, step < 60 ? 8 : 5);
-        const double half = TextWidth(cr, text, kTickSize) / 2;
-        Text(cr, std::min(px, frame.right + 16 - half), frame.bottom + 6, text, kTickSize, Align::Centre,
-             Anchor::Top);
-    }
-    std::string title = "Time (UTC)";
-    if (data.StartUnixMs) {
-        const auto day = [&](double seconds) {
-            return static_cast<int64_t>(std::floor((*data.StartUnixMs + seconds * 1000) / 86'400'000.0));
-        };
-        title += ", " + DateTextOfDays(day(data.FirstS));
-        if (day(data.LastS) != day(data.FirstS)) {
-            title += " to " + DateTextOfDays(day(data.LastS));
-        }
-    }
-    Text(cr, (frame.left + frame.right) / 2, frame.bottom + 24, title, kLabelSize, Align::Centre,
-         Anchor::Top);
 }
 
 }  // namespace
@@ -297,15 +152,14 @@ ErrorOverTime CollectErrorOverTime(const Accuracy& accuracy, int columns) {
 }
 
 std::vector<uint8_t> DrawErrorOverTime(const ErrorOverTime& data, PlotSize size) {
-    Canvas canvas(size);
+    Canvas canvas(size.Width, size.Height);
     cairo_t* cr = canvas.cr();
     Text(cr, size.Width / 2.0, 24, "Horizontal error over time", kTitleSize, Align::Centre, Anchor::Baseline,
          true);
     const Frame frame{70, 40, static_cast<double>(size.Width) - 24, static_cast<double>(size.Height) - 90};
     if (data.Classes.empty()) {
         FrameBorder(cr, frame);
-        Text(cr, (frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2, "No matched fix with a time",
-             kLabelSize, Align::Centre, Anchor::Middle, false, kMuted);
+        NoData(cr, frame, "No matched fix with a time");
         return canvas.Png();
     }
     // The error axis: linear from 0 in whole steps, or logarithmic over whole 1-2-5 steps.
@@ -354,7 +208,7 @@ std::vector<uint8_t> DrawErrorOverTime(const ErrorOverTime& data, PlotSize size)
     Text(cr, frame.left - 52, (frame.top + frame.bottom) / 2,
          data.Logarithmic ? "Horizontal error (m, logarithmic)" : "Horizontal error (m)", kLabelSize,
          Align::Centre, Anchor::Middle, false, kInk, -M_PI / 2);
-    DrawTimeAxis(cr, frame, data);
+    DrawTimeAxis(cr, frame, {data.FirstS, data.LastS, data.StartTimeOfDayMs, data.StartUnixMs});
 
     // A bar per column and class: a dot where it holds one value.
     cairo_save(cr);
@@ -509,7 +363,7 @@ ErrorScatter CollectErrorScatter(const Accuracy& accuracy, int cells) {
 }
 
 std::vector<uint8_t> DrawErrorScatter(const ErrorScatter& data, PlotSize size) {
-    Canvas canvas(size);
+    Canvas canvas(size.Width, size.Height);
     cairo_t* cr = canvas.cr();
     Text(cr, size.Width / 2.0, 24, "Horizontal error around the reference", kTitleSize, Align::Centre,
          Anchor::Baseline, true);
@@ -578,7 +432,7 @@ std::vector<uint8_t> DrawErrorScatter(const ErrorScatter& data, PlotSize size) {
     cairo_restore(cr);
     FrameBorder(cr, frame);
     if (data.Fixes == 0) {
-        Text(cr, cx, cy, "No matched fix", kLabelSize, Align::Centre, Anchor::Middle, false, kMuted);
+        NoData(cr, frame, "No matched fix");
     }
 
     // The legend beside the frame.
@@ -620,7 +474,7 @@ std::vector<uint8_t> DrawErrorScatter(const ErrorScatter& data, PlotSize size) {
     if (data.Outside > 0) {
         ly += 8;
         Text(cr, lx, ly, std::to_string(data.Outside) + " beyond the frame", kTickSize, Align::Left,
-             Anchor::Middle, false, kMuted);
+             Anchor::Middle, false, kNote);
     }
     return canvas.Png();
 }
