@@ -16,6 +16,7 @@
 #include "app/many_logs.h"
 #include "app/run_ending.h"
 #include "app/settings.h"
+#include "app/summary_output.h"
 #include "core/paths.h"
 #include "report/summary.h"
 #include "run/conversion.h"
@@ -174,7 +175,7 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
                key.Option,
                [&line, &key](const std::string& text) {
                    if (!SetExtra(line.extras, key, text)) {
-                       throw CLI::ValidationError(key.Option, "'" + text + "' is " + RefusalText(key));
+                       throw CLI::ValidationError(key.Option, WhyRefused(key, text));
                    }
                },
                key.Help)
@@ -182,6 +183,11 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
     }
     try {
         app.parse(argc, argv);
+        if (line.extras.ReferencePoint && line.extras.ReferenceLog) {
+            throw CLI::ValidationError(
+                "--reference-point and --reference-log exclude each other: name one "
+                "reference");
+        }
     } catch (const CLI::CallForHelp&) {
         return Parsed::Help;
     } catch (const CLI::CallForVersion&) {
@@ -249,15 +255,7 @@ bool SummaryOnly(const CommandLine& line) {
 
 // The summaries `extras` ask for, on `out`: the table, then the JSON.
 bool PrintSummaries(std::FILE* out, const Extras& extras, const RunReport& report) {
-    if (!report.Summary) {
-        return true;
-    }
-    if (extras.Summary.value_or(0) != 0) {
-        std::fputs(SummaryTable(*report.Summary).c_str(), out);
-    }
-    if (extras.SummaryJson.value_or(0) != 0) {
-        std::fputs(SummaryJson(*report.Summary).c_str(), out);
-    }
+    std::fputs(SummaryOutput(extras, report).c_str(), out);
     return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
@@ -285,6 +283,9 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
              std::FILE* err, AllocationGate* gate) {
     const bool summaryOnly = SummaryOnly(line);
     const ConversionSettings settings = BatchSettings(line, platform, err);
+    if (const std::string conflict = ExtrasConflict(settings.Extras); !conflict.empty()) {
+        return BadCommandLine(err, conflict);
+    }
     ConsoleView view(err, isatty(fileno(err)) == 1);
     DiskFiles files(settings, platform);
     ConversionResult result = ConversionResult::Completed;
@@ -313,7 +314,8 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
 }
 
 // The --out-dir and --merge forms: every positional argument is a log.
-int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* err, AllocationGate* gate) {
+int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* out, std::FILE* err,
+                    AllocationGate* gate) {
     ManyLogsLine& many = line.many;
     if (many.outDir.empty() && many.mergePath.empty()) {
         return BadCommandLine(err, "--jobs and --settings go with --out-dir DIR or --merge OUT.kmz");
@@ -337,7 +339,7 @@ int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* err, Alloc
         return BadCommandLine(err, "two logs named " + *twice + " would both be written to " +
                                        ProposedOutputPath(*twice) + " in " + many.outDir);
     }
-    return RunManyLogs(many, platform, err, gate);
+    return RunManyLogs(many, platform, out, err, gate);
 }
 
 // The live form: SOURCE, then OUTPUT.kmz [SETTINGS].
@@ -430,7 +432,7 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
     }
     if (line.manyOptions > 0) {
         try {
-            return RunManyLogsForm(line, platform, err, gate);
+            return RunManyLogsForm(line, platform, out, err, gate);
         } catch (...) {
             return PrintEnding(err, EndingOfError(std::current_exception()));
         }

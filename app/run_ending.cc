@@ -28,6 +28,19 @@ RunEnding StoppedEnding(StopReason reason) {
     return ending;
 }
 
+// A completed run whose fixes all missed the reference: the KMZ file holds no accuracy part.
+RunEnding NothingMatchedEnding(const RunReport& report) {
+    const std::string reference = report.Accuracy ? report.Accuracy->Reference : "the reference";
+    RunEnding ending = Ending(kExitWrongFormat, EndingKind::Note, "no epoch matched " + reference);
+    const AccuracyFigures& all = report.Accuracy ? report.Accuracy->Result.All : AccuracyFigures{};
+    ending.Advice = all.UnmatchedEpochs == 0
+                        ? "The log has no valid fix; the KMZ file was written without the accuracy."
+                        : "None of the log's " + std::to_string(all.UnmatchedEpochs) +
+                              " fixes lies within the reference's times (UTC, by date when both logs have "
+                              "one); the KMZ file was written without the accuracy.";
+    return ending;
+}
+
 }  // namespace
 
 RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::string& inputPath) {
@@ -37,6 +50,9 @@ RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::
             if (report.NothingRecognised && report.Placemarks == 0) {
                 return Ending(kExitWrongFormat, EndingKind::Note, "no position found in " + inputPath);
             }
+            if (report.Reference == ReferenceTrouble::NothingMatched) {
+                return NothingMatchedEnding(report);
+            }
             return {};
         case ConversionResult::LooksLikeBinr:
             return Ending(kExitWrongFormat, EndingKind::Note,
@@ -45,7 +61,10 @@ RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::
             return Ending(kExitWrongFormat, EndingKind::Note,
                           "the input looks like an NMEA log; use --format nmea");
         case ConversionResult::InputNotOpened:
-            return Ending(kExitInputNotOpened, EndingKind::ShownByRun, "Can't open the input file", failure);
+            return Ending(kExitInputNotOpened, EndingKind::ShownByRun,
+                          report.Reference == ReferenceTrouble::NotOpened ? "Can't open the reference log"
+                                                                          : "Can't open the input file",
+                          failure);
         case ConversionResult::OutputNotCreated:
             return Ending(kExitOutputNotCreated, EndingKind::ShownByRun, "Can't create the output file",
                           failure);
@@ -54,7 +73,10 @@ RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::
         case ConversionResult::WriteFailed:
             return Ending(kExitWriteFailed, EndingKind::ShownByRun, "Can't write the output file", failure);
         case ConversionResult::InputNotRead:
-            return Ending(kExitInputNotRead, EndingKind::ShownByRun, "Can't read the input file", failure);
+            return Ending(kExitInputNotRead, EndingKind::ShownByRun,
+                          report.Reference == ReferenceTrouble::NotRead ? "Can't read the reference log"
+                                                                        : "Can't read the input file",
+                          failure);
     }
     return Ending(kExitOtherError, EndingKind::Error, "An unexpected ending of the conversion");
 }

@@ -22,7 +22,8 @@ enum ExitStatus : int {
     kExitFileNotCreated = 6,    // "Cannot create file <path>": an icon or the KMZ file
     kExitWriteFailed = 7,       // the KML file could not be written whole
     kExitInputNotRead = 8,      // "Can't read the input file": a read error before its end
-    kExitWrongFormat = 9,       // the log looks like the other format, or no position was found in it
+    kExitWrongFormat = 9,       // the log looks like the other format, no position was found in it, or
+                                // no epoch matched the reference of the accuracy
 };
 
 enum class EndingKind {

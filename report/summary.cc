@@ -308,8 +308,8 @@ std::vector<Row> Rows(const Summary& s) {
     std::vector<Row> rows;
     rows.push_back({"Format", s.Format == LogFormat::Nmea ? "NMEA" : "BINR"});
     rows.push_back({"Epochs", std::to_string(s.Epochs)});
-    rows.push_back(
-        {"Fixes", std::to_string(s.Fixes) + (s.FixShare ? " (" + NumberText(*s.FixShare * 100, 1) + " %)" : "")});
+    rows.push_back({"Fixes", std::to_string(s.Fixes) +
+                                 (s.FixShare ? " (" + NumberText(*s.FixShare * 100, 1) + " %)" : "")});
     rows.push_back({"First time", TimeText(s.FirstUnixMs, s.FirstTimeOfDayMs)});
     rows.push_back({"Last time", TimeText(s.LastUnixMs, s.LastTimeOfDayMs)});
     rows.push_back(
@@ -322,9 +322,9 @@ std::vector<Row> Rows(const Summary& s) {
     rows.push_back({"Moving time", NumberText(s.MovingTimeS, 3) + " s (" + Clock(s.MovingTimeS) + ")"});
     rows.push_back({"Maximum speed", Or(s.MaxSpeedKmh, 1, " km/h")});
     rows.push_back({"Mean speed while moving", Or(s.MeanSpeedKmh, 1, " km/h")});
-    rows.push_back({"Altitude", s.AltitudeMinM
-                                    ? NumberText(*s.AltitudeMinM, 1) + " to " + NumberText(*s.AltitudeMaxM, 1) + " m"
-                                    : "-"});
+    rows.push_back({"Altitude", s.AltitudeMinM ? NumberText(*s.AltitudeMinM, 1) + " to " +
+                                                     NumberText(*s.AltitudeMaxM, 1) + " m"
+                                               : "-"});
     rows.push_back({"HDOP median", Or(s.HdopMedian, 2, "")});
     rows.push_back({"HDOP 95th percentile", Or(s.HdopP95, 2, "")});
     rows.push_back({"Satellites used", s.SatellitesUsedMean
@@ -377,7 +377,7 @@ std::string SummaryTable(const Summary& summary) {
     return out;
 }
 
-std::string SummaryJson(const Summary& s) {
+std::string SummaryJson(const Summary& s, const std::vector<JsonMember>& more) {
     JsonObject qualities(2);
     for (const QualityCount& count : s.FixesByQuality) {
         qualities.Raw(count.Name, std::to_string(count.Epochs));
@@ -418,6 +418,9 @@ std::string SummaryJson(const Summary& s) {
         .Int("satellites_used_max", Wide(s.SatellitesUsedMax))
         .Raw("fixes_by_quality", qualities.str())
         .Raw("satellites_by_system", systems.str());
+    for (const JsonMember& member : more) {
+        root.Raw(member.Key, member.Value);
+    }
     return root.str() + "\n";
 }
 

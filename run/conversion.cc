@@ -12,6 +12,8 @@
 #include "nmea/nmea_reader.h"
 #include "report/summary.h"
 #include "run/folder_writer.h"
+#include "run/format_look.h"
+#include "run/reference.h"
 #include "run/run_plan.h"
 
 namespace tervo {
@@ -33,13 +35,6 @@ public:
 
 private:
     Action action_;
-};
-
-// Both read loops' own finds within the first bytes of the log.
-struct FormatFinds {
-    bool nmea = false;
-    bool binr = false;
-    bool looked = false;  // false for an input that cannot be read twice (a pipe)
 };
 
 // Everything one run keeps from its opening to its end.
@@ -77,6 +72,7 @@ struct RunState {
                 points,
                 summary ? &*summary : nullptr,
                 plots,
+                accuracy ? &*accuracy : nullptr,
                 kml,
                 files};
     }
@@ -100,6 +96,11 @@ struct RunState {
     StopReason stop = StopReason::None;
     std::optional<Summary> summary;
     std::vector<NamedPlot> plots;
+    // The accuracy extras: the reference log's fixes, what became of it, and the accuracy.
+    ReferenceTrack referenceTrack;
+    ReferenceTrouble referenceTrouble = ReferenceTrouble::None;
+    FileFailure referenceFailure;
+    std::optional<AccuracyOutcome> accuracy;
     WaypointOptions options;
     std::string countText = " ";  // the right pane's text, repeated by the final message
     int placemarks = 0;
@@ -111,28 +112,6 @@ ConversionResult Fail(ConversionView& view, const char* text, ConversionResult r
     view.ShowStatus(text);
     view.ProcessPendingEvents();
     return result;
-}
-
-constexpr size_t kFormatSample = 64 * 1024;
-
-// Reads the start of `input` and rewinds it.
-FormatFinds LookAtFormat(std::FILE* input) {
-    FormatFinds finds;
-    if (std::fseek(input, 0, SEEK_SET) != 0) {
-        return finds;
-    }
-    std::vector<uint8_t> sample(kFormatSample);
-    sample.resize(std::fread(sample.data(), 1, sample.size(), input));
-    if (std::fseek(input, 0, SEEK_SET) != 0) {
-        // Nothing may be lost: the read loop must see the log from its start.
-        std::clearerr(input);
-        return finds;
-    }
-    std::clearerr(input);
-    finds.looked = true;
-    finds.nmea = ContainsNmeaSentence(sample.data(), sample.size());
-    finds.binr = ContainsBinrMessage(sample.data(), sample.size());
-    return finds;
 }
 
 // Opens the log and looks at its start: the chosen format finding nothing of
@@ -183,12 +162,42 @@ std::optional<ConversionResult> ReadLog(RunState& run, const BlockRead& publish)
     return std::nullopt;
 }
 
+// The reference log of the accuracy extras, read whole after the log: one
+// that cannot be opened or read to its end ends the run as the log would.
+std::optional<ConversionResult> ReadReference(RunState& run) {
+    if (!run.plan.Extras.ReferenceLog) {
+        return std::nullopt;
+    }
+    ReferenceLogRead read = ReadReferenceLog(run.files, *run.plan.Extras.ReferenceLog, run.platform, run.view,
+                                             run.plan.Format.value_or(LogFormat::Nmea));
+    run.referenceTrouble = read.Trouble;
+    run.referenceFailure = read.Failure;
+    if (read.Trouble == ReferenceTrouble::NotOpened) {
+        return Fail(run.view, "Can't open the reference log", ConversionResult::InputNotOpened);
+    }
+    if (read.Trouble == ReferenceTrouble::NotRead) {
+        return Fail(run.view, "Can't read the reference log", ConversionResult::InputNotRead);
+    }
+    run.referenceTrack = std::move(read.Track);
+    return std::nullopt;
+}
+
+// The accuracy of the list as read against the extras' reference.
+void MeasureAgainstReference(RunState& run) {
+    run.accuracy = MeasureAccuracy(run.plan.Extras, run.points, run.plan.Format.value_or(LogFormat::Nmea),
+                                   run.referenceTrack);
+    run.referenceTrack = {};
+}
+
 // What is worked out from the whole list for the extras, before the folders
 // date its dateless points.
 void WorkOutFromList(RunState& run, KmlStream& kml) {
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     if (run.plan.NeedsSummary) {
         run.summary = ComputeSummary(run.points, format);
+    }
+    if (run.plan.NeedsAccuracy) {
+        MeasureAgainstReference(run);
     }
     if (run.plan.NeedsPlots) {
         run.plots = DrawPlots(run.Context(kml));
@@ -333,6 +342,19 @@ ConversionResult Pack(RunState& run, KmlStream& kml, RunReport* report) {
     return ConversionResult::Completed;
 }
 
+// How the run ended, for the front end: why it stopped, and the file that failed.
+void EndReport(const RunState& run, ConversionResult result, RunReport& report) {
+    report.Stop = run.stop;
+    if (run.referenceTrouble != ReferenceTrouble::None) {
+        report.Reference = run.referenceTrouble;
+    }
+    if (result == ConversionResult::Completed) {
+        report.Failure = {};
+    } else {
+        report.Failure = run.referenceFailure.path.empty() ? run.files.LastFailure() : run.referenceFailure;
+    }
+}
+
 // The run's steps between its opening and its end, in order.
 ConversionResult RunPhases(RunState& run, RunReport* report, bool& runDisabled, std::optional<KmlStream>& kml,
                            std::optional<FolderWriter>& folder) {
@@ -373,6 +395,12 @@ ConversionResult RunPhases(RunState& run, RunReport* report, bool& runDisabled, 
     if (const std::optional<ConversionResult> stopped = ReadLog(run, publish)) {
         folder.reset();
         return *stopped;
+    }
+    if (run.plan.NeedsAccuracy) {
+        if (const std::optional<ConversionResult> failed = ReadReference(run)) {
+            folder.reset();
+            return *failed;
+        }
     }
     WorkOutFromList(run, *kml);
     if (run.plan.HeadAfterReading) {
@@ -429,8 +457,7 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     });
     const ConversionResult result = RunPhases(run, report, runDisabled, kml, folder);
     if (report != nullptr) {
-        report->Stop = run.stop;
-        report->Failure = result == ConversionResult::Completed ? FileFailure{} : files.LastFailure();
+        EndReport(run, result, *report);
     }
     return result;
 }
@@ -482,13 +509,23 @@ ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView
         view.ShowStatus("The progress started");
         ended = ReadLog(run, {});
     }
-    report.Stop = run.stop;
+    const bool accuracy = AsksForAccuracy(run.plan.Extras);
+    if (!ended && run.plan.Format && accuracy) {
+        ended = ReadReference(run);
+    }
     if (ended) {
-        report.Failure = files.LastFailure();
+        EndReport(run, *ended, report);
         return *ended;
     }
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     report.Summary = ComputeSummary(run.points, format);
+    if (accuracy) {
+        MeasureAgainstReference(run);
+        report.Accuracy = run.accuracy;
+        if (run.accuracy->Result.All.MatchedEpochs == 0) {
+            report.Reference = ReferenceTrouble::NothingMatched;
+        }
+    }
     report.NothingRecognised = run.finds.looked && !run.finds.nmea && !run.finds.binr;
     if (run.plan.Extras.ShowSummary.value_or(0) != 0) {
         StringSink nowhere;

@@ -100,6 +100,12 @@ DiskFiles::~DiskFiles() {
     kmlFile_.reset();
 }
 
+InputFile RunFiles::OpenReference(const std::string& path, int64_t* size, FileFailure* failure) {
+    InputFile file = OpenLogFile(AbsoluteFrom(path, CurrentDirectory()), size, failure);
+    failure->path = path;
+    return file;
+}
+
 InputFile DiskFiles::OpenLog(int64_t* size) { return OpenLogFile(settings_.InputPath, size, &failure_); }
 
 void DiskFiles::NoteReadError(int error) { failure_ = {settings_.InputPath, error}; }

@@ -6,11 +6,37 @@
 #include <cmath>
 #include <string_view>
 
+#include "report/accuracy.h"
+
 namespace tervo {
 
 namespace {
 
-constexpr const char* kColourByChoices[] = {"quality", "speed"};
+constexpr const char* kColourByChoices[] = {"quality", "speed", "error"};
+
+std::string_view Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return std::string_view(text).substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
+std::optional<std::string> CheckReferencePoint(const std::string& text) {
+    if (!ParsePointReference(text).Value) {
+        return std::nullopt;
+    }
+    return std::string(Trimmed(text));
+}
+
+std::string ExplainReferencePoint(const std::string& text) { return ParsePointReference(text).Error; }
+
+std::optional<std::string> CheckPath(const std::string& text) {
+    if (Trimmed(text).empty()) {
+        return std::nullopt;
+    }
+    return text;
+}
 
 const ExtraKey kKeys[] = {
     {"--viewer", "Viewer", "Ready for a globe viewer (preset)",
@@ -45,14 +71,39 @@ const ExtraKey kKeys[] = {
      "sky, SNR, speed and altitude, and fix quality plots as screen overlays in a hidden folder",
      ExtraKind::Flag, 0, 1, &Extras::Plots},
     {"--colour-by", "ColourBy", "Track coloured by",
-     "a track coloured by fix quality or by speed, with its legend", ExtraKind::Choice, 0, 1,
-     &Extras::ColourBy, kColourByChoices},
+     "a track coloured by fix quality, by speed or by the error against the reference, with its legend",
+     ExtraKind::Choice, 0, 2, &Extras::ColourBy, kColourByChoices},
     {"--date-from-zda", "DateFromZda", "Dates from ZDA sentences",
      "NMEA epochs without a date of their own (GGA only) take the date of the latest ZDA", ExtraKind::Flag, 0,
      1, &Extras::DatesFromZda},
     {"--show-summary", "ShowSummary", "Show the summary after a run",
      "the window shows the summary and the plots after a run (no effect on the console)", ExtraKind::Flag, 0,
      1, &Extras::ShowSummary},
+    {"--reference-point",
+     "ReferencePoint",
+     "Reference point (LAT,LON,HEIGHT or mean)",
+     "the accuracy against a surveyed point (degrees, metres above the ellipsoid) or the mean of the fixes",
+     ExtraKind::Text,
+     0,
+     0,
+     nullptr,
+     {},
+     &Extras::ReferencePoint,
+     CheckReferencePoint,
+     "LAT,LON,HEIGHT|mean",
+     ExplainReferencePoint},
+    {"--reference-log",
+     "ReferenceLog",
+     "Reference log of a better receiver",
+     "the accuracy against the log of a better receiver recorded at the same time (NMEA or BINR)",
+     ExtraKind::Text,
+     0,
+     0,
+     nullptr,
+     {},
+     &Extras::ReferenceLog,
+     CheckPath,
+     "FILE"},
 };
 
 }  // namespace
@@ -62,6 +113,10 @@ std::span<const ExtraKey> ExtraKeys() { return kKeys; }
 bool AsksForSummary(const Extras& extras) {
     auto on = [](const std::optional<double>& value) { return value.value_or(0) != 0; };
     return on(extras.Summary) || on(extras.SummaryJson) || on(extras.SummaryInKml) || on(extras.ShowSummary);
+}
+
+bool AsksForAccuracy(const Extras& extras) {
+    return extras.ReferencePoint.has_value() || extras.ReferenceLog.has_value();
 }
 
 Extras ResolveExtras(const Extras& asked) {
@@ -82,6 +137,10 @@ Extras ResolveExtras(const Extras& asked) {
 
 Extras OverlaidExtras(const Extras& base, const Extras& over) {
     Extras overlaid = base;
+    if (AsksForAccuracy(over)) {
+        overlaid.ReferencePoint.reset();
+        overlaid.ReferenceLog.reset();
+    }
     for (const ExtraKey& key : ExtraKeys()) {
         if (!IsAsked(over, key)) {
             continue;
@@ -144,6 +203,13 @@ std::string RefusalText(const ExtraKey& key) {
         return "not one of " + names;
     }
     return "no value between " + ExtraValueText(key, key.Min) + " and " + ExtraValueText(key, key.Max);
+}
+
+std::string WhyRefused(const ExtraKey& key, const std::string& text) {
+    if (key.ExplainRefusal != nullptr) {
+        return key.ExplainRefusal(text);
+    }
+    return "'" + text + "' is " + RefusalText(key);
 }
 
 std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& text) {

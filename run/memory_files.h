@@ -37,10 +37,18 @@ public:
     void NoteReadError(int error) override { failure_ = {logPath_, error}; }
     FileFailure LastFailure() const override { return failure_; }
     DocumentPlace Place() const override { return place_; }
+    // The reference named `path` is `text` when SetReference named it so; any
+    // other is opened from the disk.
+    InputFile OpenReference(const std::string& path, int64_t* size, FileFailure* failure) override;
 
     void SetContainerPath(std::string path) { containerPath_ = std::move(path); }
     void SetFolderWhileReading(bool onThread) { folderWhileReading_ = onThread; }
     void SetPlace(DocumentPlace place) { place_ = std::move(place); }
+    // `text` must outlive the run.
+    void SetReference(std::string path, std::string_view text) {
+        referencePath_ = std::move(path);
+        referenceText_ = text;
+    }
 
     // What the run wrote.
     const std::string& kml() const { return sink_.text; }
@@ -52,6 +60,8 @@ private:
     MemoryFiles() = default;
 
     std::string_view logText_;
+    std::string referencePath_;
+    std::string_view referenceText_;
     std::string logPath_;  // empty: the log is logText_
     std::string containerPath_ = "memory.kmz";
     bool folderWhileReading_ = true;

@@ -72,8 +72,28 @@ MergedLog ConvertForMerge(const ConversionSettings& settings, size_t index, Conv
     return log;
 }
 
+std::string MergedAccuracyTable(std::span<const MergedLog> logs, bool html) {
+    std::vector<NamedAccuracy> receivers;
+    std::string reference;
+    for (const MergedLog& log : logs) {
+        if (log.Report.Accuracy) {
+            receivers.push_back({log.Name, &log.Report.Accuracy->Result});
+            reference = log.Report.Accuracy->Reference;
+        }
+    }
+    if (receivers.empty()) {
+        return {};
+    }
+    return html ? AccuracyComparisonHtmlTable(receivers, reference)
+                : AccuracyComparisonTable(receivers, reference);
+}
+
 void WriteMergedDocument(KmlStream& kml, std::span<const MergedLog> logs) {
     BeginKmlDocument(kml);
+    const std::string accuracy = MergedAccuracyTable(logs, true);
+    if (!accuracy.empty()) {
+        kml.Text("<description><![CDATA[\n"_kml).Text(accuracy).Text("]]></description>\n"_kml);
+    }
     for (const MergedLog& log : logs) {
         kml.Text("<Folder>\n<name>"_kml).Value(log.Name).Text("</name>\n"_kml);
         kml.Written(log.Part);

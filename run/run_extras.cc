@@ -1,11 +1,14 @@
 #include "run/run_extras.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "core/fix_quality.h"
 #include "core/numbers.h"
 #include "kml/coloured_track.h"
 #include "kml/screen_overlay.h"
+#include "report/accuracy_plots.h"
+#include "report/error_classes.h"
 #include "report/plots.h"
 #include "run/conversion.h"
 #include "run/run_plan.h"
@@ -24,12 +27,18 @@ std::string SummaryDescription(const RunContext& run) { return SummaryHtmlTable(
 
 // --- The valid fixes as a track coloured by fix quality or by speed.
 
-bool AsksForColouredTrack(const Extras& extras) { return extras.ColourBy.has_value(); }
+bool AsksForColouredTrack(const Extras& extras) {
+    return extras.ColourBy.has_value() && *extras.ColourBy != kColourByError;
+}
+
+// Wider than the track it follows, so that it shows as a band beside that
+// line wherever a viewer draws the two over each other.
+std::string ColouredTrackWidth(const RunContext& run) {
+    return std::to_string(std::max(1, LeadingInteger(run.Settings.Edit3)) + 4);
+}
 
 void WriteColouredTrackStyles(const RunContext& run) {
-    // Wider than the track it follows, so that it shows as a band beside that
-    // line wherever a viewer draws the two over each other.
-    const std::string width = std::to_string(std::max(1, LeadingInteger(run.Settings.Edit3)) + 4);
+    const std::string width = ColouredTrackWidth(run);
     if (*run.Plan.Extras.ColourBy == kColourBySpeed) {
         WriteSpeedStyles(run.Kml, width, run.Plan.Place.StyleIdPrefix);
     } else {
@@ -59,6 +68,82 @@ void WriteColouredTrack(const RunContext& run) {
     } else {
         run.Files.AddEntry(legend, LegendPng("Fix quality", QualityLegend(fixes, run.Format)));
         WriteTrackByQuality(run.Kml, fixes, run.Format, legend, prefix);
+    }
+}
+
+// --- The accuracy against a reference.
+
+bool AsksForAccuracyInKml(const Extras& extras) {
+    return IsOn(extras.SummaryInKml) && AsksForAccuracy(extras);
+}
+
+std::string AccuracyDescription(const RunContext& run) {
+    return HasMatchedAccuracy(run) ? AccuracyHtmlTable(run.Accuracy->Result, run.Accuracy->Reference) : "";
+}
+
+bool AsksForErrorTrack(const Extras& extras) {
+    return extras.ColourBy == kColourByError && AsksForAccuracy(extras);
+}
+
+// The classes' styles need no data: their colours are fixed, their bounds only name them.
+std::vector<TrackClass> ErrorTrackClasses(const ErrorClasses& bounds) {
+    std::vector<TrackClass> classes;
+    for (int i = 0; i <= kUnmatchedErrorClass; ++i) {
+        classes.push_back({ErrorClassLabel(bounds, i), ErrorStyleId(i), ErrorClassColour(i)});
+    }
+    return classes;
+}
+
+void WriteErrorTrackStyles(const RunContext& run) {
+    WriteClassStyles(run.Kml, ColouredTrackWidth(run), ErrorTrackClasses({}), run.Plan.Place.StyleIdPrefix);
+}
+
+// The class of each valid fix from the document's start, by its horizontal
+// error; a fix without a reference position is unmatched. The errors are in
+// log order, their indices counted from the list's head.
+std::vector<int> ErrorClassOfFixes(const RunContext& run, const ErrorClasses& classes) {
+    const std::vector<EpochError>& errors = run.Accuracy->Result.Errors;
+    auto error = errors.begin();
+    std::vector<int> classOf;
+    bool started = false;
+    size_t index = 0;
+    for (const list* node = run.Points.Head; node != nullptr; node = node->Next, ++index) {
+        double metres = std::numeric_limits<double>::quiet_NaN();
+        if (error != errors.end() && error->Index == index) {
+            metres = error->Horizontal;
+            ++error;
+        }
+        started = started || node == run.Points.Start;
+        if (started && HasValidFix(node->Point, run.Format)) {
+            classOf.push_back(ErrorClassOf(classes, metres));
+        }
+    }
+    return classOf;
+}
+
+void WriteErrorTrack(const RunContext& run) {
+    if (!HasMatchedAccuracy(run)) {
+        return;
+    }
+    std::vector<double> horizontal;
+    for (const EpochError& error : run.Accuracy->Result.Errors) {
+        horizontal.push_back(error.Horizontal);
+    }
+    const ErrorClasses bounds = MakeErrorClasses(horizontal);
+    const std::vector<int> classOf = ErrorClassOfFixes(run, bounds);
+    const bool unmatched = std::count(classOf.begin(), classOf.end(), kUnmatchedErrorClass) > 0;
+    const std::string legend = run.EntryName("plots/legend.png");
+    run.Files.AddEntry(legend, LegendPng("Horizontal error", ErrorLegend(bounds, unmatched)));
+    WriteTrackByClass(run.Kml, "Track by error", ValidFixes(run.Points.Start, run.Format), classOf,
+                      ErrorTrackClasses(bounds), legend, run.Plan.Place.StyleIdPrefix);
+}
+
+void ReportAccuracy(const RunContext& run, RunReport& report) {
+    if (run.Accuracy != nullptr) {
+        report.Accuracy = *run.Accuracy;
+        if (!HasMatchedAccuracy(run)) {
+            report.Reference = ReferenceTrouble::NothingMatched;
+        }
     }
 }
 
@@ -92,21 +177,29 @@ void ReportPlots(const RunContext& run, RunReport& report) { report.Plots = run.
 const RunExtra kRows[] = {
     {"the summary as the document's description", AsksForSummaryInKml, kNeedsSummary, false,
      SummaryDescription, nullptr, nullptr, nullptr},
+    {"the accuracy in the document's description", AsksForAccuracyInKml, kNeedsAccuracy, false,
+     AccuracyDescription, nullptr, nullptr, nullptr},
     {"the valid fixes coloured by quality or speed", AsksForColouredTrack, kNeedsNothing, false, nullptr,
      WriteColouredTrackStyles, WriteColouredTrack, nullptr},
-    {"the plots as hidden screen overlays", AsksForPlots, kNeedsPlots, false, nullptr, nullptr,
-     WritePlotsFolder, nullptr},
+    {"the valid fixes coloured by their error", AsksForErrorTrack, kNeedsAccuracy, false, nullptr,
+     WriteErrorTrackStyles, WriteErrorTrack, nullptr},
+    {"the plots as hidden screen overlays", AsksForPlots, kNeedsPlots | kNeedsAccuracy, false, nullptr,
+     nullptr, WritePlotsFolder, nullptr},
     {"the summary for the front end", AsksForSummary, kNeedsSummary, true, nullptr, nullptr, nullptr,
      ReportSummary},
-    {"the plots shown after the run", AsksToShowSummary, kNeedsPlots, true, nullptr, nullptr, nullptr,
-     ReportPlots},
+    {"the plots shown after the run", AsksToShowSummary, kNeedsPlots | kNeedsAccuracy, true, nullptr, nullptr,
+     nullptr, ReportPlots},
+    {"the accuracy for the front end", AsksForAccuracy, kNeedsAccuracy, true, nullptr, nullptr, nullptr,
+     ReportAccuracy},
 };
 
-// One plot: its entry, its title and how it is drawn.
+// One plot: its entry, its title, how it is drawn, and when it applies (always
+// when not said).
 struct PlotRow {
     const char* Entry;
     const char* Title;
     std::vector<uint8_t> (*Draw)(const RunContext& run);
+    bool (*Applies)(const RunContext& run) = nullptr;
 };
 
 const PlotRow kPlots[] = {
@@ -118,6 +211,10 @@ const PlotRow kPlots[] = {
      [](const RunContext& run) { return SpeedAltitudePlotPng(run.Points.Head, run.Format); }},
     {"plots/fix_quality.png", "Fix quality",
      [](const RunContext& run) { return FixQualityPlotPng(run.Points.Head, run.Format); }},
+    {"plots/error_time.png", "Horizontal error over time",
+     [](const RunContext& run) { return ErrorOverTimePlotPng(run.Accuracy->Result); }, HasMatchedAccuracy},
+    {"plots/error_scatter.png", "Horizontal error around the reference",
+     [](const RunContext& run) { return ErrorScatterPlotPng(run.Accuracy->Result); }, HasMatchedAccuracy},
 };
 
 }  // namespace
@@ -135,9 +232,15 @@ std::span<const RunExtra> RunExtras() { return kRows; }
 std::vector<NamedPlot> DrawPlots(const RunContext& run) {
     std::vector<NamedPlot> plots;
     for (const PlotRow& row : kPlots) {
-        plots.push_back({row.Entry, row.Title, row.Draw(run)});
+        if (row.Applies == nullptr || row.Applies(run)) {
+            plots.push_back({row.Entry, row.Title, row.Draw(run)});
+        }
     }
     return plots;
+}
+
+bool HasMatchedAccuracy(const RunContext& run) {
+    return run.Accuracy != nullptr && run.Accuracy->Result.All.MatchedEpochs > 0;
 }
 
 }  // namespace tervo

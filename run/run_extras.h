@@ -41,6 +41,8 @@ struct RunContext {
     const PointList& Points;
     const Summary* LogSummary;            // when a row needs it (kNeedsSummary)
     const std::vector<NamedPlot>& Plots;  // drawn when a row needs them (kNeedsPlots)
+    // When a row needs it (kNeedsAccuracy) and the extras name a reference.
+    const AccuracyOutcome* Accuracy;
     KmlStream& Kml;
     RunFiles& Files;
 
@@ -58,6 +60,9 @@ enum RunNeed : unsigned {
     kNeedsSummary = 1u << 0,
     // The plots of the plot table, drawn once from the whole list.
     kNeedsPlots = 1u << 1,
+    // The accuracy against the extras' reference (read before it, when a log),
+    // of the list as read: the folders wait for it too. Nothing without a reference.
+    kNeedsAccuracy = 1u << 2,
 };
 
 struct RunExtra {
@@ -77,7 +82,12 @@ struct RunExtra {
 // Every row, in the order their parts are written.
 std::span<const RunExtra> RunExtras();
 
-// The plots of the plot table, in the order of their overlays and entries.
+// The plots of the plot table that apply (the accuracy plots need an accuracy
+// with a matched fix), in the order of their overlays and entries.
 std::vector<NamedPlot> DrawPlots(const RunContext& run);
+
+// Whether the run has an accuracy with at least one matched fix: the accuracy
+// parts are written only then.
+bool HasMatchedAccuracy(const RunContext& run);
 
 }  // namespace tervo

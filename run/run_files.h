@@ -72,6 +72,10 @@ public:
     virtual FileFailure LastFailure() const { return {}; }
     // Where the document stands; a document of its own unless told otherwise.
     virtual DocumentPlace Place() const { return {}; }
+    // The reference log of the accuracy extras, `path` as the extra names it
+    // (relative to the current directory), opened as the log is, with its size;
+    // nullptr when it cannot be opened, `failure` then saying why.
+    virtual InputFile OpenReference(const std::string& path, int64_t* size, FileFailure* failure);
 };
 
 // The files of a run on the disk: the log at InputPath and the container in the

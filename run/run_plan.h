@@ -30,6 +30,8 @@ struct RunPlan {
     std::vector<const RunExtra*> Rows;
     bool NeedsSummary = false;
     bool NeedsPlots = false;
+    // A row needs the accuracy and the extras name a reference.
+    bool NeedsAccuracy = false;
     // A row's part of the description needs the whole log: the head waits.
     bool HeadAfterReading = false;
     // The "WayPoints" folder, written whole, on a thread of its own while the

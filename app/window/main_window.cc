@@ -28,6 +28,7 @@
 #include "app/file_fields.h"
 #include "app/live_source.h"
 #include "app/run_ending.h"
+#include "app/summary_output.h"
 #include "app/window/artwork.h"
 #include "core/errors.h"
 #include "core/paths.h"
@@ -540,7 +541,12 @@ void TForm1::SpeedButton3Click() {
     running_ = false;
     // The summary comes after the run's own final message, once the controls are free again.
     if (result == ConversionResult::Completed && report.Summary && extras_.ShowSummary.value_or(0) != 0) {
-        dialogs_.ShowSummary(this, SummaryTable(*report.Summary), report.Plots);
+        dialogs_.ShowSummary(this, SummaryTableText(report), report.Plots);
+    }
+    // A reference that no fix matched: the KMZ file holds no accuracy, and the window says why.
+    if (result == ConversionResult::Completed && report.Reference == ReferenceTrouble::NothingMatched) {
+        dialogs_.ShowMessage(this, MessageIcon::Warning, kApplicationTitle,
+                             OneLine(EndingOf(result, report, CurrentConversionSettings().InputPath)));
     }
     // A log that looks like the other format: offer to switch and convert again.
     if (result == ConversionResult::LooksLikeBinr || result == ConversionResult::LooksLikeNmea) {
