@@ -128,6 +128,46 @@ TEST(EndingOf, TellsEachEndingByTheRunsResultAndReport) {
     }
 }
 
+TEST(EndingOf, NamesTheReferenceOfTheAccuracy) {
+    struct Row {
+        const char* legend;
+        ConversionResult result;
+        ReferenceTrouble trouble;
+        int64_t unmatched;  // of the report's accuracy; -1: none
+        int status;
+        const char* oneLine;
+    };
+    const Row rows[] = {
+        {"the log named for its reference", ConversionResult::InputNotOpened, ReferenceTrouble::NotOpened, -1,
+         3, "Can't open the reference log (/d/t.nmea: No such file or directory)"},
+        {"a reference cut short called the log's", ConversionResult::InputNotRead, ReferenceTrouble::NotRead,
+         -1, 8, "Can't read the reference log (/d/t.nmea: No such file or directory)"},
+        {"no matched fix called a success", ConversionResult::Completed, ReferenceTrouble::NothingMatched, 12,
+         9,
+         "no epoch matched the reference log t.nmea. None of the log's 12 fixes lies within the reference's "
+         "times (UTC, by date when both logs have one); the KMZ file was written without the accuracy."},
+        {"a log without fixes blamed on the times", ConversionResult::Completed,
+         ReferenceTrouble::NothingMatched, 0, 9,
+         "no epoch matched the reference log t.nmea. The log has no valid fix; the KMZ file was written "
+         "without "
+         "the accuracy."},
+    };
+    for (const Row& row : rows) {
+        RunReport report;
+        report.Reference = row.trouble;
+        if (row.result != ConversionResult::Completed) {
+            report.Failure = {"/d/t.nmea", ENOENT};
+        }
+        if (row.unmatched >= 0) {
+            report.Accuracy = AccuracyOutcome{"the reference log t.nmea", {}};
+            report.Accuracy->Result.All.UnmatchedEpochs = row.unmatched;
+        }
+        const RunEnding ending = EndingOf(row.result, report, "/d/x.nmea");
+        EXPECT_EQ(ending.Status, row.status) << row.legend;
+        EXPECT_EQ(OneLine(ending), row.oneLine) << row.legend;
+    }
+}
+
 TEST(EndingOfError, GivesAFileThatCouldNotBeCreatedItsOwnStatusAndReason) {
     const RunEnding created = EndingOfError(std::make_exception_ptr(CreateFileError("/d/x.kmz", EACCES)));
     EXPECT_EQ(created.Status, kExitFileNotCreated);

@@ -60,6 +60,7 @@ private slots:
     void TheExtrasDialogDecidesTheNextRunAndTheSavedFile();
     void TheLogoMenuAndTheShortcutOpenTheExtrasDialog();
     void TheExtrasDialogHasAControlForEveryExtra();
+    void TheExtrasDialogTakesAReferenceAndRefusesABadOne();
 };
 
 void WindowSettingsTest::StartsWithTheDefaultSettingsFile() {
@@ -357,6 +358,49 @@ void WindowSettingsTest::TheLogoMenuAndTheShortcutOpenTheExtrasDialog() {
     QCOMPARE(dialogs.unexpected, 2);  // both cancelled
 }
 
+void WindowSettingsTest::TheExtrasDialogTakesAReferenceAndRefusesABadOne() {
+    tervo::Extras initial;
+    initial.ReferencePoint = "48.1,11.5,540";
+    int chosen = 0;
+    tervo::ExtrasDialog dialog(initial, nullptr, [&chosen](QWidget*) {
+        ++chosen;
+        return std::optional<std::string>("/data/truth.nmea");
+    });
+    auto* point = dialog.findChild<QLineEdit*>("ReferencePointValue");
+    QVERIFY(point != nullptr);
+    QCOMPARE(point->text(), QStringLiteral("48.1,11.5,540"));
+    QVERIFY(point->isEnabled());
+    auto* choose = dialog.findChild<QPushButton*>("ReferenceLogChoose");
+    QVERIFY(choose != nullptr);
+    QVERIFY(!choose->isEnabled());
+    QVERIFY(dialog.findChild<QPushButton*>("ReferencePointChoose") == nullptr);
+
+    // The log chosen with the file dialog, the point made a mean.
+    dialog.findChild<QCheckBox*>("ReferenceLog")->setChecked(true);
+    QVERIFY(choose->isEnabled());
+    choose->click();
+    QCOMPARE(chosen, 1);
+    QCOMPARE(dialog.findChild<QLineEdit*>("ReferenceLogValue")->text(), QStringLiteral("/data/truth.nmea"));
+    point->setText(QStringLiteral("mean"));
+    tervo::Extras expected = initial;
+    expected.ReferencePoint = "mean";
+    expected.ReferenceLog = "/data/truth.nmea";
+    QCOMPARE(dialog.Values(), expected);
+
+    // A point beyond the pole keeps the dialog open and says why.
+    point->setText(QStringLiteral("91,0,0"));
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(
+        dialog.findChild<QLabel*>("Problem")->text(),
+        QStringLiteral("Reference point (LAT,LON,HEIGHT or mean): latitude \"91\" is outside -90 to 90"));
+    // Unchecked, it is no longer asked for, and OK closes.
+    dialog.findChild<QCheckBox*>("ReferencePoint")->setChecked(false);
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(!dialog.Values().ReferencePoint);
+}
+
 void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
     tervo::Extras initial;
     initial.ThinSeconds = 12.3456;  // finer than the spin box shows
@@ -371,7 +415,9 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
             QVERIFY2(asked != nullptr, key.Key);
             QCOMPARE(asked->text(), QString::fromUtf8(key.Label));
             QCOMPARE(asked->toolTip(), QString::fromUtf8(key.Help));
-            QCOMPARE(asked->isChecked(), (initial.*key.Member).has_value());
+            QCOMPARE(asked->isChecked(), tervo::IsAsked(initial, key));
+            QCOMPARE(dialog.findChild<QLineEdit*>(name + QStringLiteral("Value")) != nullptr,
+                     key.Kind == tervo::ExtraKind::Text);
             auto* value = dialog.findChild<QAbstractSpinBox*>(name + QStringLiteral("Value"));
             QCOMPARE(value != nullptr,
                      key.Kind == tervo::ExtraKind::Number || key.Kind == tervo::ExtraKind::Count);
