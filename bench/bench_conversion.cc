@@ -125,7 +125,7 @@ tervo::ConversionSettings BenchSettings(const std::string& format, const std::st
     s.InputName = log;
     s.OutputName = output.substr(output.rfind('/') + 1);
     s.OutputPath = output;
-    s.Format = format == "binr" ? 1 : 0;
+    s.Format = format == "binr" ? tervo::LogFormat::Binr : tervo::LogFormat::Nmea;
     s.ShapeRightPoint = values.ShapeRightPoint;
     s.ShapeIncorPoint = values.ShapeIncorPoint;
     s.ShapeDTrack = values.ShapeDTrack;
