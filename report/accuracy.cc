@@ -145,6 +145,107 @@ void TakeTimeline(Accuracy& accuracy, const EpochTimeline& timeline) {
     accuracy.StartTimeOfDayMs = timeline.StartTimeOfDayMs;
 }
 
+// The geocentric mean of the fixes with finite coordinates: exact across the
+// antimeridian and at the poles. None without such a fix.
+std::optional<GeoPosition> GeocentricMean(const list* start, LogFormat format) {
+    const GeographicLib::Geocentric& earth = GeographicLib::Geocentric::WGS84();
+    double sum[3] = {0, 0, 0};
+    int64_t count = 0;
+    for (const list* node = start; node != nullptr; node = node->Next) {
+        const waypoints& point = node->Point;
+        if (HasValidFix(point, format) && Finite(point, format)) {
+            double xyz[3];
+            earth.Forward(point.Latitude, point.Longitude, EllipsoidalHeight(point, format), xyz[0], xyz[1],
+                          xyz[2]);
+            for (int i = 0; i < 3; ++i) {
+                sum[i] += xyz[i];
+            }
+            ++count;
+        }
+    }
+    if (count == 0) {
+        return std::nullopt;
+    }
+    GeoPosition mean;
+    const auto n = static_cast<double>(count);
+    earth.Reverse(sum[0] / n, sum[1] / n, sum[2] / n, mean.Latitude, mean.Longitude, mean.Height);
+    return mean;
+}
+
+// A fix that may be matched by its time: on the log's scale, from its midnight.
+struct Candidate {
+    const waypoints* point;
+    size_t index;
+    int64_t timeMs;
+};
+
+// The fixes with a time and finite coordinates; the others are counted in `unmatched`.
+std::vector<Candidate> CandidatesOf(const list* start, LogFormat format, const EpochTimeline& timeline,
+                                    std::array<int64_t, kFixClassCount>& unmatched) {
+    std::vector<Candidate> candidates;
+    size_t index = 0;
+    for (const list* node = start; node != nullptr; node = node->Next, ++index) {
+        const waypoints& point = node->Point;
+        const FixClass fixClass = FixClassOf(point, format);
+        if (fixClass == FixClass::NoFix) {
+            continue;
+        }
+        if (std::isnan(timeline.Seconds[index]) || !Finite(point, format)) {
+            ++unmatched[static_cast<size_t>(fixClass)];
+            continue;
+        }
+        candidates.push_back({&point, index, MsFromMidnight(timeline, timeline.Seconds[index])});
+    }
+    return candidates;
+}
+
+// Without dates to align the scales: the whole days (the least first) by which
+// the log's times of day match the most reference epochs.
+int64_t BestDayShiftMs(const std::vector<Candidate>& candidates, const ReferenceTrack& reference) {
+    static_assert(kLargestDayShift == 2, "the shifts tried, the least first");
+    int64_t shiftMs = 0;
+    size_t bestCount = 0;
+    for (int days : {0, -1, 1, -2, 2}) {
+        size_t count = 0;
+        for (const Candidate& candidate : candidates) {
+            count += PlaceOnTrack(reference, candidate.timeMs + days * kDayMs) ? 1 : 0;
+        }
+        if (count > bestCount) {
+            bestCount = count;
+            shiftMs = days * kDayMs;
+        }
+    }
+    return shiftMs;
+}
+
+// The mean of east, north and up, and their sample standard deviations (from two errors).
+void AddAxisFigures(AccuracyFigures& figures, std::span<const EpochError> errors) {
+    const auto n = static_cast<double>(errors.size());
+    double sum[3] = {0, 0, 0};
+    for (const EpochError& error : errors) {
+        sum[0] += error.East;
+        sum[1] += error.North;
+        sum[2] += error.Up;
+    }
+    const double mean[3] = {sum[0] / n, sum[1] / n, sum[2] / n};
+    figures.MeanEastM = mean[0];
+    figures.MeanNorthM = mean[1];
+    figures.MeanUpM = mean[2];
+    if (errors.size() < 2) {
+        return;
+    }
+    double squares[3] = {0, 0, 0};
+    for (const EpochError& error : errors) {
+        const double d[3] = {error.East - mean[0], error.North - mean[1], error.Up - mean[2]};
+        for (int i = 0; i < 3; ++i) {
+            squares[i] += d[i] * d[i];
+        }
+    }
+    figures.SdEastM = std::sqrt(squares[0] / (n - 1));
+    figures.SdNorthM = std::sqrt(squares[1] / (n - 1));
+    figures.SdUpM = std::sqrt(squares[2] / (n - 1));
+}
+
 }  // namespace
 
 double EllipsoidalHeight(const waypoints& point, LogFormat format) {
@@ -237,37 +338,10 @@ Accuracy AccuracyAgainstPoint(const list* start, LogFormat format, const PointRe
     Accuracy accuracy;
     const EpochTimeline timeline = TimeEpochs(start, format);
     TakeTimeline(accuracy, timeline);
-    std::optional<GeoPosition> origin;
-    if (!reference.Mean) {
-        origin = reference.Position;
-    } else {
-        // The geocentric mean: exact across the antimeridian and at the poles.
-        const GeographicLib::Geocentric& earth = GeographicLib::Geocentric::WGS84();
-        double sum[3] = {0, 0, 0};
-        int64_t count = 0;
-        for (const list* node = start; node != nullptr; node = node->Next) {
-            const waypoints& point = node->Point;
-            if (HasValidFix(point, format) && Finite(point, format)) {
-                double xyz[3];
-                earth.Forward(point.Latitude, point.Longitude, EllipsoidalHeight(point, format), xyz[0],
-                              xyz[1], xyz[2]);
-                for (int i = 0; i < 3; ++i) {
-                    sum[i] += xyz[i];
-                }
-                ++count;
-            }
-        }
-        if (count > 0) {
-            GeoPosition mean;
-            const auto n = static_cast<double>(count);
-            earth.Reverse(sum[0] / n, sum[1] / n, sum[2] / n, mean.Latitude, mean.Longitude, mean.Height);
-            origin = mean;
-        }
-    }
-    accuracy.Origin = origin;
+    accuracy.Origin = reference.Mean ? GeocentricMean(start, format) : std::optional(reference.Position);
     std::optional<GeographicLib::LocalCartesian> frame;
-    if (origin) {
-        frame.emplace(origin->Latitude, origin->Longitude, origin->Height);
+    if (accuracy.Origin) {
+        frame.emplace(accuracy.Origin->Latitude, accuracy.Origin->Longitude, accuracy.Origin->Height);
     }
     std::array<int64_t, kFixClassCount> unmatched{};
     size_t index = 0;
@@ -291,49 +365,11 @@ Accuracy AccuracyAgainstTrack(const list* start, LogFormat format, const Referen
     Accuracy accuracy;
     const EpochTimeline timeline = TimeEpochs(start, format);
     TakeTimeline(accuracy, timeline);
-
-    // The fixes that can be matched, with their times on the log's scale.
-    struct Candidate {
-        const waypoints* point;
-        size_t index;
-        int64_t timeMs;
-    };
-    std::vector<Candidate> candidates;
     std::array<int64_t, kFixClassCount> unmatched{};
-    size_t index = 0;
-    for (const list* node = start; node != nullptr; node = node->Next, ++index) {
-        const waypoints& point = node->Point;
-        const FixClass fixClass = FixClassOf(point, format);
-        if (fixClass == FixClass::NoFix) {
-            continue;
-        }
-        if (std::isnan(timeline.Seconds[index]) || !Finite(point, format)) {
-            ++unmatched[static_cast<size_t>(fixClass)];
-            continue;
-        }
-        candidates.push_back({&point, index, MsFromMidnight(timeline, timeline.Seconds[index])});
-    }
-
-    // The log's scale moved onto the reference's.
-    int64_t shiftMs = 0;
+    const std::vector<Candidate> candidates = CandidatesOf(start, format, timeline, unmatched);
     const std::optional<int64_t> logMidnight = MidnightUnixMs(timeline);
-    if (logMidnight && reference.MidnightUnixMs) {
-        shiftMs = *logMidnight - *reference.MidnightUnixMs;
-    } else {
-        size_t bestCount = 0;
-        for (int days : {0, -1, 1, -2, 2}) {
-            static_assert(kLargestDayShift == 2, "the shifts tried, smallest first");
-            size_t count = 0;
-            for (const Candidate& candidate : candidates) {
-                count += PlaceOnTrack(reference, candidate.timeMs + days * kDayMs) ? 1 : 0;
-            }
-            if (count > bestCount) {
-                bestCount = count;
-                shiftMs = days * kDayMs;
-            }
-        }
-    }
-
+    const int64_t shiftMs = logMidnight && reference.MidnightUnixMs ? *logMidnight - *reference.MidnightUnixMs
+                                                                    : BestDayShiftMs(candidates, reference);
     GeographicLib::LocalCartesian frame;
     for (const Candidate& candidate : candidates) {
         const std::optional<TrackPlace> place = PlaceOnTrack(reference, candidate.timeMs + shiftMs);
@@ -370,45 +406,22 @@ AccuracyFigures FiguresOf(std::span<const EpochError> errors, int64_t unmatched)
     if (errors.empty()) {
         return figures;
     }
-    const auto n = static_cast<double>(errors.size());
     std::vector<double> horizontal;
     std::vector<double> threeD;
     std::vector<double> vertical;
-    horizontal.reserve(errors.size());
-    threeD.reserve(errors.size());
-    vertical.reserve(errors.size());
     double sumSquares = 0;
-    double sum[3] = {0, 0, 0};
     const EpochError* largest = &errors[0];
     for (const EpochError& error : errors) {
         horizontal.push_back(error.Horizontal);
         threeD.push_back(error.ThreeD);
         vertical.push_back(std::fabs(error.Up));
         sumSquares += error.Horizontal * error.Horizontal;
-        sum[0] += error.East;
-        sum[1] += error.North;
-        sum[2] += error.Up;
         if (error.Horizontal > largest->Horizontal) {
             largest = &error;
         }
     }
-    const double mean[3] = {sum[0] / n, sum[1] / n, sum[2] / n};
-    figures.MeanEastM = mean[0];
-    figures.MeanNorthM = mean[1];
-    figures.MeanUpM = mean[2];
-    if (errors.size() > 1) {
-        double squares[3] = {0, 0, 0};
-        for (const EpochError& error : errors) {
-            const double d[3] = {error.East - mean[0], error.North - mean[1], error.Up - mean[2]};
-            for (int i = 0; i < 3; ++i) {
-                squares[i] += d[i] * d[i];
-            }
-        }
-        figures.SdEastM = std::sqrt(squares[0] / (n - 1));
-        figures.SdNorthM = std::sqrt(squares[1] / (n - 1));
-        figures.SdUpM = std::sqrt(squares[2] / (n - 1));
-    }
-    figures.TwiceDrmsM = 2 * std::sqrt(sumSquares / n);
+    AddAxisFigures(figures, errors);
+    figures.TwiceDrmsM = 2 * std::sqrt(sumSquares / static_cast<double>(errors.size()));
     figures.MaxHorizontalM = largest->Horizontal;
     figures.MaxHorizontalSeconds = largest->Seconds;
     figures.Cep50M = Percentile(horizontal, 0.5);

@@ -8,7 +8,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <tuple>
 
 #include "report/error_classes.h"
 #include "report/plot_drawing.h"
@@ -77,6 +76,221 @@ void DotSwatch(cairo_t* cr, double x, double y, Rgb colour) {
     cairo_fill(cr);
 }
 
+// Each class that occurs among `counts`, the commonest first (in class order
+// among equals).
+std::vector<FixClass> ClassesByCount(const std::array<int64_t, kFixClassCount>& counts) {
+    std::vector<FixClass> classes;
+    for (int c = 0; c < kFixClassCount; ++c) {
+        if (counts[static_cast<size_t>(c)] > 0) {
+            classes.push_back(static_cast<FixClass>(c));
+        }
+    }
+    std::stable_sort(classes.begin(), classes.end(), [&](FixClass a, FixClass b) {
+        return counts[static_cast<size_t>(a)] > counts[static_cast<size_t>(b)];
+    });
+    return classes;
+}
+
+// Each class's place in `classes`.
+std::array<size_t, kFixClassCount> RankOf(const std::vector<FixClass>& classes) {
+    std::array<size_t, kFixClassCount> rank{};
+    for (size_t i = 0; i < classes.size(); ++i) {
+        rank[static_cast<size_t>(classes[i])] = i;
+    }
+    return rank;
+}
+
+// The CEP levels and circles: their values and line styles.
+struct Level {
+    const char* name;
+    std::optional<double> metres;
+    DashPattern dashes;
+};
+
+// The error axis as it is drawn: its ends, its ticks and how a value maps to a height.
+struct ErrorAxis {
+    bool logarithmic = false;
+    double bottom = 0;
+    double top = 1;
+    std::vector<std::pair<double, bool>> ticks;  // metres, labelled
+    int decimals = 0;
+
+    double Y(const Frame& frame, double metres) const {
+        if (logarithmic) {
+            return frame.bottom -
+                   std::log(std::max(metres, bottom) / bottom) / std::log(top / bottom) * frame.Height();
+        }
+        return frame.bottom - metres / top * frame.Height();
+    }
+};
+
+// Linear from 0 in whole steps, or logarithmic over whole 1-2-5 steps, decades labelled.
+ErrorAxis ErrorAxisOf(const ErrorOverTime& data) {
+    ErrorAxis axis;
+    axis.logarithmic = data.Logarithmic;
+    if (data.Logarithmic) {
+        axis.bottom = data.BottomM;
+        axis.top = data.TopM;
+        const int first = OneTwoFiveIndex(data.BottomM);
+        const bool few = OneTwoFiveIndex(data.TopM) - first <= 6;
+        for (int k = first; OneTwoFiveStep(k) <= data.TopM * (1 + 1e-9); ++k) {
+            axis.ticks.emplace_back(OneTwoFiveStep(k), few || k % 3 == 0);
+        }
+        axis.decimals = std::max(0, -static_cast<int>(std::floor(std::log10(data.BottomM) + 1e-9)));
+        return axis;
+    }
+    const double step = StepAtOrAbove(data.TopM / 5);
+    axis.top = std::ceil(data.TopM / step - 1e-9) * step;
+    for (double v = 0; v <= axis.top + step * 1e-6; v += step) {
+        axis.ticks.emplace_back(v, true);
+    }
+    axis.decimals = DecimalsOf(step);
+    return axis;
+}
+
+void DrawErrorAxis(cairo_t* cr, const Frame& frame, const ErrorAxis& axis) {
+    cairo_set_line_width(cr, 1);
+    for (const auto& [metres, labelled] : axis.ticks) {
+        const double y = std::round(axis.Y(frame, metres)) + 0.5;
+        Colour(cr, kGrid);
+        cairo_move_to(cr, frame.left, y);
+        cairo_line_to(cr, frame.right, y);
+        cairo_stroke(cr);
+        if (labelled) {
+            Text(cr, frame.left - 6, y, NumberText(metres, axis.decimals), kTickSize, Align::Right,
+                 Anchor::Middle);
+        }
+    }
+    Text(cr, frame.left - 52, (frame.top + frame.bottom) / 2,
+         axis.logarithmic ? "Horizontal error (m, logarithmic)" : "Horizontal error (m)", kLabelSize,
+         Align::Centre, Anchor::Middle, false, kInk, -M_PI / 2);
+}
+
+// A bar per column and class (a dot where it holds one value), then the levels across.
+void DrawErrorBars(cairo_t* cr, const Frame& frame, const ErrorAxis& axis, const ErrorOverTime& data,
+                   std::span<const Level> levels) {
+    cairo_save(cr);
+    cairo_rectangle(cr, frame.left, frame.top, frame.Width(), frame.Height());
+    cairo_clip(cr);
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_width(cr, 2);
+    for (const ErrorTimeBar& bar : data.Bars) {
+        const double x = frame.left + bar.Column + 0.5;
+        Colour(cr, InfoOf(bar.Class).Colour);
+        cairo_move_to(cr, x, axis.Y(frame, bar.LowM));
+        cairo_line_to(cr, x, axis.Y(frame, bar.HighM));
+        cairo_stroke(cr);
+    }
+    for (const Level& level : levels) {
+        if (level.metres) {
+            Colour(cr, kInk);
+            cairo_set_line_width(cr, 1.5);
+            Dashes(cr, level.dashes);
+            cairo_move_to(cr, frame.left, axis.Y(frame, *level.metres));
+            cairo_line_to(cr, frame.right, axis.Y(frame, *level.metres));
+            cairo_stroke(cr);
+        }
+    }
+    cairo_restore(cr);
+}
+
+// One entry of a legend: a class's dot or a level's line, and its label.
+struct LegendItem {
+    std::string label;
+    std::optional<Rgb> dot;
+    DashPattern dashes;
+};
+
+double ItemWidth(cairo_t* cr, const LegendItem& item) {
+    return 30 + TextWidth(cr, item.label, kTickSize) + 18;
+}
+
+void DrawItem(cairo_t* cr, double x, double y, const LegendItem& item) {
+    LegendLine(cr, x, y, item.label, [&](double sx, double sy) {
+        if (item.dot) {
+            DotSwatch(cr, sx, sy, *item.dot);
+        } else {
+            LevelSwatch(cr, sx, sy, item.dashes);
+        }
+    });
+}
+
+// The items in centred rows under the frame, as many to a row as fit its width.
+void DrawLegendRows(cairo_t* cr, const Frame& frame, double y, const std::vector<LegendItem>& items) {
+    std::vector<std::vector<const LegendItem*>> rows(1);
+    double rowWidth = 0;
+    for (const LegendItem& item : items) {
+        if (rowWidth + ItemWidth(cr, item) > frame.Width() && !rows.back().empty()) {
+            rows.emplace_back();
+            rowWidth = 0;
+        }
+        rows.back().push_back(&item);
+        rowWidth += ItemWidth(cr, item);
+    }
+    for (const std::vector<const LegendItem*>& row : rows) {
+        double total = -18;
+        for (const LegendItem* item : row) {
+            total += ItemWidth(cr, *item);
+        }
+        double x = (frame.left + frame.right - total) / 2;
+        for (const LegendItem* item : row) {
+            DrawItem(cr, x, y, *item);
+            x += ItemWidth(cr, *item);
+        }
+        y += 18;
+    }
+}
+
+std::vector<LegendItem> LegendItems(std::span<const FixClass> classes, std::span<const Level> levels) {
+    std::vector<LegendItem> items;
+    for (FixClass fixClass : classes) {
+        items.push_back({std::string(InfoOf(fixClass).Name), InfoOf(fixClass).Colour, {}});
+    }
+    for (const Level& level : levels) {
+        if (level.metres) {
+            items.push_back(
+                {std::string(level.name) + " " + Metres(*level.metres), std::nullopt, level.dashes});
+        }
+    }
+    return items;
+}
+
+// The axis from the timed errors: linear to the largest unless it lies beyond three CEP95.
+void ChooseErrorAxis(ErrorOverTime& data, std::vector<double> errors) {
+    const double largest = *std::max_element(errors.begin(), errors.end());
+    if (data.Cep95M && largest > 3 * *data.Cep95M) {
+        data.Logarithmic = true;
+        data.BottomM = StepAtOrBelow(std::max(Percentile(std::move(errors), 0.01), 0.001));
+        data.TopM = StepAtOrAbove(largest);
+    } else {
+        data.TopM = largest > 0 ? largest : 0.01;
+    }
+}
+
+// Per class (in the order of data.Classes) and column, the least and greatest error.
+std::vector<ErrorTimeBar> BarsOf(const Accuracy& accuracy, const ErrorOverTime& data, int columns) {
+    const std::array<size_t, kFixClassCount> rank = RankOf(data.Classes);
+    std::map<std::pair<size_t, int>, ErrorTimeBar> bars;
+    const int lastColumn = std::max(columns, 1) - 1;
+    for (const EpochError& error : accuracy.Errors) {
+        if (std::isnan(error.Seconds)) {
+            continue;
+        }
+        const double share = (error.Seconds - data.FirstS) / (data.LastS - data.FirstS);
+        const int column = std::clamp(static_cast<int>(std::floor(share * (lastColumn + 1))), 0, lastColumn);
+        const auto [place, fresh] =
+            bars.try_emplace({rank[static_cast<size_t>(error.Class)], column},
+                             ErrorTimeBar{column, error.Class, error.Horizontal, error.Horizontal});
+        place->second.LowM = std::min(place->second.LowM, error.Horizontal);
+        place->second.HighM = std::max(place->second.HighM, error.Horizontal);
+    }
+    std::vector<ErrorTimeBar> ordered;
+    for (const auto& [key, bar] : bars) {
+        ordered.push_back(bar);
+    }
+    return ordered;
+}
+
 }  // namespace
 
 // --- Horizontal error over time.
@@ -94,196 +308,41 @@ ErrorOverTime CollectErrorOverTime(const Accuracy& accuracy, int columns) {
     std::vector<double> errors;
     std::array<int64_t, kFixClassCount> counts{};
     for (const EpochError& error : accuracy.Errors) {
-        if (std::isnan(error.Seconds)) {
-            continue;
+        if (!std::isnan(error.Seconds)) {
+            first = std::min(first, error.Seconds);
+            last = std::max(last, error.Seconds);
+            errors.push_back(error.Horizontal);
+            ++counts[static_cast<size_t>(error.Class)];
         }
-        first = std::min(first, error.Seconds);
-        last = std::max(last, error.Seconds);
-        errors.push_back(error.Horizontal);
-        ++counts[static_cast<size_t>(error.Class)];
     }
     if (errors.empty()) {
         return data;
     }
     data.FirstS = first;
     data.LastS = std::max(last, first + 1);
-    const double largest = *std::max_element(errors.begin(), errors.end());
-    if (data.Cep95M && largest > 3 * *data.Cep95M) {
-        data.Logarithmic = true;
-        data.BottomM = StepAtOrBelow(std::max(Percentile(std::move(errors), 0.01), 0.001));
-        data.TopM = StepAtOrAbove(largest);
-    } else {
-        data.TopM = largest > 0 ? largest : 0.01;
-    }
-    for (int c = 0; c < kFixClassCount; ++c) {
-        if (counts[static_cast<size_t>(c)] > 0) {
-            data.Classes.push_back(static_cast<FixClass>(c));
-        }
-    }
-    std::stable_sort(data.Classes.begin(), data.Classes.end(), [&](FixClass a, FixClass b) {
-        return counts[static_cast<size_t>(a)] > counts[static_cast<size_t>(b)];
-    });
-    // Per class and column, the least and greatest error.
-    std::array<int, kFixClassCount> rank{};
-    for (size_t i = 0; i < data.Classes.size(); ++i) {
-        rank[static_cast<size_t>(data.Classes[i])] = static_cast<int>(i);
-    }
-    std::map<std::pair<int, int>, ErrorTimeBar> bars;
-    const int lastColumn = std::max(columns, 1) - 1;
-    for (const EpochError& error : accuracy.Errors) {
-        if (std::isnan(error.Seconds)) {
-            continue;
-        }
-        const double share = (error.Seconds - data.FirstS) / (data.LastS - data.FirstS);
-        const int column = std::clamp(static_cast<int>(std::floor(share * (lastColumn + 1))), 0, lastColumn);
-        const auto key = std::make_pair(rank[static_cast<size_t>(error.Class)], column);
-        const auto found = bars.find(key);
-        if (found == bars.end()) {
-            bars.emplace(key, ErrorTimeBar{column, error.Class, error.Horizontal, error.Horizontal});
-        } else {
-            found->second.LowM = std::min(found->second.LowM, error.Horizontal);
-            found->second.HighM = std::max(found->second.HighM, error.Horizontal);
-        }
-    }
-    for (const auto& [key, bar] : bars) {
-        data.Bars.push_back(bar);
-    }
+    ChooseErrorAxis(data, std::move(errors));
+    data.Classes = ClassesByCount(counts);
+    data.Bars = BarsOf(accuracy, data, columns);
     return data;
 }
 
 std::vector<uint8_t> DrawErrorOverTime(const ErrorOverTime& data, PlotSize size) {
     Canvas canvas(size.Width, size.Height);
     cairo_t* cr = canvas.cr();
-    Text(cr, size.Width / 2.0, 24, "Horizontal error over time", kTitleSize, Align::Centre, Anchor::Baseline,
-         true);
+    Title(cr, size.Width, "Horizontal error over time");
     const Frame frame{70, 40, static_cast<double>(size.Width) - 24, static_cast<double>(size.Height) - 90};
     if (data.Classes.empty()) {
         FrameBorder(cr, frame);
         NoData(cr, frame, "No matched fix with a time");
         return canvas.Png();
     }
-    // The error axis: linear from 0 in whole steps, or logarithmic over whole 1-2-5 steps.
-    struct Tick {
-        double metres;
-        bool labelled;
-    };
-    std::vector<Tick> ticks;
-    double bottom = 0;
-    double top = data.TopM;
-    int decimals = 0;
-    if (data.Logarithmic) {
-        bottom = data.BottomM;
-        for (int k = OneTwoFiveIndex(data.BottomM); OneTwoFiveStep(k) <= data.TopM * (1 + 1e-9); ++k) {
-            ticks.push_back({OneTwoFiveStep(k),
-                             k % 3 == 0 || OneTwoFiveIndex(data.TopM) - OneTwoFiveIndex(data.BottomM) <= 6});
-        }
-        decimals = std::max(0, -static_cast<int>(std::floor(std::log10(data.BottomM) + 1e-9)));
-    } else {
-        const double step = StepAtOrAbove(data.TopM / 5);
-        top = std::ceil(data.TopM / step - 1e-9) * step;
-        for (double v = 0; v <= top + step * 1e-6; v += step) {
-            ticks.push_back({v, true});
-        }
-        decimals = DecimalsOf(step);
-    }
-    auto y = [&](double metres) {
-        if (data.Logarithmic) {
-            const double clamped = std::max(metres, bottom);
-            return frame.bottom - std::log(clamped / bottom) / std::log(top / bottom) * frame.Height();
-        }
-        return frame.bottom - metres / top * frame.Height();
-    };
-    cairo_set_line_width(cr, 1);
-    for (const Tick& tick : ticks) {
-        const double py = std::round(y(tick.metres)) + 0.5;
-        Colour(cr, kGrid);
-        cairo_move_to(cr, frame.left, py);
-        cairo_line_to(cr, frame.right, py);
-        cairo_stroke(cr);
-        if (tick.labelled) {
-            Text(cr, frame.left - 6, py, NumberText(tick.metres, decimals), kTickSize, Align::Right,
-                 Anchor::Middle);
-        }
-    }
-    Text(cr, frame.left - 52, (frame.top + frame.bottom) / 2,
-         data.Logarithmic ? "Horizontal error (m, logarithmic)" : "Horizontal error (m)", kLabelSize,
-         Align::Centre, Anchor::Middle, false, kInk, -M_PI / 2);
+    const ErrorAxis axis = ErrorAxisOf(data);
+    DrawErrorAxis(cr, frame, axis);
     DrawTimeAxis(cr, frame, {data.FirstS, data.LastS, data.StartTimeOfDayMs, data.StartUnixMs});
-
-    // A bar per column and class: a dot where it holds one value.
-    cairo_save(cr);
-    cairo_rectangle(cr, frame.left, frame.top, frame.Width(), frame.Height());
-    cairo_clip(cr);
-    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-    cairo_set_line_width(cr, 2);
-    for (const ErrorTimeBar& bar : data.Bars) {
-        const double px = frame.left + bar.Column + 0.5;
-        Colour(cr, InfoOf(bar.Class).Colour);
-        cairo_move_to(cr, px, y(bar.LowM));
-        cairo_line_to(cr, px, y(bar.HighM));
-        cairo_stroke(cr);
-    }
-    // The levels.
-    const std::pair<std::optional<double>, DashPattern> levels[] = {{data.Cep50M, kCep50Dashes},
-                                                                    {data.Cep95M, kCep95Dashes}};
-    for (const auto& [level, dashes] : levels) {
-        if (level) {
-            Colour(cr, kInk);
-            cairo_set_line_width(cr, 1.5);
-            Dashes(cr, dashes);
-            cairo_move_to(cr, frame.left, y(*level));
-            cairo_line_to(cr, frame.right, y(*level));
-            cairo_stroke(cr);
-        }
-    }
-    cairo_restore(cr);
+    const Level levels[] = {{"CEP50", data.Cep50M, kCep50Dashes}, {"CEP95", data.Cep95M, kCep95Dashes}};
+    DrawErrorBars(cr, frame, axis, data, levels);
     FrameBorder(cr, frame);
-
-    // The legend: the classes, then the levels, in a row (two when it is too wide).
-    struct Entry {
-        std::string label;
-        std::optional<Rgb> dot;
-        DashPattern dashes;
-    };
-    std::vector<Entry> entries;
-    for (FixClass fixClass : data.Classes) {
-        entries.push_back({std::string(InfoOf(fixClass).Name), InfoOf(fixClass).Colour, {}});
-    }
-    if (data.Cep50M) {
-        entries.push_back({"CEP50 " + Metres(*data.Cep50M), std::nullopt, kCep50Dashes});
-    }
-    if (data.Cep95M) {
-        entries.push_back({"CEP95 " + Metres(*data.Cep95M), std::nullopt, kCep95Dashes});
-    }
-    std::vector<std::vector<const Entry*>> rows(1);
-    double rowWidth = 0;
-    for (const Entry& entry : entries) {
-        const double width = 30 + TextWidth(cr, entry.label, kTickSize) + 18;
-        if (rowWidth + width > frame.Width() && !rows.back().empty()) {
-            rows.emplace_back();
-            rowWidth = 0;
-        }
-        rows.back().push_back(&entry);
-        rowWidth += width;
-    }
-    double rowY = frame.bottom + 52;
-    for (const std::vector<const Entry*>& row : rows) {
-        double total = -18;
-        for (const Entry* entry : row) {
-            total += 30 + TextWidth(cr, entry->label, kTickSize) + 18;
-        }
-        double x = (frame.left + frame.right - total) / 2;
-        for (const Entry* entry : row) {
-            x += LegendLine(cr, x, rowY, entry->label, [&](double sx, double sy) {
-                if (entry->dot) {
-                    DotSwatch(cr, sx, sy, *entry->dot);
-                } else {
-                    LevelSwatch(cr, sx, sy, entry->dashes);
-                }
-            });
-        }
-        rowY += 18;
-    }
+    DrawLegendRows(cr, frame, frame.bottom + 52, LegendItems(data.Classes, levels));
     return canvas.Png();
 }
 
@@ -302,6 +361,105 @@ Frame ScatterFrame(PlotSize size) {
     return {76, 40, 76 + side, 40 + side};
 }
 
+// Metres east and north to pixels, both axes at one scale, the reference in the middle.
+struct ScatterScale {
+    double cx, cy, perMetre;
+    double X(double east) const { return cx + east * perMetre; }
+    double Y(double north) const { return cy - north * perMetre; }
+};
+
+// Grid lines and ticks at halves of the range on both axes.
+void DrawScatterAxes(cairo_t* cr, const Frame& frame, const ScatterScale& scale, double range) {
+    const double step = range / 2;
+    const int decimals = DecimalsOf(step);
+    cairo_set_line_width(cr, 1);
+    for (int i = -2; i <= 2; ++i) {
+        const double v = i * step;
+        const double x = std::round(scale.X(v)) + 0.5;
+        const double y = std::round(scale.Y(v)) + 0.5;
+        Colour(cr, i == 0 ? Rgb{190, 190, 190} : kGrid);
+        cairo_move_to(cr, x, frame.top);
+        cairo_line_to(cr, x, frame.bottom);
+        cairo_move_to(cr, frame.left, y);
+        cairo_line_to(cr, frame.right, y);
+        cairo_stroke(cr);
+        Text(cr, x, frame.bottom + 6, NumberText(v, decimals), kTickSize, Align::Centre, Anchor::Top);
+        Text(cr, frame.left - 6, y, NumberText(v, decimals), kTickSize, Align::Right, Anchor::Middle);
+    }
+    Text(cr, scale.cx, frame.bottom + 24, "East (m)", kLabelSize, Align::Centre, Anchor::Top);
+    Text(cr, frame.left - 56, scale.cy, "North (m)", kLabelSize, Align::Centre, Anchor::Middle, false, kInk,
+         -M_PI / 2);
+}
+
+void Cross(cairo_t* cr, double x, double y) {
+    Colour(cr, kInk);
+    cairo_set_line_width(cr, 2);
+    cairo_move_to(cr, x - 5, y - 5);
+    cairo_line_to(cr, x + 5, y + 5);
+    cairo_move_to(cr, x - 5, y + 5);
+    cairo_line_to(cr, x + 5, y - 5);
+    cairo_stroke(cr);
+}
+
+// The dots, the circles around the reference and the mean's cross, within the frame.
+void DrawScatterData(cairo_t* cr, const Frame& frame, const ScatterScale& scale, const ErrorScatter& data,
+                     std::span<const Level> circles) {
+    cairo_save(cr);
+    cairo_rectangle(cr, frame.left, frame.top, frame.Width(), frame.Height());
+    cairo_clip(cr);
+    for (const ScatterDot& dot : data.Dots) {
+        Colour(cr, InfoOf(dot.Class).Colour, 0.7);
+        cairo_arc(cr, scale.X(dot.EastM), scale.Y(dot.NorthM), 2, 0, 2 * M_PI);
+        cairo_fill(cr);
+    }
+    for (const Level& circle : circles) {
+        if (circle.metres) {
+            Colour(cr, kInk);
+            cairo_set_line_width(cr, 1.5);
+            Dashes(cr, circle.dashes);
+            cairo_new_sub_path(cr);
+            cairo_arc(cr, scale.cx, scale.cy, *circle.metres * scale.perMetre, 0, 2 * M_PI);
+            cairo_stroke(cr);
+        }
+    }
+    Dashes(cr, kCep50Dashes);
+    if (data.MeanEastM && data.MeanNorthM) {
+        Cross(cr, scale.X(*data.MeanEastM), scale.Y(*data.MeanNorthM));
+    }
+    cairo_restore(cr);
+}
+
+// The legend beside the frame: the fixes, each class, the circles, the mean, and what lies beyond.
+void DrawScatterLegend(cairo_t* cr, const Frame& frame, const ErrorScatter& data,
+                       std::span<const Level> circles) {
+    const double x = frame.right + 20;
+    double y = frame.top + 8;
+    Text(cr, x, y, std::to_string(data.Fixes) + " fixes", kTickSize, Align::Left, Anchor::Middle, true);
+    y += 20;
+    for (const auto& [fixClass, count] : data.Classes) {
+        DrawItem(cr, x, y,
+                 {std::string(InfoOf(fixClass).Name) + " (" + std::to_string(count) + ")",
+                  InfoOf(fixClass).Colour,
+                  {}});
+        y += 18;
+    }
+    y += 8;
+    for (const LegendItem& item : LegendItems({}, circles)) {
+        DrawItem(cr, x, y, item);
+        y += 18;
+    }
+    if (data.MeanEastM && data.MeanNorthM) {
+        LegendLine(cr, x, y,
+                   "mean " + NumberText(*data.MeanEastM, 3) + " E, " + NumberText(*data.MeanNorthM, 3) + " N",
+                   [&](double sx, double sy) { Cross(cr, sx + 12, sy); });
+        y += 18;
+    }
+    if (data.Outside > 0) {
+        Text(cr, x, y + 8, std::to_string(data.Outside) + " beyond the frame", kTickSize, Align::Left,
+             Anchor::Middle, false, kNote);
+    }
+}
+
 }  // namespace
 
 int ErrorScatterCells(PlotSize size) { return std::max(1, static_cast<int>(ScatterFrame(size).Width())); }
@@ -314,43 +472,32 @@ ErrorScatter CollectErrorScatter(const Accuracy& accuracy, int cells) {
     data.TwiceDrmsM = accuracy.All.TwiceDrmsM;
     data.MeanEastM = accuracy.All.MeanEastM;
     data.MeanNorthM = accuracy.All.MeanNorthM;
-    if (accuracy.Errors.empty()) {
-        return data;
-    }
+    const double reach = 2 * data.Cep95M.value_or(0);
+    data.HalfRangeM = reach > 0 ? StepAtOrAbove(reach) : 0.01;
     std::array<int64_t, kFixClassCount> counts{};
     for (const EpochError& error : accuracy.Errors) {
         ++counts[static_cast<size_t>(error.Class)];
     }
-    const double reach = 2 * data.Cep95M.value_or(0);
-    data.HalfRangeM = reach > 0 ? StepAtOrAbove(reach) : 0.01;
-    for (int c = 0; c < kFixClassCount; ++c) {
-        if (counts[static_cast<size_t>(c)] > 0) {
-            data.Classes.emplace_back(static_cast<FixClass>(c), counts[static_cast<size_t>(c)]);
-        }
+    const std::vector<FixClass> classes = ClassesByCount(counts);
+    for (FixClass fixClass : classes) {
+        data.Classes.emplace_back(fixClass, counts[static_cast<size_t>(fixClass)]);
     }
-    std::stable_sort(data.Classes.begin(), data.Classes.end(),
-                     [](const auto& a, const auto& b) { return a.second > b.second; });
-    std::array<int, kFixClassCount> rank{};
-    for (size_t i = 0; i < data.Classes.size(); ++i) {
-        rank[static_cast<size_t>(data.Classes[i].first)] = static_cast<int>(i);
-    }
-    // One dot per cell and class.
-    const int side = std::max(cells, 1);
-    std::vector<std::vector<bool>> taken(data.Classes.size(),
-                                         std::vector<bool>(static_cast<size_t>(side) * side));
-    std::vector<std::vector<ScatterDot>> byRank(data.Classes.size());
+    // One dot per cell and class, the commonest class first.
+    const std::array<size_t, kFixClassCount> rank = RankOf(classes);
+    const auto side = static_cast<size_t>(std::max(cells, 1));
+    auto cell = [&](double metres) {
+        return std::min(side - 1,
+                        static_cast<size_t>(std::max(0.0, (metres / data.HalfRangeM + 1) / 2 * side)));
+    };
+    std::vector<std::vector<bool>> taken(classes.size(), std::vector<bool>(side * side));
+    std::vector<std::vector<ScatterDot>> byRank(classes.size());
     for (const EpochError& error : accuracy.Errors) {
         if (std::fabs(error.East) > data.HalfRangeM || std::fabs(error.North) > data.HalfRangeM) {
             ++data.Outside;
             continue;
         }
-        auto cell = [&](double metres) {
-            return std::clamp(static_cast<int>(std::floor((metres / data.HalfRangeM + 1) / 2 * side)), 0,
-                              side - 1);
-        };
-        const auto r = static_cast<size_t>(rank[static_cast<size_t>(error.Class)]);
-        const size_t at = static_cast<size_t>(cell(error.North)) * static_cast<size_t>(side) +
-                          static_cast<size_t>(cell(error.East));
+        const size_t r = rank[static_cast<size_t>(error.Class)];
+        const size_t at = cell(error.North) * side + cell(error.East);
         if (!taken[r][at]) {
             taken[r][at] = true;
             byRank[r].push_back({error.East, error.North, error.Class});
@@ -365,117 +512,20 @@ ErrorScatter CollectErrorScatter(const Accuracy& accuracy, int cells) {
 std::vector<uint8_t> DrawErrorScatter(const ErrorScatter& data, PlotSize size) {
     Canvas canvas(size.Width, size.Height);
     cairo_t* cr = canvas.cr();
-    Text(cr, size.Width / 2.0, 24, "Horizontal error around the reference", kTitleSize, Align::Centre,
-         Anchor::Baseline, true);
+    Title(cr, size.Width, "Horizontal error around the reference");
     const Frame frame = ScatterFrame(size);
-    const double range = data.HalfRangeM;
-    const double cx = (frame.left + frame.right) / 2;
-    const double cy = (frame.top + frame.bottom) / 2;
-    const double scale = frame.Width() / (2 * range);  // pixels per metre, both axes
-    auto px = [&](double east) { return cx + east * scale; };
-    auto py = [&](double north) { return cy - north * scale; };
-
-    // Grid and ticks at halves of the range on both axes.
-    const double step = range / 2;
-    const int decimals = DecimalsOf(step);
-    cairo_set_line_width(cr, 1);
-    for (int i = -2; i <= 2; ++i) {
-        const double v = i * step;
-        const double gx = std::round(px(v)) + 0.5;
-        const double gy = std::round(py(v)) + 0.5;
-        Colour(cr, i == 0 ? Rgb{190, 190, 190} : kGrid);
-        cairo_move_to(cr, gx, frame.top);
-        cairo_line_to(cr, gx, frame.bottom);
-        cairo_move_to(cr, frame.left, gy);
-        cairo_line_to(cr, frame.right, gy);
-        cairo_stroke(cr);
-        Text(cr, gx, frame.bottom + 6, NumberText(v, decimals), kTickSize, Align::Centre, Anchor::Top);
-        Text(cr, frame.left - 6, gy, NumberText(v, decimals), kTickSize, Align::Right, Anchor::Middle);
-    }
-    Text(cr, cx, frame.bottom + 24, "East (m)", kLabelSize, Align::Centre, Anchor::Top);
-    Text(cr, frame.left - 56, cy, "North (m)", kLabelSize, Align::Centre, Anchor::Middle, false, kInk,
-         -M_PI / 2);
-
-    cairo_save(cr);
-    cairo_rectangle(cr, frame.left, frame.top, frame.Width(), frame.Height());
-    cairo_clip(cr);
-    for (const ScatterDot& dot : data.Dots) {
-        Colour(cr, InfoOf(dot.Class).Colour, 0.7);
-        cairo_arc(cr, px(dot.EastM), py(dot.NorthM), 2, 0, 2 * M_PI);
-        cairo_fill(cr);
-    }
-    const std::pair<std::optional<double>, DashPattern> circles[] = {
-        {data.Cep50M, kCep50Dashes}, {data.Cep95M, kCep95Dashes}, {data.TwiceDrmsM, kDrmsDashes}};
-    for (const auto& [radius, dashes] : circles) {
-        if (radius) {
-            Colour(cr, kInk);
-            cairo_set_line_width(cr, 1.5);
-            Dashes(cr, dashes);
-            cairo_new_sub_path(cr);
-            cairo_arc(cr, cx, cy, *radius * scale, 0, 2 * M_PI);
-            cairo_stroke(cr);
-        }
-    }
-    Dashes(cr, kCep50Dashes);
-    if (data.MeanEastM && data.MeanNorthM) {
-        // The mean: a cross.
-        const double mx = px(*data.MeanEastM);
-        const double my = py(*data.MeanNorthM);
-        Colour(cr, kInk);
-        cairo_set_line_width(cr, 2);
-        cairo_move_to(cr, mx - 5, my - 5);
-        cairo_line_to(cr, mx + 5, my + 5);
-        cairo_move_to(cr, mx - 5, my + 5);
-        cairo_line_to(cr, mx + 5, my - 5);
-        cairo_stroke(cr);
-    }
-    cairo_restore(cr);
+    const ScatterScale scale{(frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2,
+                             frame.Width() / (2 * data.HalfRangeM)};
+    DrawScatterAxes(cr, frame, scale, data.HalfRangeM);
+    const Level circles[] = {{"CEP50", data.Cep50M, kCep50Dashes},
+                             {"CEP95", data.Cep95M, kCep95Dashes},
+                             {"2DRMS", data.TwiceDrmsM, kDrmsDashes}};
+    DrawScatterData(cr, frame, scale, data, circles);
     FrameBorder(cr, frame);
     if (data.Fixes == 0) {
         NoData(cr, frame, "No matched fix");
     }
-
-    // The legend beside the frame.
-    const double lx = frame.right + 20;
-    double ly = frame.top + 8;
-    Text(cr, lx, ly, std::to_string(data.Fixes) + " fixes", kTickSize, Align::Left, Anchor::Middle, true);
-    ly += 20;
-    for (const auto& [fixClass, count] : data.Classes) {
-        LegendLine(cr, lx, ly, std::string(InfoOf(fixClass).Name) + " (" + std::to_string(count) + ")",
-                   [&](double sx, double sy) { DotSwatch(cr, sx, sy, InfoOf(fixClass).Colour); });
-        ly += 18;
-    }
-    ly += 8;
-    const std::tuple<const char*, std::optional<double>, DashPattern> levels[] = {
-        {"CEP50 ", data.Cep50M, kCep50Dashes},
-        {"CEP95 ", data.Cep95M, kCep95Dashes},
-        {"2DRMS ", data.TwiceDrmsM, kDrmsDashes}};
-    for (const auto& [name, value, dashes] : levels) {
-        if (value) {
-            LegendLine(cr, lx, ly, name + Metres(*value),
-                       [&](double sx, double sy) { LevelSwatch(cr, sx, sy, dashes); });
-            ly += 18;
-        }
-    }
-    if (data.MeanEastM && data.MeanNorthM) {
-        LegendLine(cr, lx, ly,
-                   "mean " + NumberText(*data.MeanEastM, 3) + " E, " + NumberText(*data.MeanNorthM, 3) + " N",
-                   [&](double sx, double sy) {
-                       Colour(cr, kInk);
-                       cairo_set_line_width(cr, 2);
-                       cairo_move_to(cr, sx + 7, sy - 5);
-                       cairo_line_to(cr, sx + 17, sy + 5);
-                       cairo_move_to(cr, sx + 7, sy + 5);
-                       cairo_line_to(cr, sx + 17, sy - 5);
-                       cairo_stroke(cr);
-                   });
-        ly += 18;
-    }
-    if (data.Outside > 0) {
-        ly += 8;
-        Text(cr, lx, ly, std::to_string(data.Outside) + " beyond the frame", kTickSize, Align::Left,
-             Anchor::Middle, false, kNote);
-    }
+    DrawScatterLegend(cr, frame, data, circles);
     return canvas.Png();
 }
 
