@@ -93,16 +93,16 @@ constexpr const char* kHelp =
     "  0  the KMZ file was written\n"
     "  1  an unexpected error (such as memory exhausted)\n"
     "  2  bad command line\n"
-    "  3  the input file could not be opened\n"
+    "  3  the input file (or the reference log) could not be opened\n"
     "  4  the KML file could not be created\n"
     "  5  the conversion stopped (Operation aborted): a point list node could not\n"
     "     be allocated, or a point has no date (Date isn't found)\n"
     "  6  an icon file or the KMZ file could not be created\n"
     "  7  the KML file could not be written whole\n"
-    "  8  the input file could not be read to its end\n"
+    "  8  the input file (or the reference log) could not be read to its end\n"
     "  9  the input looks like the other format (nothing of the chosen one was\n"
-    "     found at its start), or no position was found in it (the KMZ file is\n"
-    "     written all the same)\n";
+    "     found at its start), or no position was found in it, or no fix matched\n"
+    "     the reference of the accuracy (the KMZ file is written all the same)\n";
 
 struct CommandLine {
     std::vector<std::string> positional;
