@@ -20,10 +20,14 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // The whole days by which a dateless time-of-day match may shift the log.
 constexpr int kLargestDayShift = 2;
 
-bool Finite(const waypoints& point, LogFormat format) {
-    return std::isfinite(point.Latitude) && std::isfinite(point.Longitude) &&
-           std::isfinite(EllipsoidalHeight(point, format));
+// A fix that can be measured: its latitude and longitude are numbers (its
+// height may be unknown).
+bool Finite(const waypoints& point) {
+    return std::isfinite(point.Latitude) && std::isfinite(point.Longitude);
 }
+
+// A height that is no finite number is unknown.
+bool Known(double height) { return std::isfinite(height); }
 
 std::string_view Trimmed(std::string_view text) {
     const size_t first = text.find_first_not_of(" \t");
@@ -108,17 +112,32 @@ GeoPosition PositionAt(const ReferenceTrack& track, const TrackPlace& place) {
     return {a.Latitude + f * (b.Latitude - a.Latitude), longitude, a.Height + f * (b.Height - a.Height)};
 }
 
-EpochError ErrorAgainst(const GeographicLib::LocalCartesian& frame, const waypoints& point, LogFormat format,
-                        size_t index, double seconds) {
+// The fix in the frame at its reference, whose height is `referenceHeight`
+// (the frame's origin is put at height 0 when it is unknown). Without a height
+// on either side, up and 3-D are unknown; east and north then take the fix at
+// the reference's height (or the frame's), which moves them by far less than
+// a millimetre for fixes kilometres away.
+EpochError ErrorAgainst(const GeographicLib::LocalCartesian& frame, double referenceHeight,
+                        const waypoints& point, LogFormat format, size_t index, double seconds) {
     EpochError error;
     error.Index = index;
     error.Seconds = seconds;
     error.Class = FixClassOf(point, format);
-    frame.Forward(point.Latitude, point.Longitude, EllipsoidalHeight(point, format), error.East, error.North,
-                  error.Up);
+    const double height = EllipsoidalHeight(point, format);
+    const bool heights = Known(height) && Known(referenceHeight);
+    frame.Forward(point.Latitude, point.Longitude, heights ? height : frame.HeightOrigin(), error.East,
+                  error.North, error.Up);
     error.Horizontal = std::hypot(error.East, error.North);
+    if (!heights) {
+        error.Up = kNaN;
+    }
     error.ThreeD = std::hypot(error.Horizontal, error.Up);
     return error;
+}
+
+// A frame at `origin`, at height 0 when its height is unknown.
+void PlaceFrame(GeographicLib::LocalCartesian& frame, const GeoPosition& origin) {
+    frame.Reset(origin.Latitude, origin.Longitude, Known(origin.Height) ? origin.Height : 0);
 }
 
 // The figures of all fixes and of each class, from the matched errors and the
@@ -151,11 +170,14 @@ std::optional<GeoPosition> GeocentricMean(const list* start, LogFormat format) {
     const GeographicLib::Geocentric& earth = GeographicLib::Geocentric::WGS84();
     double sum[3] = {0, 0, 0};
     int64_t count = 0;
+    int64_t withHeight = 0;
     for (const list* node = start; node != nullptr; node = node->Next) {
         const waypoints& point = node->Point;
-        if (HasValidFix(point, format) && Finite(point, format)) {
+        if (HasValidFix(point, format) && Finite(point)) {
+            const double height = EllipsoidalHeight(point, format);
+            withHeight += Known(height) ? 1 : 0;
             double xyz[3];
-            earth.Forward(point.Latitude, point.Longitude, EllipsoidalHeight(point, format), xyz[0], xyz[1],
+            earth.Forward(point.Latitude, point.Longitude, Known(height) ? height : 0, xyz[0], xyz[1],
                           xyz[2]);
             for (int i = 0; i < 3; ++i) {
                 sum[i] += xyz[i];
@@ -169,6 +191,10 @@ std::optional<GeoPosition> GeocentricMean(const list* start, LogFormat format) {
     GeoPosition mean;
     const auto n = static_cast<double>(count);
     earth.Reverse(sum[0] / n, sum[1] / n, sum[2] / n, mean.Latitude, mean.Longitude, mean.Height);
+    // Heights are taken only when every fix has one.
+    if (withHeight < count) {
+        mean.Height = kNaN;
+    }
     return mean;
 }
 
@@ -190,7 +216,7 @@ std::vector<Candidate> CandidatesOf(const list* start, LogFormat format, const E
         if (fixClass == FixClass::NoFix) {
             continue;
         }
-        if (std::isnan(timeline.Seconds[index]) || !Finite(point, format)) {
+        if (std::isnan(timeline.Seconds[index]) || !Finite(point)) {
             ++unmatched[static_cast<size_t>(fixClass)];
             continue;
         }
@@ -218,38 +244,48 @@ int64_t BestDayShiftMs(const std::vector<Candidate>& candidates, const Reference
     return shiftMs;
 }
 
-// The mean of east, north and up, and their sample standard deviations (from two errors).
-void AddAxisFigures(AccuracyFigures& figures, std::span<const EpochError> errors) {
-    const auto n = static_cast<double>(errors.size());
-    double sum[3] = {0, 0, 0};
-    for (const EpochError& error : errors) {
-        sum[0] += error.East;
-        sum[1] += error.North;
-        sum[2] += error.Up;
-    }
-    const double mean[3] = {sum[0] / n, sum[1] / n, sum[2] / n};
-    figures.MeanEastM = mean[0];
-    figures.MeanNorthM = mean[1];
-    figures.MeanUpM = mean[2];
-    if (errors.size() < 2) {
+// The mean and sample standard deviation (none of a single value) of `values`.
+void MeanAndDeviation(const std::vector<double>& values, std::optional<double>& mean,
+                      std::optional<double>& deviation) {
+    if (values.empty()) {
         return;
     }
-    double squares[3] = {0, 0, 0};
+    const auto n = static_cast<double>(values.size());
+    mean = std::accumulate(values.begin(), values.end(), 0.0) / n;
+    if (values.size() < 2) {
+        return;
+    }
+    double squares = 0;
+    for (double value : values) {
+        squares += (value - *mean) * (value - *mean);
+    }
+    deviation = std::sqrt(squares / (n - 1));
+}
+
+// East, north and up: their means and deviations; up over the errors that have one.
+void AddAxisFigures(AccuracyFigures& figures, std::span<const EpochError> errors) {
+    std::vector<double> east;
+    std::vector<double> north;
+    std::vector<double> up;
     for (const EpochError& error : errors) {
-        const double d[3] = {error.East - mean[0], error.North - mean[1], error.Up - mean[2]};
-        for (int i = 0; i < 3; ++i) {
-            squares[i] += d[i] * d[i];
+        east.push_back(error.East);
+        north.push_back(error.North);
+        if (!std::isnan(error.Up)) {
+            up.push_back(error.Up);
         }
     }
-    figures.SdEastM = std::sqrt(squares[0] / (n - 1));
-    figures.SdNorthM = std::sqrt(squares[1] / (n - 1));
-    figures.SdUpM = std::sqrt(squares[2] / (n - 1));
+    MeanAndDeviation(east, figures.MeanEastM, figures.SdEastM);
+    MeanAndDeviation(north, figures.MeanNorthM, figures.SdNorthM);
+    MeanAndDeviation(up, figures.MeanUpM, figures.SdUpM);
 }
 
 }  // namespace
 
 double EllipsoidalHeight(const waypoints& point, LogFormat format) {
-    return format == LogFormat::Nmea ? point.Altitude + point.GeoidSeparation : point.Altitude;
+    if (format == LogFormat::Binr) {
+        return point.Altitude;
+    }
+    return point.HasGga == 1 ? point.Altitude + point.GeoidSeparation : kNaN;
 }
 
 PointReferenceParse ParsePointReference(std::string_view text) {
@@ -308,7 +344,7 @@ ReferenceTrack ReferenceTrackOf(const list* start, LogFormat format) {
         ++track.Epochs;
         const waypoints& point = node->Point;
         const double seconds = timeline.Seconds[index];
-        if (std::isnan(seconds) || !HasValidFix(point, format) || !Finite(point, format)) {
+        if (std::isnan(seconds) || !HasValidFix(point, format) || !Finite(point)) {
             continue;
         }
         fixes.push_back({MsFromMidnight(timeline, seconds),
@@ -341,7 +377,7 @@ Accuracy AccuracyAgainstPoint(const list* start, LogFormat format, const PointRe
     accuracy.Origin = reference.Mean ? GeocentricMean(start, format) : std::optional(reference.Position);
     std::optional<GeographicLib::LocalCartesian> frame;
     if (accuracy.Origin) {
-        frame.emplace(accuracy.Origin->Latitude, accuracy.Origin->Longitude, accuracy.Origin->Height);
+        PlaceFrame(frame.emplace(), *accuracy.Origin);
     }
     std::array<int64_t, kFixClassCount> unmatched{};
     size_t index = 0;
@@ -351,11 +387,12 @@ Accuracy AccuracyAgainstPoint(const list* start, LogFormat format, const PointRe
         if (fixClass == FixClass::NoFix) {
             continue;
         }
-        if (!frame || !Finite(point, format)) {
+        if (!frame || !Finite(point)) {
             ++unmatched[static_cast<size_t>(fixClass)];
             continue;
         }
-        accuracy.Errors.push_back(ErrorAgainst(*frame, point, format, index, timeline.Seconds[index]));
+        accuracy.Errors.push_back(
+            ErrorAgainst(*frame, accuracy.Origin->Height, point, format, index, timeline.Seconds[index]));
     }
     FillFigures(accuracy, unmatched);
     return accuracy;
@@ -378,8 +415,8 @@ Accuracy AccuracyAgainstTrack(const list* start, LogFormat format, const Referen
             continue;
         }
         const GeoPosition truth = PositionAt(reference, *place);
-        frame.Reset(truth.Latitude, truth.Longitude, truth.Height);
-        accuracy.Errors.push_back(ErrorAgainst(frame, *candidate.point, format, candidate.index,
+        PlaceFrame(frame, truth);
+        accuracy.Errors.push_back(ErrorAgainst(frame, truth.Height, *candidate.point, format, candidate.index,
                                                timeline.Seconds[candidate.index]));
     }
     FillFigures(accuracy, unmatched);
@@ -413,8 +450,10 @@ AccuracyFigures FiguresOf(std::span<const EpochError> errors, int64_t unmatched)
     const EpochError* largest = &errors[0];
     for (const EpochError& error : errors) {
         horizontal.push_back(error.Horizontal);
-        threeD.push_back(error.ThreeD);
-        vertical.push_back(std::fabs(error.Up));
+        if (!std::isnan(error.Up)) {
+            threeD.push_back(error.ThreeD);
+            vertical.push_back(std::fabs(error.Up));
+        }
         sumSquares += error.Horizontal * error.Horizontal;
         if (error.Horizontal > largest->Horizontal) {
             largest = &error;
@@ -426,9 +465,11 @@ AccuracyFigures FiguresOf(std::span<const EpochError> errors, int64_t unmatched)
     figures.MaxHorizontalSeconds = largest->Seconds;
     figures.Cep50M = Percentile(horizontal, 0.5);
     figures.Cep95M = Percentile(std::move(horizontal), 0.95);
-    figures.R95ThreeDM = Percentile(std::move(threeD), 0.95);
-    figures.Vertical50M = Percentile(vertical, 0.5);
-    figures.Vertical95M = Percentile(std::move(vertical), 0.95);
+    if (!vertical.empty()) {
+        figures.R95ThreeDM = Percentile(std::move(threeD), 0.95);
+        figures.Vertical50M = Percentile(vertical, 0.5);
+        figures.Vertical95M = Percentile(std::move(vertical), 0.95);
+    }
     return figures;
 }
 

@@ -4,18 +4,21 @@
 // receiver recorded at the same time.
 //
 // Terms:
-// - a fix is an epoch with a valid fix (HasValidFix); a fix whose coordinates
-//   are not finite numbers cannot be measured and counts as unmatched;
+// - a fix is an epoch with a valid fix (HasValidFix); a fix whose latitude or
+//   longitude is no finite number cannot be measured and counts as unmatched;
 // - heights are above the WGS 84 ellipsoid. An NMEA epoch's is its GGA
 //   altitude plus its geoid separation; a receiver without a geoid model
 //   leaves the separation empty and writes its height above the ellipsoid as
 //   the altitude, so an empty separation counts as 0 and the altitude is taken
 //   as the height. (A receiver that writes a height above the geoid without
 //   its separation shows that as a constant offset in "up"; east and north do
-//   not depend on it.) A BINR epoch's is the height of its position message;
+//   not depend on it.) An NMEA epoch without a GGA (an RMC alone) has no
+//   height. A BINR epoch's is the height of its position message;
 // - a fix's error is the fix minus the reference in the local east-north-up
 //   frame at the reference (GeographicLib's LocalCartesian): east, north, up,
-//   horizontal = hypot(east, north) and 3-D = hypot(east, north, up);
+//   horizontal = hypot(east, north) and 3-D = hypot(east, north, up); up and
+//   3-D are unknown (NaN) when the fix or its reference has no height, and the
+//   figures of up and 3-D are then of the fixes that have them;
 // - against a reference track, fixes are matched by UTC time. Both logs are
 //   put on time scales of their own (EpochTimeline); a time is counted in
 //   milliseconds from the midnight before the log's first timed epoch. When
@@ -57,7 +60,8 @@ struct GeoPosition {
     double Height = 0;     // metres above the WGS 84 ellipsoid
 };
 
-// The height of an epoch above the ellipsoid, as the terms above say.
+// The height of an epoch above the ellipsoid, as the terms above say; NaN when
+// it has none.
 double EllipsoidalHeight(const waypoints& point, LogFormat format);
 
 // The reference point of a static test.
@@ -102,7 +106,7 @@ struct EpochError {
     FixClass Class = FixClass::Single;
     double East = 0;  // metres
     double North = 0;
-    double Up = 0;
+    double Up = 0;  // NaN when a height is unknown, and ThreeD with it
     double Horizontal = 0;
     double ThreeD = 0;
 };
@@ -142,7 +146,8 @@ struct Accuracy {
     // Each fix class with a matched or unmatched fix, in class order (BINR
     // fixes are single or differential: FixClassOf).
     std::vector<QualityFigures> ByQuality;
-    // The reference point taken (the mean when asked for it); none for a track.
+    // The reference point taken (the mean when asked for it; its height is
+    // unknown unless every fix has one); none for a track.
     std::optional<GeoPosition> Origin;
     // The log's time scale, to show times: its first timed epoch in UTC
     // milliseconds since 1970 when a date places it, and of its day.

@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -356,6 +357,33 @@ TEST(Accuracy, UnmeasurableFixesAreUnmatchedAndNoFixesUncounted) {
     EXPECT_EQ(mean.All.UnmatchedEpochs, 1);
 }
 
+TEST(Accuracy, FixesWithoutAHeightHaveNoUp) {
+    // An RMC alone has no height: its horizontal error counts, its up does not.
+    PointList points;
+    AppendEquatorFix(points, "10:00:00", "", 0, 0, 4, 1);  // up 5
+    AppendFix(points,
+              {"10:00:01", "2024-05-17", -1, 'A', 0, 2 / kEastMetresPerDegree, 0, 0, 0, 0});  // 2 m east
+    const Accuracy a = AccuracyAgainstPoint(points.Head, LogFormat::Nmea, {false, {0, 0, 0}});
+    ASSERT_EQ(a.All.MatchedEpochs, 2);
+    EXPECT_TRUE(std::isnan(a.Errors[1].Up));
+    EXPECT_NEAR(a.Errors[1].East, 2, 1e-6);
+    EXPECT_NEAR(*a.All.MeanUpM, 5, 1e-6) << "of the fix with a height alone";
+    EXPECT_FALSE(a.All.SdUpM);
+    EXPECT_NEAR(*a.All.Vertical95M, 5, 1e-6);
+    EXPECT_NEAR(*a.All.Cep95M, 0.95 * 2, 1e-6);
+    // The RMC fix's own class: no up at all.
+    ASSERT_EQ(a.ByQuality.size(), 2u);
+    EXPECT_EQ(a.ByQuality[1].Class, FixClass::Unrated);
+    EXPECT_FALSE(a.ByQuality[1].Figures.MeanUpM);
+    EXPECT_FALSE(a.ByQuality[1].Figures.R95ThreeDM);
+    EXPECT_NE(AccuracyJson(a, 0).find("\"fix, quality unknown\": {"), std::string::npos);
+    // The mean of fixes of which one has no height has none either.
+    const Accuracy mean = AccuracyAgainstPoint(points.Head, LogFormat::Nmea, {true, {}});
+    EXPECT_TRUE(std::isnan(mean.Origin->Height));
+    EXPECT_FALSE(mean.All.MeanUpM);
+    EXPECT_NEAR(*mean.All.Cep50M, 1, 1e-3);
+}
+
 Accuracy SmallResult() {
     PointList points;
     AppendEquatorFix(points, "10:00:00", "2024-05-17", 0, 0, 0, 0, 4);
@@ -499,6 +527,47 @@ TEST(Accuracy, SimulatedCircularNormal) {
     EXPECT_EQ(b.All.MatchedEpochs, 400);
     ASSERT_EQ(b.Errors.size(), 400u);
     EXPECT_NEAR(b.Errors[17].Horizontal, a.Errors[17].Horizontal, 1e-6) << "the same seed, the same errors";
+}
+
+TEST(Accuracy, MessyOneHertzReferenceOfATenHertzLog) {
+    // A 10 Hz log without errors; its truth kept at whole seconds only, after
+    // a header and between blank lines, one GGA broken across two lines.
+    const testing::TempDir dir;
+    PointList log;
+    PointList full;
+    Simulate("--epochs 300 --rate 10 --seed 6 --fine", dir, log, full);
+    std::string messy = "# reference receiver, 1 Hz\r\n\r\n";
+    std::istringstream lines(testing::ReadFile(dir.File("truth.nmea")));
+    int kept = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(".00,") != 13) {
+            continue;
+        }
+        if (line.find("GGA") == 3 && ++kept == 14) {
+            line.insert(30, "\r\n");  // 10:15:13: an RMC alone, no height
+        }
+        messy += line + "\n\r\n";
+    }
+    PointList truth;
+    testing::ReadNmeaBytes(messy, truth);
+    const ReferenceTrack track = ReferenceTrackOf(truth.Head, LogFormat::Nmea);
+    ASSERT_EQ(track.TimesMs.size(), 30u);
+    EXPECT_EQ(*track.StepMs, 1000);
+    const Accuracy a = AccuracyAgainstTrack(log.Head, LogFormat::Nmea, track);
+    EXPECT_EQ(a.All.MatchedEpochs, 240) << "every fix up to the last second of the truth";
+    EXPECT_EQ(a.All.UnmatchedEpochs, 0);
+    int withoutUp = 0;
+    for (const EpochError& e : a.Errors) {
+        if (std::fmod(e.Seconds, 1.0) == 0) {
+            EXPECT_LT(e.Horizontal, 1e-3) << "at a reference epoch: its position, " << e.Seconds;
+        }
+        withoutUp += std::isnan(e.Up) ? 1 : 0;
+    }
+    // Between 10:15:12 and 10:15:14, but for the fixes at those two seconds.
+    EXPECT_EQ(withoutUp, 19);
+    // Between the seconds the line cuts the curves of the drive: off by at most a metre or so.
+    EXPECT_GT(*a.All.MaxHorizontalM, 0.01);
+    EXPECT_LT(*a.All.MaxHorizontalM, 2);
 }
 
 }  // namespace
