@@ -1,0 +1,184 @@
+#include "export/export_stream.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "core/text_format.h"
+
+namespace tervo {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// Appends `value` to `out` with invalid UTF-8 replaced; each ASCII byte goes
+// through `ascii`, which appends it or what stands for it.
+template <typename Ascii>
+void AppendUtf8(std::string& out, std::string_view value, Ascii ascii) {
+    const auto* s = reinterpret_cast<const unsigned char*>(value.data());
+    const size_t n = value.size();
+    for (size_t i = 0; i < n;) {
+        if (s[i] < 0x80) {
+            ascii(out, static_cast<char>(s[i]));
+            ++i;
+            continue;
+        }
+        const size_t length = Utf8SequenceLength(s + i, n - i);
+        if (length == 0) {
+            out += kReplacement;
+            ++i;
+        } else {
+            out.append(value.data() + i, length);
+            i += length;
+        }
+    }
+}
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20; }
+
+}  // namespace
+
+ExportStream::ExportStream(ByteSink& sink) : sink_(sink), buffer_(new char[kBufferSize]) {}
+
+ExportStream::~ExportStream() {
+    if (!closed_) {
+        // A sink that throws has said all it will: a destructor must not throw.
+        try {
+            Flush();
+        } catch (...) {
+        }
+    }
+}
+
+void ExportStream::Flush() {
+    if (used_ > 0) {
+        if (ok_ && !sink_.Write(buffer_.get(), used_)) {
+            ok_ = false;
+        }
+        used_ = 0;
+    }
+}
+
+char* ExportStream::NumberRoom() {
+    if (kBufferSize - used_ < kLongestNumber) {
+        Flush();
+    }
+    return buffer_.get() + used_;
+}
+
+ExportStream& ExportStream::Text(std::string_view text) {
+    if (text.size() > kBufferSize - used_) {
+        Flush();
+        if (text.size() > kBufferSize) {
+            if (ok_ && !sink_.Write(text.data(), text.size())) {
+                ok_ = false;
+            }
+            return *this;
+        }
+    }
+    std::memcpy(buffer_.get() + used_, text.data(), text.size());
+    used_ += text.size();
+    return *this;
+}
+
+ExportStream& ExportStream::Fixed(double value, int decimals) {
+    used_ += FormatFixed(value, decimals, NumberRoom());
+    return *this;
+}
+
+ExportStream& ExportStream::Int(int64_t value) {
+    char* room = NumberRoom();
+    used_ += static_cast<size_t>(std::to_chars(room, room + kLongestNumber, value).ptr - room);
+    return *this;
+}
+
+bool ExportStream::Close() {
+    if (closed_) {
+        return ok_;
+    }
+    closed_ = true;
+    Flush();
+    if (!sink_.Close()) {
+        ok_ = false;
+    }
+    return ok_;
+}
+
+std::string XmlEscaped(std::string_view value) {
+    std::string out;
+    out.reserve(value.size());
+    AppendUtf8(out, value, [](std::string& text, char c) {
+        switch (c) {
+            case '&':
+                text += "&amp;";
+                break;
+            case '<':
+                text += "&lt;";
+                break;
+            case '>':
+                text += "&gt;";
+                break;
+            case '"':
+                text += "&quot;";
+                break;
+            case '\r':
+                text += "&#13;";
+                break;
+            default:
+                if (IsControl(c) && c != '\t' && c != '\n') {
+                    text += kReplacement;
+                } else {
+                    text += c;
+                }
+        }
+    });
+    return out;
+}
+
+std::string CsvField(std::string_view value) {
+    std::string out;
+    out.reserve(value.size() + 2);
+    bool quoted = false;
+    AppendUtf8(out, value, [&](std::string& text, char c) {
+        if (c == '"') {
+            text += "\"\"";
+            quoted = true;
+        } else if (c == ',' || c == '\r' || c == '\n') {
+            text += c;
+            quoted = true;
+        } else if (IsControl(c) && c != '\t') {
+            text += kReplacement;
+        } else {
+            text += c;
+        }
+    });
+    return quoted ? "\"" + out + "\"" : out;
+}
+
+std::string JsonString(std::string_view value) {
+    std::string out = "\"";
+    out.reserve(value.size() + 2);
+    AppendUtf8(out, value, [](std::string& text, char c) {
+        if (c == '"' || c == '\\') {
+            text += '\\';
+            text += c;
+        } else if (c == '\n') {
+            text += "\\n";
+        } else if (c == '\r') {
+            text += "\\r";
+        } else if (c == '\t') {
+            text += "\\t";
+        } else if (IsControl(c)) {
+            static constexpr char kHex[] = "0123456789abcdef";
+            text += "\\u00";
+            text += kHex[(c >> 4) & 0xF];
+            text += kHex[c & 0xF];
+        } else {
+            text += c;
+        }
+    });
+    out += '"';
+    return out;
+}
+
+}  // namespace tervo
