@@ -64,4 +64,14 @@ uint8_t FilterFailures(const waypoints& point, LogFormat format, const FixFilter
     return failures;
 }
 
+void FilteredOut::Add(uint8_t failures) {
+    if (failures == 0) {
+        return;
+    }
+    ++Epochs;
+    Quality += (failures & kFailsQuality) != 0 ? 1 : 0;
+    Hdop += (failures & kFailsHdop) != 0 ? 1 : 0;
+    Satellites += (failures & kFailsSatellites) != 0 ? 1 : 0;
+}
+
 }  // namespace tervo

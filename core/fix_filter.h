@@ -56,4 +56,18 @@ inline bool PassesFilter(const waypoints& point, LogFormat format, const FixFilt
     return FilterFailures(point, format, filter) == 0;
 }
 
+// What a filter took out of a log: epochs, and per test the epochs that failed
+// it (an epoch that fails two tests counts in both).
+struct FilteredOut {
+    int64_t Epochs = 0;
+    int64_t Quality = 0;
+    int64_t Hdop = 0;
+    int64_t Satellites = 0;
+
+    // Counts an epoch that failed the tests of `failures` (FilterFailures);
+    // nothing for 0.
+    void Add(uint8_t failures);
+    bool operator==(const FilteredOut&) const = default;
+};
+
 }  // namespace tervo
