@@ -167,6 +167,13 @@ int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, Al
         line.settingsPath.empty() ? std::nullopt
                                   : std::optional(AbsoluteFrom(line.settingsPath, currentDirectory));
     const WindowSettings values = LoadCommandLineSettings(settingsPath, line.extras, err);
+    if (!line.mergePath.empty() && values.Extras.Export) {
+        std::fprintf(
+            err,
+            "tervoconverter: --export (or Export= in [Extras]) does not go with --merge: convert the "
+            "logs with --out-dir for their exports\n");
+        return kExitBadCommandLine;
+    }
     LockedPlatform shared(platform);
 
     std::vector<LogOutcome> outcomes(line.logs.size());

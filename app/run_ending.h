@@ -23,6 +23,7 @@ enum ExitStatus : int {
     kExitWriteFailed = 7,       // the KML file could not be written whole
     kExitInputNotRead = 8,      // "Can't read the input file": a read error before its end
     kExitWrongFormat = 9,       // the log looks like the other format, or no position was found in it
+    kExitExportFailed = 10,     // the KMZ file was written, but an export beside it could not be
 };
 
 enum class EndingKind {

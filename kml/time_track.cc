@@ -105,14 +105,6 @@ std::string TrackPointSchemaId(std::string_view idPrefix) { return std::string(i
 
 void WriteTimeTrackStyle(KmlStream& stream, const TimeTrackOptions& options) {
     stream.Text("<Style id=\""_kml).Value(TimeTrackStyleId(options.IdPrefix)).Text("\">\n"_kml);
-    if (!options.IconHref.empty()) {
-        stream.Text("<IconStyle>\n"_kml);
-        stream.Text("<scale>"_kml).Value(options.Scale).Text("</scale>\n"_kml);
-        stream.Text("<Icon>\n"_kml);
-        stream.Text("<href>"_kml).Value(options.IconHref).Text("</href>\n"_kml);
-        stream.Text("</Icon>\n"_kml);
-        stream.Text("</IconStyle>\n"_kml);
-    }
     stream.Text("<LineStyle>\n"_kml);
     stream.Text("<color>"_kml).Value(options.ColourText).Text("</color>\n"_kml);
     stream.Text("<width>"_kml).Value(options.WidthText).Text("</width>\n"_kml);

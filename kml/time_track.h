@@ -32,8 +32,6 @@ struct TimeTrackOptions {
     std::string IdPrefix;
     std::string ColourText;  // a KmlColor text for the line
     std::string WidthText;   // the line width setting's text
-    std::string IconHref;    // the moving point's icon; empty: the viewer's own
-    std::string Scale;       // the icon scale setting's text
     // The longest step within a segment (the gap rule; see PlaceInTime).
     std::optional<int64_t> GapAboveMs;
 };
@@ -42,8 +40,8 @@ struct TimeTrackOptions {
 std::string TimeTrackStyleId(std::string_view idPrefix);
 std::string TrackPointSchemaId(std::string_view idPrefix);
 
-// The track's Style (line, and the icon when IconHref is given), for the head
-// beside the other styles.
+// The track's Style, for the head beside the other styles: its line. The
+// moving point takes the viewer's own icon, which stands out from the arrows.
 void WriteTimeTrackStyle(KmlStream& stream, const TimeTrackOptions& options);
 // The Schema of the per-point data; in the document after its styles and before
 // its first folder.

@@ -1,5 +1,6 @@
 #include "run/conversion.h"
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "kml/viewer_writer.h"
 #include "kml/waypoint_writer.h"
 #include "nmea/nmea_reader.h"
+#include "report/collectors.h"
 #include "report/summary.h"
 #include "run/folder_writer.h"
 #include "run/run_plan.h"
@@ -77,6 +79,7 @@ struct RunState {
                 points,
                 summary ? &*summary : nullptr,
                 plots,
+                gapAboveMs,
                 kml,
                 files};
     }
@@ -100,6 +103,8 @@ struct RunState {
     StopReason stop = StopReason::None;
     std::optional<Summary> summary;
     std::vector<NamedPlot> plots;
+    std::optional<int64_t> gapAboveMs;
+    FilteredOut filtered;  // what the extras' filter took out of the list
     WaypointOptions options;
     std::string countText = " ";  // the right pane's text, repeated by the final message
     int placemarks = 0;
@@ -183,13 +188,50 @@ std::optional<ConversionResult> ReadLog(RunState& run, const BlockRead& publish)
     return std::nullopt;
 }
 
+// The longest step within a track segment by the gap rule of the epochs from
+// `head`, in whole milliseconds (a step of n ms is longer than x s when it is
+// longer than floor(1000 x) ms); nothing without a typical step.
+std::optional<int64_t> GapAboveMsOf(const list* head, LogFormat format) {
+    const GapRule rule = GapRuleOf(TypicalStepS(TimeEpochs(head, format).StepMs));
+    if (!std::isfinite(rule.AboveS)) {
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(std::floor(rule.AboveS * 1000));
+}
+
+// What the extras take from the list as read: the gap rule of the log's own
+// pace (before a filter thins it), then the epochs the filter leaves out taken
+// out of the list and counted for the summary; every later phase sees the
+// epochs kept.
+void FilterEpochs(RunState& run) {
+    const FixFilter& filter = run.plan.Filter;
+    if (!run.plan.Format) {
+        return;
+    }
+    const LogFormat format = *run.plan.Format;
+    if (run.plan.NeedsGaps) {
+        run.gapAboveMs = GapAboveMsOf(run.points.Head, format);
+    }
+    if (!filter.IsActive()) {
+        return;
+    }
+    for (const list* node = run.points.Head; node != nullptr; node = node->Next) {
+        run.filtered.Add(FilterFailures(node->Point, format, filter));
+    }
+    run.points.Unlink([&](const list& node) { return PassesFilter(node.Point, format, filter); });
+}
+
 // What is worked out from the whole list for the extras, before the folders
 // date its dateless points.
 void WorkOutFromList(RunState& run, KmlStream& kml) {
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     if (run.plan.NeedsSummary) {
         run.summary = ComputeSummary(run.points, format);
+        if (run.plan.Filter.IsActive()) {
+            run.summary->Filtered = run.filtered;
+        }
     }
+
     if (run.plan.NeedsPlots) {
         run.plots = DrawPlots(run.Context(kml));
     }
@@ -313,6 +355,9 @@ ConversionResult Pack(RunState& run, KmlStream& kml, RunReport* report) {
         run.points.FreePointList(run.points.Head);
     }
     run.files.Pack(run.options.ValidIconName, run.options.InvalidIconName, run.options.DTrackIconName);
+    if (report != nullptr) {
+        report->ExportFailures = run.files.BesideFailures();
+    }
 
     run.view.ShowStatus("");
     run.view.ShowStatus("The progress finished");
@@ -374,6 +419,7 @@ ConversionResult RunPhases(RunState& run, RunReport* report, bool& runDisabled, 
         folder.reset();
         return *stopped;
     }
+    FilterEpochs(run);
     WorkOutFromList(run, *kml);
     if (run.plan.HeadAfterReading) {
         WriteHead(run, *kml);
@@ -487,8 +533,12 @@ ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView
         report.Failure = files.LastFailure();
         return *ended;
     }
+    FilterEpochs(run);
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     report.Summary = ComputeSummary(run.points, format);
+    if (run.plan.Filter.IsActive()) {
+        report.Summary->Filtered = run.filtered;
+    }
     report.NothingRecognised = run.finds.looked && !run.finds.nmea && !run.finds.binr;
     if (run.plan.Extras.ShowSummary.value_or(0) != 0) {
         StringSink nowhere;

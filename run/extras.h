@@ -7,6 +7,9 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "core/fix_filter.h"
 
 namespace tervo {
 
@@ -28,6 +31,13 @@ struct Extras {
     std::optional<double> ColourBy{};      // a coloured track: kColourByQuality or kColourBySpeed
     std::optional<double> DatesFromZda{};  // NMEA epochs without a date take the latest ZDA's
     std::optional<double> ShowSummary{};   // the window shows the summary after a run
+    // The log in time and in other tools.
+    std::optional<double> TimeTrack{};    // the valid fixes as a track for the viewer's time slider
+    std::optional<std::string> Export{};  // files beside the container: "gpx,csv,geojson" (CheckExportList)
+    // Epochs left out of every output made with extras.
+    std::optional<double> MinQuality{};     // a FixClass: the lowest rank kept (QualityRank)
+    std::optional<double> MaxHdop{};        // the highest HDOP kept
+    std::optional<double> MinSatellites{};  // the fewest satellites used kept
 
     bool operator==(const Extras&) const = default;
 };
@@ -59,6 +69,9 @@ struct ExtraKey {
     std::optional<std::string> Extras::*TextMember = nullptr;
     std::optional<std::string> (*CheckText)(const std::string& text) = nullptr;
     const char* TextMeaning = nullptr;
+    // The option may be given more than once: its values join into one list,
+    // as "a,b" (a Text whose check takes such a list).
+    bool Repeatable = false;
 };
 
 // Every extra, in the order the help, the settings file and the dialog list them.
@@ -67,6 +80,20 @@ std::span<const ExtraKey> ExtraKeys();
 // The values of ColourBy.
 inline constexpr double kColourByQuality = 0;
 inline constexpr double kColourBySpeed = 1;
+
+// The formats of the exports, in the order a list of them is kept.
+enum class ExportFormat { Gpx, Csv, GeoJson };
+// The file name extension of each (".gpx", ".csv", ".geojson").
+const char* ExportExtension(ExportFormat format);
+
+// A list of export names ("gpx", "csv", "geojson"), separated by commas, taken
+// without regard to case or blanks, each name once, in the order above:
+// " CSV,gpx,csv" gives "gpx,csv"; nothing for an empty list or another name.
+std::optional<std::string> CheckExportList(const std::string& text);
+// The exports the extras ask for, in that order.
+std::vector<ExportFormat> ExportsOf(const Extras& extras);
+// The fix filter the extras ask for (inactive when none).
+FixFilter FilterOf(const Extras& extras);
 
 // Whether the extras ask for the summary in any form (a front end or the document).
 bool AsksForSummary(const Extras& extras);

@@ -9,7 +9,8 @@
 //     <description> the rows' Description parts, in one CDATA section </description>
 //     icons and the converter's line styles, then the rows' Styles
 //     the waypoint folders and the lines (the converter's own)
-//     the rows' AfterLines parts (folders, overlays, further entries)
+//     the rows' AfterLines parts (folders, overlays, further entries, files
+//     beside the container)
 //   </Document>
 // A row with a Description holds the whole head back until the log is read.
 #pragma once
@@ -41,6 +42,9 @@ struct RunContext {
     const PointList& Points;
     const Summary* LogSummary;            // when a row needs it (kNeedsSummary)
     const std::vector<NamedPlot>& Plots;  // drawn when a row needs them (kNeedsPlots)
+    // The longest step within a track segment, by the gap rule of the log's
+    // epochs (kNeedsGaps); nothing when no step is too long.
+    std::optional<int64_t> GapAboveMs;
     KmlStream& Kml;
     RunFiles& Files;
 
@@ -58,6 +62,8 @@ enum RunNeed : unsigned {
     kNeedsSummary = 1u << 0,
     // The plots of the plot table, drawn once from the whole list.
     kNeedsPlots = 1u << 1,
+    // The gap rule of the log's epochs (RunContext::GapAboveMs).
+    kNeedsGaps = 1u << 2,
 };
 
 struct RunExtra {

@@ -31,13 +31,16 @@ RunPlan PlanRun(const ConversionSettings& settings, DocumentPlace place, bool fo
             plan.Rows.push_back(&row);
             plan.NeedsSummary = plan.NeedsSummary || (row.Needs & kNeedsSummary) != 0;
             plan.NeedsPlots = plan.NeedsPlots || (row.Needs & kNeedsPlots) != 0;
+            plan.NeedsGaps = plan.NeedsGaps || (row.Needs & kNeedsGaps) != 0;
             plan.HeadAfterReading = plan.HeadAfterReading || row.Description != nullptr;
         }
     }
+    plan.Filter = FilterOf(plan.Extras);
     // The folder on its thread dates the points while they are read; a summary
-    // is of the points as read, and a head held back must come first.
-    plan.FolderWhileReading =
-        folderOnThread && !plan.Viewer.ChoosesPlacemarks() && !plan.NeedsSummary && !plan.HeadAfterReading;
+    // is of the points as read, a head held back must come first, and a filter
+    // takes epochs out once all are read.
+    plan.FolderWhileReading = folderOnThread && !plan.Viewer.ChoosesPlacemarks() && !plan.NeedsSummary &&
+                              !plan.HeadAfterReading && !plan.Filter.IsActive();
     plan.DatesFromZda = plan.Extras.DatesFromZda.value_or(0) != 0;
     return plan;
 }

@@ -40,6 +40,9 @@ struct RunReport {
     std::optional<tervo::Summary> Summary;
     // The plots, when the extras ask to show the summary (ShowSummary).
     std::vector<NamedPlot> Plots;
+    // The exports of a completed run that could not be written beside the
+    // container, with the system's reason: the container was written all the same.
+    std::vector<FileFailure> ExportFailures;
 };
 
 }  // namespace tervo

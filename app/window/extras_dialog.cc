@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -31,14 +32,18 @@ ExtrasDialog::ExtrasDialog(const Extras& initial, QWidget* parent) : QDialog(par
     auto* grid = new QGridLayout;
     int line = 0;
     for (const ExtraKey& key : ExtraKeys()) {
-        const std::optional<double>& value = initial.*key.Member;
+        // A text has no number: its member is a text's.
+        const bool isText = key.Kind == ExtraKind::Text;
+        static const std::optional<double> kNoNumber;
+        const std::optional<double>& value = isText ? kNoNumber : initial.*key.Member;
         const QString help = QString::fromUtf8(key.Help);
         Row row;
         row.key = &key;
         row.asked = new QCheckBox(QString::fromUtf8(key.Label), this);
         row.asked->setObjectName(QString::fromLatin1(key.Key));
         row.asked->setToolTip(help);
-        row.asked->setChecked(value.has_value() && (key.Kind != ExtraKind::Flag || *value != 0));
+        row.asked->setChecked(isText ? IsAsked(initial, key)
+                                     : value.has_value() && (key.Kind != ExtraKind::Flag || *value != 0));
         grid->addWidget(row.asked, line, 0);
         QWidget* spin = nullptr;
         if (key.Kind == ExtraKind::Count) {
@@ -62,6 +67,10 @@ ExtrasDialog::ExtrasDialog(const Extras& initial, QWidget* parent) : QDialog(par
             row.choice->setCurrentIndex(
                 static_cast<int>(std::clamp(value.value_or(key.Min), key.Min, key.Max)));
             spin = row.choice;
+        } else if (key.Kind == ExtraKind::Text) {
+            row.text = new QLineEdit(QString::fromStdString(AskedText(initial, key)), this);
+            row.text->setPlaceholderText(QString::fromUtf8(key.TextMeaning));
+            spin = row.text;
         }
         if (spin != nullptr) {
             spin->setObjectName(QString::fromLatin1(key.Key) + QStringLiteral("Value"));
@@ -84,6 +93,14 @@ ExtrasDialog::ExtrasDialog(const Extras& initial, QWidget* parent) : QDialog(par
 Extras ExtrasDialog::Values() const {
     Extras values = initial_;
     for (const Row& row : rows_) {
+        if (row.text != nullptr) {
+            if (!row.asked->isChecked()) {
+                ClearExtra(values, *row.key);
+            } else {
+                SetExtra(values, *row.key, row.text->text().toStdString());
+            }
+            continue;
+        }
         const std::optional<double>& before = initial_.*row.key->Member;
         std::optional<double>& value = values.*row.key->Member;
         if (row.key->Kind == ExtraKind::Flag) {

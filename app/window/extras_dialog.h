@@ -10,6 +10,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLineEdit;
 class QSpinBox;
 
 namespace tervo {
@@ -18,7 +19,8 @@ namespace tervo {
 // a check box "asked for" named after its key and a spin box named after the key
 // with "Value" appended ("ThinSecondsValue"), limited to the key's range and
 // enabled only while the box is checked; a choice has a combo box of its
-// Choices in their place, named the same way. Every control's tooltip is the key's Help.
+// Choices in their place, and a text a line field, named the same way. Every
+// control's tooltip is the key's Help.
 class ExtrasDialog : public QDialog {
 public:
     explicit ExtrasDialog(const Extras& initial, QWidget* parent = nullptr);
@@ -26,7 +28,7 @@ public:
     // The extras as the controls hold them. A flag that was not asked for stays
     // so while unchecked; one that was is 0 when unchecked. A value shown as it
     // came in gives back the value that came in, not its rounding to the
-    // spin box's decimals.
+    // spin box's decimals. A text its check refuses keeps the value that came in.
     Extras Values() const;
 
 private:
@@ -36,6 +38,7 @@ private:
         QSpinBox* count = nullptr;         // a Count only
         QDoubleSpinBox* number = nullptr;  // a Number only
         QComboBox* choice = nullptr;       // a Choice only
+        QLineEdit* text = nullptr;         // a Text only
         double shown = 0;                  // the spin box's value when the dialog opened
     };
 

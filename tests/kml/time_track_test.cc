@@ -174,7 +174,6 @@ TEST(TimeTrack, HeadTextWithAPrefix) {
     const std::string folder =
         Render([&](KmlStream& s) { WriteTimeTrackFolder(s, log.Points(), LogFormat::Nmea, options); });
     EXPECT_NE(head.find("<Style id=\"2-time-track\">"), std::string::npos);
-    EXPECT_EQ(head.find("<IconStyle>"), std::string::npos) << "no icon asked for";
     EXPECT_NE(head.find("<Schema xmlns:gx=\"http://www.google.com/kml/ext/2.2\" id=\"2-track-point\""),
               std::string::npos);
     EXPECT_NE(folder.find("<styleUrl>#2-time-track</styleUrl>"), std::string::npos);

@@ -362,6 +362,7 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
     initial.ThinSeconds = 12.3456;  // finer than the spin box shows
     initial.MaxPlacemarks = 500;
     initial.Regions = 1;
+    initial.Export = "gpx,csv";
     {
         tervo::ExtrasDialog dialog(initial);
         QCOMPARE(dialog.objectName(), QStringLiteral("ExtrasDialog"));
@@ -371,12 +372,16 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
             QVERIFY2(asked != nullptr, key.Key);
             QCOMPARE(asked->text(), QString::fromUtf8(key.Label));
             QCOMPARE(asked->toolTip(), QString::fromUtf8(key.Help));
-            QCOMPARE(asked->isChecked(), (initial.*key.Member).has_value());
+            QCOMPARE(asked->isChecked(), tervo::IsAsked(initial, key));
             auto* value = dialog.findChild<QAbstractSpinBox*>(name + QStringLiteral("Value"));
             QCOMPARE(value != nullptr,
                      key.Kind == tervo::ExtraKind::Number || key.Kind == tervo::ExtraKind::Count);
             QCOMPARE(dialog.findChild<QComboBox*>(name + QStringLiteral("Value")) != nullptr,
                      key.Kind == tervo::ExtraKind::Choice);
+            if (auto* text = dialog.findChild<QLineEdit*>(name + QStringLiteral("Value"))) {
+                QVERIFY(key.Kind == tervo::ExtraKind::Text);
+                QCOMPARE(text->text().toStdString(), tervo::AskedText(initial, key));
+            }
             if (auto* number = qobject_cast<QDoubleSpinBox*>(value)) {
                 QVERIFY(key.Kind == tervo::ExtraKind::Number);
                 QCOMPARE(number->minimum(), key.Min);
@@ -420,6 +425,7 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
             d.findChild<QCheckBox*>("ThinMetres")->setChecked(true);
             d.findChild<QDoubleSpinBox*>("ThinMetresValue")->setValue(25.5);
             d.findChild<QSpinBox*>("MaxPlacemarksValue")->setValue(750);
+            d.findChild<QLineEdit*>("ExportValue")->setText(" GeoJSON, csv");
         },
         QDialogButtonBox::Ok);
     tervo::Extras expected;
@@ -427,6 +433,7 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
     expected.Regions = 0;  // switched off, not just no longer asked for
     expected.ThinMetres = 25.5;
     expected.MaxPlacemarks = 750;
+    expected.Export = "csv,geojson";  // as the check keeps a list
     QCOMPARE(real.EditExtras(nullptr, initial), std::optional<tervo::Extras>(expected));
 }
 
