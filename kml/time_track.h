@@ -7,8 +7,10 @@
 // that order), the course as <gx:angles>, and per point the fix quality, HDOP,
 // satellites used and speed (km/h) as gx:SimpleArrayData of a Schema that the
 // document's head holds. A value the log does not give is an empty <gx:value>.
-// The gx prefix is declared on the folder and on the Schema themselves, so the
-// document's frame stays as it is.
+// The gx prefix is declared on the folder and on the Schema themselves, so each
+// reads alone; a document that holds them declares it on <kml> as well
+// (BeginKmlDocument), for a viewer that keeps only a document's first
+// declaration of a prefix.
 //
 // A point is in the track when it has a valid fix (HasValidFix), is plottable
 // (IsPlottable) and has a time (UnixMsOfDateTime of its Date and Time).

@@ -243,7 +243,7 @@ void WriteHead(RunState& run, KmlStream& kml) {
     const ConversionSettings& settings = run.settings;
     const DocumentPlace& place = run.plan.Place;
     if (!place.PartOnly) {
-        BeginKmlDocument(kml);
+        BeginKmlDocument(kml, run.plan.DeclaresGx);
     }
     const RunContext context = run.Context(kml);
     std::string description;

@@ -10,6 +10,7 @@
 #include "kml/icon.h"
 #include "kmz/kmz.h"
 #include "run/private_directory.h"
+#include "run/run_plan.h"
 
 namespace tervo {
 
@@ -69,11 +70,13 @@ MergedLog ConvertForMerge(const ConversionSettings& settings, size_t index, Conv
     log.Part = files.TakeKml();
     log.IconColours = files.iconColours();
     log.Entries = std::move(files.entries());
+    log.DeclaresGx = PlanRun(coloured, files.Place(), true, false).DeclaresGx;
     return log;
 }
 
 void WriteMergedDocument(KmlStream& kml, std::span<const MergedLog> logs) {
-    BeginKmlDocument(kml);
+    BeginKmlDocument(
+        kml, std::any_of(logs.begin(), logs.end(), [](const MergedLog& log) { return log.DeclaresGx; }));
     for (const MergedLog& log : logs) {
         kml.Text("<Folder>\n<name>"_kml).Value(log.Name).Text("</name>\n"_kml);
         kml.Written(log.Part);

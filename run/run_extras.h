@@ -64,6 +64,8 @@ enum RunNeed : unsigned {
     kNeedsPlots = 1u << 1,
     // The gap rule of the log's epochs (RunContext::GapAboveMs).
     kNeedsGaps = 1u << 2,
+    // The document's frame declares the gx prefix of the extensions.
+    kNeedsGxPrefix = 1u << 3,
 };
 
 struct RunExtra {

@@ -32,6 +32,7 @@ RunPlan PlanRun(const ConversionSettings& settings, DocumentPlace place, bool fo
             plan.NeedsSummary = plan.NeedsSummary || (row.Needs & kNeedsSummary) != 0;
             plan.NeedsPlots = plan.NeedsPlots || (row.Needs & kNeedsPlots) != 0;
             plan.NeedsGaps = plan.NeedsGaps || (row.Needs & kNeedsGaps) != 0;
+            plan.DeclaresGx = plan.DeclaresGx || (row.Needs & kNeedsGxPrefix) != 0;
             plan.HeadAfterReading = plan.HeadAfterReading || row.Description != nullptr;
         }
     }

@@ -31,6 +31,7 @@ struct RunPlan {
     bool NeedsSummary = false;
     bool NeedsPlots = false;
     bool NeedsGaps = false;
+    bool DeclaresGx = false;  // the frame declares the gx prefix
     // Epochs every output made with extras leaves out, once the log is read.
     FixFilter Filter;
     // A row's part of the description needs the whole log: the head waits.

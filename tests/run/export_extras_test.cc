@@ -11,6 +11,7 @@
 #include "fuzz/in_memory_run.h"
 #include "run/conversion.h"
 #include "run/memory_files.h"
+#include "run/merge.h"
 #include "support/test_builders.h"
 
 namespace tervo {
@@ -63,6 +64,11 @@ TEST(ExportExtras, ExportsAndAFilterThatKeepsAllLeaveTheDocumentAlone) {
     const fuzzing::InMemoryRun run = Convert({.Export = "gpx,csv,geojson", .MaxHdop = 100});
     ASSERT_EQ(run.result, ConversionResult::Completed);
     EXPECT_EQ(run.kml, plain.kml);
+    EXPECT_TRUE(plain.kml.starts_with("<kml>\r\n<Document>\r\n"));
+    EXPECT_TRUE(
+        Convert({.TimeTrack = 1})
+            .kml.starts_with("<kml xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\r\n<Document>\r\n"))
+        << "a viewer that keeps the first declaration of a prefix finds it on <kml>";
     ASSERT_EQ(run.besides.size(), 3u);
     EXPECT_EQ(run.besides[0].name, ".gpx");
     EXPECT_EQ(run.besides[1].name, ".csv");
@@ -159,6 +165,19 @@ TEST(ExportExtras, TheTrackInTimeOfAMergedLogTakesItsPrefix) {
     EXPECT_NE(part.find("<styleUrl>#2-time-track</styleUrl>"), std::string::npos);
     EXPECT_NE(part.find("<SchemaData schemaUrl=\"#2-track-point\">"), std::string::npos);
     EXPECT_EQ(part.find("\"time-track\""), std::string::npos) << "an id without its prefix";
+
+    // The merged document declares the prefix on its frame when a part uses it.
+    const auto frameOf = [](bool declaresGx) {
+        StringSink sink;
+        KmlStream kml(sink);
+        MergedLog logs[2];
+        logs[1].DeclaresGx = declaresGx;
+        WriteMergedDocument(kml, logs);
+        kml.Close();
+        return sink.text.substr(0, sink.text.find('\n'));
+    };
+    EXPECT_EQ(frameOf(true), "<kml xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\r");
+    EXPECT_EQ(frameOf(false), "<kml>\r");
 }
 
 TEST(CheckExportList, KeepsEachNameOnceInItsOrder) {
