@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the converter in Release form into build-bench, simulates an hour and a
 # day of NMEA and BINR logs (1 Hz, 12 satellites) and prints the benchmark table
-# with each target met or missed.
+# with each target met or missed, the plots' times, and what the track in time
+# and the exports cost the day (bench/time_exports.sh).
 #
 #   bash bench/run.sh [--runs N] [--with-peer] [--with-window] [--with-globe [--globe-timeout S]]
 #
@@ -53,8 +54,7 @@ fi
 # -O2 as the packaged builds use; the warnings stay warnings here.
 release=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DBUILD_TESTING=OFF)
 cmake -S . -B build-bench "${release[@]}" -DTERVO_WITH_WINDOW=OFF >/dev/null
-targets=(tervo_bench tervo_plots_bench simulate_log simulate_binr)
-if ((with_globe)); then targets+=(tervoconverter); fi
+targets=(tervo_bench tervo_plots_bench simulate_log simulate_binr tervoconverter)
 cmake --build build-bench -j2 --target "${targets[@]}" >&2
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tervo-bench.XXXXXX")"
@@ -75,6 +75,8 @@ build-bench/bench/tervo_bench --runs "$runs" --work "$work" "${peer_args[@]}" \
   "binr:1h:3600:$work/1h.binr" "binr:24h:86400:$work/24h.binr"
 echo
 build-bench/bench/tervo_plots_bench --runs "$runs"
+echo
+bash bench/time_exports.sh build-bench/app/tervoconverter "$work/24h.nmea" "$runs"
 
 if ((with_window)); then
   cmake -S . -B build-bench-window "${release[@]}" -DTERVO_WITH_WINDOW=ON >/dev/null
