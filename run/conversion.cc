@@ -104,7 +104,7 @@ struct RunState {
     std::optional<Summary> summary;
     std::vector<NamedPlot> plots;
     std::optional<int64_t> gapAboveMs;
-    FilteredOut filtered;  // what the extras' filter took out of the list
+    std::optional<FilteredOut> filtered;  // what the extras' filter took out of the list, once it did
     WaypointOptions options;
     std::string countText = " ";  // the right pane's text, repeated by the final message
     int placemarks = 0;
@@ -199,24 +199,26 @@ std::optional<int64_t> GapAboveMsOf(const list* head, LogFormat format) {
     return static_cast<int64_t>(std::floor(rule.AboveS * 1000));
 }
 
-// What the extras take from the list as read: the gap rule of the log's own
-// pace (before a filter thins it), then the epochs the filter leaves out taken
-// out of the list and counted for the summary; every later phase sees the
-// epochs kept.
+// The gap rule of the log's own pace, for the rows that cut tracks at gaps.
+void MeasureGaps(RunState& run) {
+    if (run.plan.NeedsGaps && run.plan.Format) {
+        run.gapAboveMs = GapAboveMsOf(run.points.Head, *run.plan.Format);
+    }
+}
+
+// Takes the epochs the extras' filter leaves out out of the list once it is
+// read, counting them for the summary: every later phase sees the epochs kept.
+// The gaps are measured first, on the log's own pace.
 void FilterEpochs(RunState& run) {
+    MeasureGaps(run);
     const FixFilter& filter = run.plan.Filter;
-    if (!run.plan.Format) {
+    if (!filter.IsActive() || !run.plan.Format) {
         return;
     }
     const LogFormat format = *run.plan.Format;
-    if (run.plan.NeedsGaps) {
-        run.gapAboveMs = GapAboveMsOf(run.points.Head, format);
-    }
-    if (!filter.IsActive()) {
-        return;
-    }
+    run.filtered.emplace();
     for (const list* node = run.points.Head; node != nullptr; node = node->Next) {
-        run.filtered.Add(FilterFailures(node->Point, format, filter));
+        run.filtered->Add(FilterFailures(node->Point, format, filter));
     }
     run.points.Unlink([&](const list& node) { return PassesFilter(node.Point, format, filter); });
 }
@@ -227,9 +229,7 @@ void WorkOutFromList(RunState& run, KmlStream& kml) {
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     if (run.plan.NeedsSummary) {
         run.summary = ComputeSummary(run.points, format);
-        if (run.plan.Filter.IsActive()) {
-            run.summary->Filtered = run.filtered;
-        }
+        run.summary->Filtered = run.filtered;
     }
 
     if (run.plan.NeedsPlots) {
@@ -503,6 +503,8 @@ ConversionResult WriteListDocument(const ConversionSettings& settings, Conversio
     run.options = PlacemarkOptions(settings, run.plan);
     run.options.FirstNumber = document.FirstNumber;
     // The list is read: what the head's description needs is there before it.
+    // It stays its owner's, so a filter takes nothing out of it.
+    MeasureGaps(run);
     WorkOutFromList(run, *kml);
     WriteHead(run, *kml);
     if (run.plan.Format) {
@@ -536,9 +538,7 @@ ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView
     FilterEpochs(run);
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     report.Summary = ComputeSummary(run.points, format);
-    if (run.plan.Filter.IsActive()) {
-        report.Summary->Filtered = run.filtered;
-    }
+    report.Summary->Filtered = run.filtered;
     report.NothingRecognised = run.finds.looked && !run.finds.nmea && !run.finds.binr;
     if (run.plan.Extras.ShowSummary.value_or(0) != 0) {
         StringSink nowhere;
