@@ -12,9 +12,11 @@
 #include "app/error_text.h"
 #include "app/file_fields.h"
 #include "app/ini.h"
+#include "app/live_console.h"
 #include "app/many_logs.h"
 #include "app/run_ending.h"
 #include "app/settings.h"
+#include "app/summary_output.h"
 #include "core/paths.h"
 #include "report/summary.h"
 #include "run/conversion.h"
@@ -29,6 +31,7 @@ constexpr const char* kUsage =
     "Usage: tervoconverter [--format nmea|binr] INPUT OUTPUT [SETTINGS]\n"
     "       tervoconverter [OPTIONS] --out-dir DIR LOG...\n"
     "       tervoconverter [OPTIONS] --merge OUT.kmz LOG...\n"
+    "       tervoconverter [OPTIONS] --live SOURCE OUTPUT.kmz [SETTINGS]\n"
     "       tervoconverter --help | --version\n";
 
 constexpr const char* kHelp =
@@ -59,6 +62,22 @@ constexpr const char* kHelp =
     "  A line is printed as each log finishes, a table at the end; the exit status\n"
     "  is the first failing log's, in the order given.\n"
     "\n"
+    "A receiver live:\n"
+    "  --live SOURCE OUTPUT.kmz [SETTINGS]\n"
+    "                         receives from SOURCE until Ctrl+C (SIGINT) or SIGTERM\n"
+    "                         and keeps OUTPUT.kmz refreshed; OUTPUT-live.kml beside\n"
+    "                         it links to it: open that once in Google Earth or\n"
+    "                         CesiumJS. At the end OUTPUT.kmz is the conversion of\n"
+    "                         all that was received. SOURCE is one of\n"
+    "                           /dev/ttyUSB0[:BAUD]  a serial device, 8N1, BAUD 4800\n"
+    "                                                to 921600 (default 4800)\n"
+    "                           tcp://HOST:PORT      a receiver's or caster's stream\n"
+    "                           gpsd://HOST[:PORT]   a running gpsd (port 2947)\n"
+    "                           -                    standard input\n"
+    "  --refresh SECONDS      rewrite OUTPUT.kmz this often (0.1 to 3600; default 2)\n"
+    "  --record FILE          keep every byte received in FILE, which must not exist;\n"
+    "                         converting FILE later gives the same KMZ file\n"
+    "\n"
     "Options:\n"
     "  --format nmea|binr  the format of INPUT: NMEA 0183 text (the default) or\n"
     "                      BINR binary messages\n"
@@ -74,16 +93,18 @@ constexpr const char* kHelp =
     "  0  the KMZ file was written\n"
     "  1  an unexpected error (such as memory exhausted)\n"
     "  2  bad command line\n"
-    "  3  the input file could not be opened\n"
+    "  3  the input file (or the reference log) could not be opened\n"
     "  4  the KML file could not be created\n"
     "  5  the conversion stopped (Operation aborted): a point list node could not\n"
     "     be allocated, or a point has no date (Date isn't found)\n"
     "  6  an icon file or the KMZ file could not be created\n"
     "  7  the KML file could not be written whole\n"
-    "  8  the input file could not be read to its end\n"
+    "  8  the input file (or the reference log) could not be read to its end\n"
     "  9  the input looks like the other format (nothing of the chosen one was\n"
-    "     found at its start), or no position was found in it (the KMZ file is\n"
-    "     written all the same)\n";
+    "     found at its start), or no position was found in it, or no fix matched\n"
+    "     the reference of the accuracy (the KMZ file is written all the same)\n"
+    " 10  the KMZ file was written, but an export beside it (--export) could not\n"
+    "     be written\n";
 
 struct CommandLine {
     std::vector<std::string> positional;
@@ -92,6 +113,10 @@ struct CommandLine {
     // The forms for several logs (see many_logs.h); `manyOptions` counts their options.
     ManyLogsLine many;
     size_t manyOptions = 0;
+    // The live form (see live_console.h); `liveOptions` counts --refresh and --record.
+    LiveLine live;
+    bool isLive = false;
+    size_t liveOptions = 0;
 };
 
 // How the help names an option's value: "N", "X", the choices, "quality|speed",
@@ -133,6 +158,12 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
     CLI::Option* outDir = app.add_option("--out-dir", line.many.outDir, "convert each LOG into DIR");
     CLI::Option* merge = app.add_option("--merge", line.many.mergePath, "merge the LOGs into OUT.kmz");
     outDir->excludes(merge);
+    CLI::Option* live =
+        app.add_option("--live", line.live.source, "receive from SOURCE")->excludes(outDir, merge);
+    CLI::Option* refresh = app.add_option("--refresh", line.live.refreshSeconds, "seconds between refreshes")
+                               ->check(CLI::Range(kMinRefreshSeconds, kMaxRefreshSeconds));
+    CLI::Option* record =
+        app.add_option("--record", line.live.recordPath, "keep every byte received in FILE");
     CLI::Option* jobs =
         app.add_option("--jobs", line.many.jobs, "logs converted at once")->check(CLI::Range(1, 64));
     CLI::Option* settings = app.add_option("--settings", line.many.settingsPath, "the settings file");
@@ -142,18 +173,39 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
                 key.Option, [&line, &key] { SetExtra(line.extras, key, "1"); }, key.Help);
             continue;
         }
-        app.add_option_function<std::string>(
-               key.Option,
-               [&line, &key](const std::string& text) {
-                   if (!SetExtra(line.extras, key, text)) {
-                       throw CLI::ValidationError(key.Option, "'" + text + "' is " + RefusalText(key));
-                   }
-               },
-               key.Help)
-            ->type_name(ExtraValueName(key));
+        auto set = [&line, &key](const std::string& text) {
+            if (!SetExtra(line.extras, key, text)) {
+                throw CLI::ValidationError(key.Option, WhyRefused(key, text));
+            }
+        };
+        if (key.Repeatable) {
+            // Each time with one value of its own: "--export gpx LOG OUT" leaves the paths alone.
+            app.add_option_function<std::vector<std::string>>(
+                   key.Option,
+                   [set](const std::vector<std::string>& texts) {
+                       std::string list;
+                       for (const std::string& text : texts) {
+                           list += (list.empty() ? "" : ",") + text;
+                       }
+                       set(list);
+                   },
+                   key.Help)
+                ->type_size(1)
+                ->expected(1)
+                ->allow_extra_args(false)
+                ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                ->type_name(ExtraValueName(key));
+            continue;
+        }
+        app.add_option_function<std::string>(key.Option, set, key.Help)->type_name(ExtraValueName(key));
     }
     try {
         app.parse(argc, argv);
+        if (line.extras.ReferencePoint && line.extras.ReferenceLog) {
+            throw CLI::ValidationError(
+                "--reference-point and --reference-log exclude each other: name one "
+                "reference");
+        }
     } catch (const CLI::CallForHelp&) {
         return Parsed::Help;
     } catch (const CLI::CallForVersion&) {
@@ -164,6 +216,8 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
     }
     line.format = format == "binr" ? LogFormat::Binr : LogFormat::Nmea;
     line.manyOptions = outDir->count() + merge->count() + jobs->count() + settings->count();
+    line.isLive = live->count() > 0;
+    line.liveOptions = refresh->count() + record->count();
     return Parsed::Run;
 }
 
@@ -219,34 +273,8 @@ bool SummaryOnly(const CommandLine& line) {
 
 // The summaries `extras` ask for, on `out`: the table, then the JSON.
 bool PrintSummaries(std::FILE* out, const Extras& extras, const RunReport& report) {
-    if (!report.Summary) {
-        return true;
-    }
-    if (extras.Summary.value_or(0) != 0) {
-        std::fputs(SummaryTable(*report.Summary).c_str(), out);
-    }
-    if (extras.SummaryJson.value_or(0) != 0) {
-        std::fputs(SummaryJson(*report.Summary).c_str(), out);
-    }
+    std::fputs(SummaryOutput(extras, report).c_str(), out);
     return std::fflush(out) == 0 && std::ferror(out) == 0;
-}
-
-// What the console adds to the run's own status texts on stderr: the error
-// (the run did not show it), the front end's remark, where and what to do.
-int PrintEnding(std::FILE* err, const RunEnding& ending) {
-    if (ending.Kind == EndingKind::Error) {
-        std::fprintf(err, "%s\n", WithFullStop(ending.Text).c_str());
-    } else if (ending.Kind == EndingKind::Note) {
-        std::fprintf(err, "tervoconverter: %s\n", ending.Text.c_str());
-    }
-    const std::string where = WhereText(ending);
-    if (!where.empty()) {
-        std::fprintf(err, "  %s\n", where.c_str());
-    }
-    if (!ending.Advice.empty()) {
-        std::fprintf(err, "  %s\n", ending.Advice.c_str());
-    }
-    return ending.Status;
 }
 
 // The specified form, INPUT OUTPUT [SETTINGS], whose INPUT and OUTPUT are
@@ -273,6 +301,9 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
              std::FILE* err, AllocationGate* gate) {
     const bool summaryOnly = SummaryOnly(line);
     const ConversionSettings settings = BatchSettings(line, platform, err);
+    if (const std::string conflict = ExtrasConflict(settings.Extras); !conflict.empty()) {
+        return BadCommandLine(err, conflict);
+    }
     ConsoleView view(err, isatty(fileno(err)) == 1);
     DiskFiles files(settings, platform);
     ConversionResult result = ConversionResult::Completed;
@@ -306,7 +337,8 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
 }
 
 // The --out-dir and --merge forms: every positional argument is a log.
-int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* err, AllocationGate* gate) {
+int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* out, std::FILE* err,
+                    AllocationGate* gate) {
     ManyLogsLine& many = line.many;
     if (many.outDir.empty() && many.mergePath.empty()) {
         return BadCommandLine(err, "--jobs and --settings go with --out-dir DIR or --merge OUT.kmz");
@@ -334,10 +366,50 @@ int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* err, Alloc
         return BadCommandLine(err, "two logs named " + *twice + " would both be written to " +
                                        ProposedOutputPath(*twice) + " in " + many.outDir);
     }
-    return RunManyLogs(many, platform, err, gate);
+    return RunManyLogs(many, platform, out, err, gate);
+}
+
+// The live form: SOURCE, then OUTPUT.kmz [SETTINGS].
+int RunLiveForm(CommandLine& line, Platform& platform, std::FILE* err) {
+    if (!line.isLive) {
+        return BadCommandLine(err, "--refresh and --record go with --live SOURCE");
+    }
+    if (line.manyOptions > 0) {
+        return BadCommandLine(err, "--live takes neither --jobs nor --settings");
+    }
+    if (line.positional.empty() || line.positional.size() > 2) {
+        return BadCommandLine(err, "--live SOURCE takes OUTPUT.kmz and an optional SETTINGS file");
+    }
+    if (line.positional[0].empty() || line.live.source.empty()) {
+        return BadCommandLine(err, "the source and the output name must not be empty");
+    }
+    line.live.positional = line.positional;
+    line.live.format = line.format;
+    line.live.extras = line.extras;
+    try {
+        return RunLiveConsole(line.live, platform, err);
+    } catch (...) {
+        return PrintEnding(err, EndingOfError(std::current_exception()));
+    }
 }
 
 }  // namespace
+
+int PrintEnding(std::FILE* err, const RunEnding& ending) {
+    if (ending.Kind == EndingKind::Error) {
+        std::fprintf(err, "%s\n", WithFullStop(ending.Text).c_str());
+    } else if (ending.Kind == EndingKind::Note) {
+        std::fprintf(err, "tervoconverter: %s\n", ending.Text.c_str());
+    }
+    const std::string where = WhereText(ending);
+    if (!where.empty()) {
+        std::fprintf(err, "  %s\n", where.c_str());
+    }
+    if (!ending.Advice.empty()) {
+        std::fprintf(err, "  %s\n", ending.Advice.c_str());
+    }
+    return ending.Status;
+}
 
 std::string SettingsPathFromArgument(const std::string& argument) {
     if (!argument.empty() && argument.front() == '/') {
@@ -382,9 +454,12 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
         case Parsed::Run:
             break;
     }
+    if (line.isLive || line.liveOptions > 0) {
+        return RunLiveForm(line, platform, err);
+    }
     if (line.manyOptions > 0) {
         try {
-            return RunManyLogsForm(line, platform, err, gate);
+            return RunManyLogsForm(line, platform, out, err, gate);
         } catch (...) {
             return PrintEnding(err, EndingOfError(std::current_exception()));
         }

@@ -36,6 +36,13 @@ int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssemb
 int RunConsoleFrontEnd(int argc, char** argv, Platform& platform, SentenceAssembler& assembler,
                        std::FILE* out, std::FILE* err, AllocationGate* gate = nullptr);
 
+struct RunEnding;
+
+// What the console adds to the run's own status texts on `err` for `ending`:
+// the error (the run did not show it), the front end's remark, where and what
+// to do. Returns the ending's exit status.
+int PrintEnding(std::FILE* err, const RunEnding& ending);
+
 // The path LoadSettings reads for the third argument: behind "./" (relative to the
 // current directory), or unchanged when absolute. An empty argument gives "./",
 // the current directory itself, which is no file.

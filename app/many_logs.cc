@@ -16,6 +16,7 @@
 #include "app/file_fields.h"
 #include "app/run_ending.h"
 #include "app/settings.h"
+#include "app/summary_output.h"
 #include "core/errors.h"
 #include "core/paths.h"
 #include "run/conversion.h"
@@ -174,12 +175,24 @@ void PrintTable(std::FILE* err, const ManyLogsLine& line, const std::vector<LogO
 
 }  // namespace
 
-int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, AllocationGate* gate) {
+int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* out, std::FILE* err,
+                AllocationGate* gate) {
     const std::string currentDirectory = CurrentDirectory();
     const std::optional<std::string> settingsPath =
         line.settingsPath.empty() ? std::nullopt
                                   : std::optional(AbsoluteFrom(line.settingsPath, currentDirectory));
     const WindowSettings values = LoadCommandLineSettings(settingsPath, line.extras, err);
+    if (const std::string conflict = ExtrasConflict(values.Extras); !conflict.empty()) {
+        std::fprintf(err, "tervoconverter: %s\nRun with --help for more information.\n", conflict.c_str());
+        return kExitBadCommandLine;
+    }
+    if (!line.mergePath.empty() && values.Extras.Export) {
+        std::fprintf(
+            err,
+            "tervoconverter: --export (or Export= in [Extras]) does not go with --merge: convert the "
+            "logs with --out-dir for their exports\n");
+        return kExitBadCommandLine;
+    }
     LockedPlatform shared(platform);
 
     std::vector<LogOutcome> outcomes(line.logs.size());
@@ -231,6 +244,13 @@ int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, Al
         return status == kExitCompleted ? kExitFileNotCreated : status;
     }
     std::fprintf(err, "KMZ file written: %s\n", mergePath.c_str());
+    const MergedOutput summaries = MergedSummaryOutput(values.Extras, merged);
+    std::fputs(summaries.Err.c_str(), err);
+    std::fputs(summaries.Out.c_str(), out);
+    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+        std::fprintf(err, "tervoconverter: the summary could not be written to standard output\n");
+        return status == kExitCompleted ? kExitOtherError : status;
+    }
     return status;
 }
 

@@ -38,7 +38,10 @@ struct ManyLogsLine {
 // Runs either form to its end and returns the exit status of the first log, in
 // the order given, that did not end in kExitCompleted (0 when none). A status
 // line goes to `err` as each log finishes, a table of all of them at the end.
-// `gate`, when given, is asked from every conversion at once.
-int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* err, AllocationGate* gate);
+// After a merge, the summaries the extras ask for and the receivers' accuracy
+// go to `out` (see MergedSummaryOutput). `gate`, when given, is asked from
+// every conversion at once.
+int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* out, std::FILE* err,
+                AllocationGate* gate);
 
 }  // namespace tervo

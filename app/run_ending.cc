@@ -1,5 +1,7 @@
 #include "app/run_ending.h"
 
+#include <cerrno>
+
 #include "app/error_text.h"
 
 namespace tervo {
@@ -26,14 +28,53 @@ RunEnding StoppedEnding(StopReason reason) {
     return ending;
 }
 
+// A completed run whose fixes all missed the reference: the KMZ file holds no accuracy part.
+RunEnding NothingMatchedEnding(const RunReport& report) {
+    const std::string reference = report.Accuracy ? report.Accuracy->Reference : "the reference";
+    RunEnding ending = Ending(kExitWrongFormat, EndingKind::Note, "no epoch matched " + reference);
+    const AccuracyFigures& all = report.Accuracy ? report.Accuracy->Result.All : AccuracyFigures{};
+    ending.Advice = all.UnmatchedEpochs == 0
+                        ? "The log has no valid fix; the KMZ file was written without the accuracy."
+                        : "None of the log's " + std::to_string(all.UnmatchedEpochs) +
+                              " fixes lies within the reference's times (UTC, by date when both logs have "
+                              "one); the KMZ file was written without the accuracy.";
+    return ending;
+}
+
+// A completed run whose exports could not all be written: the first one's path
+// and reason, the others' in the advice.
+RunEnding ExportEnding(const std::vector<FileFailure>& failures) {
+    RunEnding ending = Ending(kExitExportFailed, EndingKind::Error,
+                              failures.size() == 1 ? "Cannot write the export" : "Cannot write the exports",
+                              failures.front());
+    for (size_t i = 1; i < failures.size(); ++i) {
+        const std::string reason = SystemReason(failures[i].error);
+        ending.Advice += (i == 1 ? "Also " : ", ") + failures[i].path + (reason.empty() ? "" : ": " + reason);
+    }
+    if (!ending.Advice.empty()) {
+        ending.Advice += ".";
+    }
+    if (failures.front().error == EEXIST) {
+        ending.Advice += std::string(ending.Advice.empty() ? "" : " ") +
+                         "An export is never written over the log or the KMZ file itself.";
+    }
+    return ending;
+}
+
 }  // namespace
 
 RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::string& inputPath) {
     const FileFailure& failure = report.Failure;
     switch (result) {
         case ConversionResult::Completed:
+            if (!report.ExportFailures.empty()) {
+                return ExportEnding(report.ExportFailures);
+            }
             if (report.NothingRecognised && report.Placemarks == 0) {
                 return Ending(kExitWrongFormat, EndingKind::Note, "no position found in " + inputPath);
+            }
+            if (report.Reference == ReferenceTrouble::NothingMatched) {
+                return NothingMatchedEnding(report);
             }
             return {};
         case ConversionResult::LooksLikeBinr:
@@ -43,7 +84,10 @@ RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::
             return Ending(kExitWrongFormat, EndingKind::Note,
                           "the input looks like an NMEA log; use --format nmea");
         case ConversionResult::InputNotOpened:
-            return Ending(kExitInputNotOpened, EndingKind::ShownByRun, "Can't open the input file", failure);
+            return Ending(kExitInputNotOpened, EndingKind::ShownByRun,
+                          report.Reference == ReferenceTrouble::NotOpened ? "Can't open the reference log"
+                                                                          : "Can't open the input file",
+                          failure);
         case ConversionResult::OutputNotCreated:
             return Ending(kExitOutputNotCreated, EndingKind::ShownByRun, "Can't create the output file",
                           failure);
@@ -52,9 +96,21 @@ RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::
         case ConversionResult::WriteFailed:
             return Ending(kExitWriteFailed, EndingKind::ShownByRun, "Can't write the output file", failure);
         case ConversionResult::InputNotRead:
-            return Ending(kExitInputNotRead, EndingKind::ShownByRun, "Can't read the input file", failure);
+            return Ending(kExitInputNotRead, EndingKind::ShownByRun,
+                          report.Reference == ReferenceTrouble::NotRead ? "Can't read the reference log"
+                                                                        : "Can't read the input file",
+                          failure);
     }
     return Ending(kExitOtherError, EndingKind::Error, "An unexpected ending of the conversion");
+}
+
+RunEnding EndingOfLiveStart(const FileFailure& failure, bool recording) {
+    RunEnding ending =
+        Ending(kExitOutputNotCreated, EndingKind::Error, "Can't create the output file", failure);
+    if (recording && failure.error == EEXIST) {
+        ending.Advice = "A recording is never written over: name a new file with --record.";
+    }
+    return ending;
 }
 
 RunEnding EndingOfError(const std::exception_ptr& error) {

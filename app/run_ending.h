@@ -22,7 +22,9 @@ enum ExitStatus : int {
     kExitFileNotCreated = 6,    // "Cannot create file <path>": an icon or the KMZ file
     kExitWriteFailed = 7,       // the KML file could not be written whole
     kExitInputNotRead = 8,      // "Can't read the input file": a read error before its end
-    kExitWrongFormat = 9,       // the log looks like the other format, or no position was found in it
+    kExitWrongFormat = 9,       // the log looks like the other format, no position was found in it, or
+                                // no epoch matched the reference of the accuracy
+    kExitExportFailed = 10,     // the KMZ file was written, but an export beside it could not be
 };
 
 enum class EndingKind {
@@ -53,6 +55,11 @@ RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::
 
 // The ending of a run that threw `error`: CreateFileError, or anything else.
 RunEnding EndingOfError(const std::exception_ptr& error);
+
+// The ending of a live run that could not start: `failure` names the file it
+// could not make (the recording, the live directory or the link file), the
+// recording when `recording`.
+RunEnding EndingOfLiveStart(const FileFailure& failure, bool recording);
 
 // "path: reason", "path", or empty: where it happened.
 std::string WhereText(const RunEnding& ending);

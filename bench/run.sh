@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the converter in Release form into build-bench, simulates an hour and a
 # day of NMEA and BINR logs (1 Hz, 12 satellites) and prints the benchmark table
-# with each target met or missed.
+# with each target met or missed, the plots' times, and what the track in time
+# and the exports cost the day (bench/time_exports.sh).
 #
 #   bash bench/run.sh [--runs N] [--with-peer] [--with-window] [--with-globe [--globe-timeout S]]
 #
@@ -10,6 +11,9 @@
 #                flag an installed gpsbabel is used, and none is installed
 # --with-window  also build the window (Qt) into build-bench-window and measure
 #                what it costs a BINR run, offscreen
+# Besides, a day of a receiver beside its truth (simulate_log --truth) is
+# converted plain and against that truth (bench/accuracy_bench.py): what the
+# accuracy costs.
 # --with-globe   also simulates an hour at 10 Hz, converts the NMEA logs plain
 #                and with --viewer (and with the peer, when there is one) and
 #                loads each KMZ into CesiumJS in headless Chromium
@@ -53,8 +57,7 @@ fi
 # -O2 as the packaged builds use; the warnings stay warnings here.
 release=(-DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DBUILD_TESTING=OFF)
 cmake -S . -B build-bench "${release[@]}" -DTERVO_WITH_WINDOW=OFF >/dev/null
-targets=(tervo_bench tervo_plots_bench simulate_log simulate_binr)
-if ((with_globe)); then targets+=(tervoconverter); fi
+targets=(tervo_bench tervo_plots_bench simulate_log simulate_binr tervoconverter)
 cmake --build build-bench -j2 --target "${targets[@]}" >&2
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tervo-bench.XXXXXX")"
@@ -64,6 +67,8 @@ for hours in 1 24; do
   build-bench/tools/simulate_log --hours "$hours" --satellites 12 --seed 11 --out "$work/${hours}h.nmea"
   build-bench/tools/simulate_binr --hours "$hours" --satellites 12 --seed 11 --out "$work/${hours}h.binr"
 done
+build-bench/tools/simulate_log --hours 24 --satellites 12 --seed 11 --error-sigma 2 \
+  --truth "$work/24h-truth.nmea" --out "$work/24h-receiver.nmea"
 if ((with_globe)); then
   build-bench/tools/simulate_log --hours 1 --rate 10 --satellites 12 --seed 11 --out "$work/1h-10hz.nmea"
 fi
@@ -75,6 +80,10 @@ build-bench/bench/tervo_bench --runs "$runs" --work "$work" "${peer_args[@]}" \
   "binr:1h:3600:$work/1h.binr" "binr:24h:86400:$work/24h.binr"
 echo
 build-bench/bench/tervo_plots_bench --runs "$runs"
+python3 bench/accuracy_bench.py --converter "$PWD/build-bench/app/tervoconverter" --work "$work" --runs "$runs" \
+  "24h:$work/24h-receiver.nmea:$work/24h-truth.nmea"
+echo
+bash bench/time_exports.sh build-bench/app/tervoconverter "$work/24h.nmea" "$runs"
 
 if ((with_window)); then
   cmake -S . -B build-bench-window "${release[@]}" -DTERVO_WITH_WINDOW=ON >/dev/null

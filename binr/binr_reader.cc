@@ -77,6 +77,35 @@ bool Dispatch(const BinrPacket& packet, PointList& points, bool& firstFixFound) 
 
 }  // namespace
 
+struct BinrStreamReader::State {
+    explicit State(PointList& points) : points(points) {}
+    PointList& points;
+    BinrPacket packet;
+    BinrFramer framer;
+    bool firstFixFound = false;
+    bool stopped = false;
+};
+
+BinrStreamReader::BinrStreamReader(PointList& points) : state_(std::make_unique<State>(points)) {}
+
+BinrStreamReader::~BinrStreamReader() = default;
+
+bool BinrStreamReader::Feed(const uint8_t* bytes, size_t size) {
+    State& s = *state_;
+    for (size_t i = 0; i < size && !s.stopped; ++i) {
+        if (s.framer.BinrFeedByte(bytes[i], s.packet) == BinrFeedResult::Complete &&
+            !Dispatch(s.packet, s.points, s.firstFixFound)) {
+            s.stopped = true;
+        }
+    }
+    return !s.stopped;
+}
+
+void BinrStreamReader::Finish(bool startFirstFix) {
+    state_->framer.ResetAtEndOfInput();
+    state_->points.Start = startFirstFix ? state_->points.FirstFix : state_->points.Head;
+}
+
 ReadOutcome ReadBinrLog(std::FILE* input, ReadProgress& progress, int32_t progressStep, bool startFirstFix,
                         PointList& points, const BlockRead& blockRead) {
     std::array<uint8_t, kBlockSize> block{};

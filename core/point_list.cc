@@ -59,6 +59,35 @@ list* PointList::AppendPoint() {
     return node;
 }
 
+bool PointList::KeepOnlyTail() {
+    if (size_ <= 1) {
+        return true;
+    }
+    std::unique_ptr<list, ChunkDeleter> chunk(
+        static_cast<list*>(::operator new(kChunkNodes * sizeof(list), std::nothrow)));
+    if (!chunk) {
+        return false;
+    }
+    // A copy owns its rows on the heap: the arena goes with the released nodes.
+    waypoints last;
+    try {
+        last = Tail->Point;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const bool wasFirstFix = FirstFix == Tail;
+    FreePointList(Head);
+    chunks_.push_back(std::move(chunk));
+    list* node = new (NodeAt(0)) list{};
+    node->Point = std::move(last);
+    size_ = 1;
+    Head = node;
+    Tail = node;
+    Start = node;
+    FirstFix = wasFirstFix ? node : nullptr;
+    return true;
+}
+
 void PointList::FreePointList(list* node) {
     if (node == nullptr) {
         return;

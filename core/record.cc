@@ -86,6 +86,7 @@ void ResetRecord(waypoints& r) {
     r.Latitude = 0;
     r.Longitude = 0;
     r.Altitude = 0;
+    r.GeoidSeparation = 0;
     r.Rms = 0;
     r.FixQuality = 0;
     r.FixMode = 0;
@@ -112,6 +113,7 @@ void CopyRecordFields(const waypoints& s, waypoints& d) {
     d.Latitude = s.Latitude;
     d.Longitude = s.Longitude;
     d.Altitude = s.Altitude;
+    d.GeoidSeparation = s.GeoidSeparation;
     d.Date = s.Date;
     d.Status = s.Status;
     d.Rms = s.Rms;
@@ -130,6 +132,7 @@ void MergeRecords(waypoints& source, waypoints& destination) {
     if (destination.HasRmc == 1) {
         // The node holds the RMC of the epoch: the source is its GGA.
         destination.Altitude = source.Altitude;
+        destination.GeoidSeparation = source.GeoidSeparation;
         destination.FixQuality = source.FixQuality;
         destination.StatusText = source.StatusText;
         destination.SatellitesUsed = source.SatellitesUsed;

@@ -71,6 +71,10 @@ struct waypoints {
     double Hdop = 0;
     double Speed = 0;   // km/h
     double Course = 0;  // degrees
+    // GGA's geoid separation, metres (0 when the field is empty): the altitude
+    // plus it is the height above the WGS 84 ellipsoid. Kept for the accuracy
+    // report only; no output of the conversion shows it.
+    double GeoidSeparation = 0;
     SatelliteTable Satellites;
     DTrackSlot DTrack;
     float Rms = 0;               // metres

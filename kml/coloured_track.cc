@@ -199,4 +199,30 @@ void WriteTrackBySpeed(KmlStream& stream, std::span<const waypoints* const> poin
         [](int c) { return SpeedStyleId(c); }, legendHref, styleIdPrefix);
 }
 
+void WriteClassStyles(KmlStream& stream, std::string_view widthText, std::span<const TrackClass> classes,
+                      std::string_view styleIdPrefix) {
+    for (const TrackClass& trackClass : classes) {
+        WriteLineStyle(stream, widthText, KmlColor(BgrOf(trackClass.Colour)),
+                       std::string(styleIdPrefix) + trackClass.StyleId);
+    }
+}
+
+void WriteTrackByClass(KmlStream& stream, std::string_view folderName,
+                       std::span<const waypoints* const> points, std::span<const int> classOf,
+                       std::span<const TrackClass> classes, std::string_view legendHref,
+                       std::string_view styleIdPrefix) {
+    std::vector<const waypoints*> kept;
+    std::vector<int> keptClasses;
+    for (size_t i = 0; i < points.size() && i < classOf.size(); ++i) {
+        const waypoints& point = *points[i];
+        if (IsPlottable(point.Longitude, point.Latitude, point.Altitude)) {
+            kept.push_back(&point);
+            keptClasses.push_back(classOf[i]);
+        }
+    }
+    WriteRunsFolder(
+        stream, folderName, kept, keptClasses, [&](int c) { return classes[static_cast<size_t>(c)].Name; },
+        [&](int c) { return classes[static_cast<size_t>(c)].StyleId; }, legendHref, styleIdPrefix);
+}
+
 }  // namespace tervo

@@ -1,6 +1,7 @@
 // Coloured tracks: the valid track cut into runs of points of one class, each
 // run a LineString placemark styled by its class: by fix quality ("Track by fix
-// quality") or by speed ("Track by speed", eight classes on the viridis scale).
+// quality"), by speed ("Track by speed", eight classes on the viridis scale),
+// or by classes the caller worked out (the horizontal error of each fix).
 //
 // The caller chooses the points (normally the valid fixes in log order, see
 // HasValidFix); a point that is not plottable (IsPlottable) is left out. A
@@ -95,6 +96,29 @@ std::vector<LegendEntry> SpeedLegend(const SpeedClasses& classes);
 // none (a GGA-only NMEA epoch) reads 0. `legendHref` as for WriteTrackByQuality.
 void WriteTrackBySpeed(KmlStream& stream, std::span<const waypoints* const> points,
                        const SpeedClasses& classes, std::string_view legendHref = {},
+                       std::string_view styleIdPrefix = {});
+
+// --- By classes the caller worked out.
+
+// One class: the name of its placemarks, its style id (without the prefix)
+// and its colour.
+struct TrackClass {
+    std::string Name;
+    std::string StyleId;
+    Rgb Colour;
+};
+
+// A line style per class.
+void WriteClassStyles(KmlStream& stream, std::string_view widthText, std::span<const TrackClass> classes,
+                      std::string_view styleIdPrefix = {});
+
+// <Folder><name>`folderName`</name>, a placemark per run of the points of one
+// class (`classOf[i]` indexes `classes` for `points[i]`), </Folder>; a point
+// that is not plottable is left out with its class. `legendHref` as for
+// WriteTrackByQuality.
+void WriteTrackByClass(KmlStream& stream, std::string_view folderName,
+                       std::span<const waypoints* const> points, std::span<const int> classOf,
+                       std::span<const TrackClass> classes, std::string_view legendHref = {},
                        std::string_view styleIdPrefix = {});
 
 }  // namespace tervo

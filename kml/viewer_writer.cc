@@ -101,7 +101,7 @@ WaypointsOutcome WriteViewerWaypoints(KmlStream& stream, list* start, const Wayp
         int number;
     };
     std::vector<Candidate> candidates;
-    int number = 0;
+    int number = options.FirstNumber;
     for (list* node = start; node != nullptr; node = node->Next) {
         const WaypointFolder::Placement placement = folder.Place(node->Point, logDate);
         if (placement == WaypointFolder::Placement::Stop) {

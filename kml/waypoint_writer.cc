@@ -233,7 +233,7 @@ void WriteFixStatus(KmlStream& stream, const waypoints& point, LogFormat format)
 }
 
 WaypointFolder::WaypointFolder(KmlStream& stream, const WaypointOptions& options, LogFormat format)
-    : stream_(stream), options_(options), format_(format) {}
+    : stream_(stream), options_(options), format_(format), number_(options.FirstNumber) {}
 
 void WaypointFolder::Begin() {
     stream_.Text("<Folder>\n"_kml);

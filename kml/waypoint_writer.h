@@ -24,6 +24,9 @@ struct WaypointOptions {
     std::string ValidIconName;
     std::string InvalidIconName;
     std::string DTrackIconName;
+    // The number (name) of the folder's first placemark: 0, or in a live run's
+    // stretch the placemarks of the stretches before it.
+    int FirstNumber = 0;
 };
 
 enum class WaypointsOutcome {
@@ -79,7 +82,7 @@ public:
     void WriteAt(const waypoints& point, Placement placement, int number);
     void End();
     // The placemarks written so far.
-    int Count() const { return number_; }
+    int Count() const { return number_ - options_.FirstNumber; }
 
 private:
     KmlStream& stream_;

@@ -22,9 +22,9 @@ constexpr FieldSlot kGgaSlots[] = {
     // Altitude, then its unit letter; reaching it makes the record a GGA one
     // even when the altitude is empty.
     {FieldRule::Number, At<&waypoints::Altitude>(), true, &waypoints::HasGga},
-    {FieldRule::Pass, {}, true},  // geoid separation, then its unit letter
-    {FieldRule::Pass},            // age of differential data
-    {FieldRule::Rest},            // reference station
+    {FieldRule::Number, At<&waypoints::GeoidSeparation>(), true},  // and its unit letter
+    {FieldRule::Pass},                                             // age of differential data
+    {FieldRule::Rest},                                             // reference station
 };
 
 // $GPRMC,123519.00,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W,A*hh

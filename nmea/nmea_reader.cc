@@ -274,6 +274,45 @@ private:
 
 }  // namespace
 
+struct NmeaStreamReader::State {
+    State(SentenceAssembler& assembler, DateSource& today, PointList& points, NmeaLogDate& logDate,
+          const NmeaReadOptions& options)
+        : assembler(assembler),
+          points(points),
+          options(options),
+          epochs(today, points, logDate, this->options) {}
+
+    SentenceAssembler& assembler;
+    PointList& points;
+    const NmeaReadOptions options;
+    EpochAssembly epochs;
+    SentenceBuffer buffer{};
+    bool stopped = false;
+};
+
+NmeaStreamReader::NmeaStreamReader(SentenceAssembler& assembler, DateSource& today, PointList& points,
+                                   NmeaLogDate& logDate, const NmeaReadOptions& options)
+    : state_(std::make_unique<State>(assembler, today, points, logDate, options)) {}
+
+NmeaStreamReader::~NmeaStreamReader() = default;
+
+bool NmeaStreamReader::Feed(const uint8_t* bytes, size_t size) {
+    for (size_t i = 0; i < size && !state_->stopped;) {
+        bool complete = false;
+        i += state_->assembler.Feed(bytes + i, size - i, state_->buffer, &complete);
+        if (complete && !state_->epochs.Take(state_->buffer)) {
+            state_->stopped = true;
+        }
+    }
+    return !state_->stopped;
+}
+
+void NmeaStreamReader::Finish(bool startFirstFix) {
+    state_->epochs.CompleteTail();
+    state_->epochs.Finish();
+    state_->points.Start = startFirstFix ? state_->points.FirstFix : state_->points.Head;
+}
+
 ReadOutcome ReadNmeaLog(std::FILE* input, ReadProgress& progress, int32_t progressStep, bool startFirstFix,
                         SentenceAssembler& assembler, DateSource& today, PointList& points,
                         NmeaLogDate& logDate, const BlockRead& blockRead, const NmeaReadOptions& options) {

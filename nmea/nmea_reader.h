@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "core/platform.h"
 #include "core/point_list.h"
@@ -36,5 +37,28 @@ ReadOutcome ReadNmeaLog(std::FILE* input, ReadProgress& progress, int32_t progre
                         SentenceAssembler& assembler, DateSource& today, PointList& points,
                         NmeaLogDate& logDate, const BlockRead& blockRead = {},
                         const NmeaReadOptions& options = {});
+
+// The same decoding for a log that arrives in pieces (a receiver on a line):
+// the bytes handed to Feed, in whatever pieces, give the list, the log's date
+// and the dates ReadNmeaLog gives for those bytes read from a file. Every node
+// but the last is complete after each Feed.
+class NmeaStreamReader {
+public:
+    NmeaStreamReader(SentenceAssembler& assembler, DateSource& today, PointList& points, NmeaLogDate& logDate,
+                     const NmeaReadOptions& options = {});
+    ~NmeaStreamReader();
+    NmeaStreamReader(const NmeaStreamReader&) = delete;
+    NmeaStreamReader& operator=(const NmeaStreamReader&) = delete;
+
+    // False when a node could not be allocated; the reader takes nothing more then.
+    bool Feed(const uint8_t* bytes, size_t size);
+    // The log has ended: the last epoch is complete (and dated), the log's date
+    // settled, and Start set as ReadNmeaLog sets it.
+    void Finish(bool startFirstFix);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace tervo

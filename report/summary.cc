@@ -3,12 +3,12 @@
 #include <GeographicLib/Geodesic.hpp>
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string_view>
 
 #include "report/collectors.h"
+#include "report/report_text.h"
 #include "report/timeline.h"
 
 namespace tervo {
@@ -274,24 +274,6 @@ Summary ComputeSummary(const PointList& points, LogFormat format, const SummaryO
 
 namespace {
 
-// "%.Nf" in the C locale whatever the process locale, trailing zeros of the
-// fraction dropped ("12.50" gives "12.5", "3.000" gives "3").
-std::string Number(double value, int decimals) {
-    char text[400];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    std::string out(text, result.ptr);
-    if (out.find('.') != std::string::npos) {
-        out.erase(out.find_last_not_of('0') + 1);
-        if (out.back() == '.') {
-            out.pop_back();
-        }
-    }
-    if (out == "-0") {
-        out = "0";
-    }
-    return out;
-}
-
 // "1:02:03" of a count of seconds (rounded to whole seconds).
 std::string Clock(double seconds) {
     const long long whole = std::llround(seconds);
@@ -312,7 +294,7 @@ std::string TimeText(std::optional<int64_t> unixMs, std::optional<int32_t> timeO
 
 std::string Or(const std::optional<double>& value, int decimals, std::string_view unit,
                const char* none = "-") {
-    return value ? Number(*value, decimals) + std::string(unit) : none;
+    return value ? NumberText(*value, decimals) + std::string(unit) : none;
 }
 
 // The rows a table shows, with the values already as text.
@@ -326,27 +308,33 @@ std::vector<Row> Rows(const Summary& s) {
     std::vector<Row> rows;
     rows.push_back({"Format", s.Format == LogFormat::Nmea ? "NMEA" : "BINR"});
     rows.push_back({"Epochs", std::to_string(s.Epochs)});
-    rows.push_back(
-        {"Fixes", std::to_string(s.Fixes) + (s.FixShare ? " (" + Number(*s.FixShare * 100, 1) + " %)" : "")});
+    if (s.Filtered) {
+        const FilteredOut& f = *s.Filtered;
+        rows.push_back({"Filtered out", std::to_string(f.Epochs) + " epochs (quality " +
+                                            std::to_string(f.Quality) + ", HDOP " + std::to_string(f.Hdop) +
+                                            ", satellites " + std::to_string(f.Satellites) + ")"});
+    }
+    rows.push_back({"Fixes", std::to_string(s.Fixes) +
+                                 (s.FixShare ? " (" + NumberText(*s.FixShare * 100, 1) + " %)" : "")});
     rows.push_back({"First time", TimeText(s.FirstUnixMs, s.FirstTimeOfDayMs)});
     rows.push_back({"Last time", TimeText(s.LastUnixMs, s.LastTimeOfDayMs)});
     rows.push_back(
-        {"Duration", s.DurationS ? Number(*s.DurationS, 3) + " s (" + Clock(*s.DurationS) + ")" : "-"});
+        {"Duration", s.DurationS ? NumberText(*s.DurationS, 3) + " s (" + Clock(*s.DurationS) + ")" : "-"});
     rows.push_back({"Time to first fix", Or(s.TimeToFirstFixS, 3, " s", "no fix")});
     rows.push_back({"Typical epoch step", Or(s.TypicalStepS, 3, " s")});
     rows.push_back({"Gaps", std::to_string(s.GapCount) +
-                                (s.LongestGapS ? ", longest " + Number(*s.LongestGapS, 3) + " s" : "")});
-    rows.push_back({"Distance", Number(s.DistanceM / 1000, 3) + " km"});
-    rows.push_back({"Moving time", Number(s.MovingTimeS, 3) + " s (" + Clock(s.MovingTimeS) + ")"});
+                                (s.LongestGapS ? ", longest " + NumberText(*s.LongestGapS, 3) + " s" : "")});
+    rows.push_back({"Distance", NumberText(s.DistanceM / 1000, 3) + " km"});
+    rows.push_back({"Moving time", NumberText(s.MovingTimeS, 3) + " s (" + Clock(s.MovingTimeS) + ")"});
     rows.push_back({"Maximum speed", Or(s.MaxSpeedKmh, 1, " km/h")});
     rows.push_back({"Mean speed while moving", Or(s.MeanSpeedKmh, 1, " km/h")});
-    rows.push_back({"Altitude", s.AltitudeMinM
-                                    ? Number(*s.AltitudeMinM, 1) + " to " + Number(*s.AltitudeMaxM, 1) + " m"
-                                    : "-"});
+    rows.push_back({"Altitude", s.AltitudeMinM ? NumberText(*s.AltitudeMinM, 1) + " to " +
+                                                     NumberText(*s.AltitudeMaxM, 1) + " m"
+                                               : "-"});
     rows.push_back({"HDOP median", Or(s.HdopMedian, 2, "")});
     rows.push_back({"HDOP 95th percentile", Or(s.HdopP95, 2, "")});
     rows.push_back({"Satellites used", s.SatellitesUsedMean
-                                           ? "mean " + Number(*s.SatellitesUsedMean, 1) + ", " +
+                                           ? "mean " + NumberText(*s.SatellitesUsedMean, 1) + ", " +
                                                  std::to_string(*s.SatellitesUsedMin) + " to " +
                                                  std::to_string(*s.SatellitesUsedMax)
                                            : "-"});
@@ -362,81 +350,6 @@ std::vector<Row> Rows(const Summary& s) {
     }
     return rows;
 }
-
-std::string HtmlEscaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x",
-                          static_cast<unsigned>(static_cast<unsigned char>(c)));
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
-// One JSON object's members, written in the order they are added.
-class JsonObject {
-public:
-    explicit JsonObject(int indent) : indent_(indent) {}
-    JsonObject& Raw(std::string_view key, std::string value) {
-        members_.push_back(std::string(static_cast<size_t>(indent_ + 2), ' ') + JsonString(key) + ": " +
-                           value);
-        return *this;
-    }
-    JsonObject& Num(std::string_view key, const std::optional<double>& value, int decimals) {
-        return Raw(key, value && std::isfinite(*value) ? Number(*value, decimals) : "null");
-    }
-    JsonObject& Int(std::string_view key, const std::optional<int64_t>& value) {
-        return Raw(key, value ? std::to_string(*value) : "null");
-    }
-    JsonObject& Text(std::string_view key, const std::optional<std::string>& value) {
-        return Raw(key, value ? JsonString(*value) : "null");
-    }
-    std::string str() const {
-        if (members_.empty()) {
-            return "{}";
-        }
-        std::string out = "{\n";
-        for (size_t i = 0; i < members_.size(); ++i) {
-            out += members_[i] + (i + 1 < members_.size() ? ",\n" : "\n");
-        }
-        return out + std::string(static_cast<size_t>(indent_), ' ') + "}";
-    }
-
-private:
-    int indent_;
-    std::vector<std::string> members_;
-};
 
 template <typename T>
 std::optional<int64_t> Wide(const std::optional<T>& value) {
@@ -470,7 +383,7 @@ std::string SummaryTable(const Summary& summary) {
     return out;
 }
 
-std::string SummaryJson(const Summary& s) {
+std::string SummaryJson(const Summary& s, const std::vector<JsonMember>& more) {
     JsonObject qualities(2);
     for (const QualityCount& count : s.FixesByQuality) {
         qualities.Raw(count.Name, std::to_string(count.Epochs));
@@ -484,8 +397,16 @@ std::string SummaryJson(const Summary& s) {
         systems.Raw(system.Name, one.str());
     }
     JsonObject root(0);
-    root.Text("format", std::string(s.Format == LogFormat::Nmea ? "nmea" : "binr"))
-        .Int("epochs", s.Epochs)
+    root.Text("format", std::string(s.Format == LogFormat::Nmea ? "nmea" : "binr"));
+    if (s.Filtered) {
+        JsonObject filtered(2);
+        filtered.Int("epochs", s.Filtered->Epochs)
+            .Int("quality", s.Filtered->Quality)
+            .Int("hdop", s.Filtered->Hdop)
+            .Int("satellites", s.Filtered->Satellites);
+        root.Raw("filtered_out", filtered.str());
+    }
+    root.Int("epochs", s.Epochs)
         .Int("timed_epochs", s.TimedEpochs)
         .Int("fixes", s.Fixes)
         .Num("fix_share", s.FixShare, 6)
@@ -511,6 +432,9 @@ std::string SummaryJson(const Summary& s) {
         .Int("satellites_used_max", Wide(s.SatellitesUsedMax))
         .Raw("fixes_by_quality", qualities.str())
         .Raw("satellites_by_system", systems.str());
+    for (const JsonMember& member : more) {
+        root.Raw(member.Key, member.Value);
+    }
     return root.str() + "\n";
 }
 

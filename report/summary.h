@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fix_filter.h"
 #include "core/fix_quality.h"
 #include "core/point_list.h"
 #include "report/collectors.h"
@@ -64,6 +65,9 @@ struct SystemSignals {
 
 struct Summary {
     LogFormat Format = LogFormat::Nmea;
+    // What the extras' fix filter left out, when one was asked for; the rest of
+    // the summary is of the epochs it kept.
+    std::optional<FilteredOut> Filtered;
     int64_t Epochs = 0;
     int64_t TimedEpochs = 0;
     int64_t Fixes = 0;
@@ -107,9 +111,17 @@ Summary ComputeSummary(const PointList& points, LogFormat format, const SummaryO
 // An aligned two-column text table with units, lines ending in "\n".
 std::string SummaryTable(const Summary& summary);
 
+// A further member of the summary's JSON object: its key and its value as
+// JSON text, written as it stands (an object two spaces in: AccuracyJson(a, 2)).
+struct JsonMember {
+    std::string Key;
+    std::string Value;
+};
+
 // One JSON object, keys in snake_case, numbers with a "." whatever the locale,
-// null for a value the log does not give. Ends in "\n".
-std::string SummaryJson(const Summary& summary);
+// null for a value the log does not give, `more` after the summary's own
+// members. Ends in "\n".
+std::string SummaryJson(const Summary& summary, const std::vector<JsonMember>& more = {});
 
 // An HTML <table> of the summary for a KML description, lines ending in "\n"
 // (KmlStream::Text writes them as CR LF). Texts inside it are HTML-escaped

@@ -1,5 +1,6 @@
 #include "run/conversion.h"
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -12,8 +13,11 @@
 #include "kml/viewer_writer.h"
 #include "kml/waypoint_writer.h"
 #include "nmea/nmea_reader.h"
+#include "report/collectors.h"
 #include "report/summary.h"
 #include "run/folder_writer.h"
+#include "run/format_look.h"
+#include "run/reference.h"
 #include "run/run_plan.h"
 
 namespace tervo {
@@ -37,13 +41,6 @@ private:
     Action action_;
 };
 
-// Both read loops' own finds within the first bytes of the log.
-struct FormatFinds {
-    bool nmea = false;
-    bool binr = false;
-    bool looked = false;  // false for an input that cannot be read twice (a pipe)
-};
-
 // Everything one run keeps from its opening to its end.
 struct RunState {
     RunState(const ConversionSettings& settings, RunPlan plan, ConversionView& view,
@@ -54,7 +51,22 @@ struct RunState {
           assembler(assembler),
           platform(platform),
           files(files),
-          points(gate) {}
+          ownPoints(gate),
+          points(ownPoints),
+          logDate(ownLogDate) {}
+    // A run over a list read already, which stays its owner's.
+    RunState(const ConversionSettings& settings, RunPlan plan, ConversionView& view,
+             SentenceAssembler& assembler, Platform& platform, RunFiles& files, const ListDocument& document)
+        : settings(settings),
+          plan(std::move(plan)),
+          view(view),
+          assembler(assembler),
+          platform(platform),
+          files(files),
+          points(document.Points),
+          logDate(document.LogDate),
+          linesStart(document.LinesStart),
+          ownsList(false) {}
 
     // What the rows of RunExtras are given.
     RunContext Context(KmlStream& kml) const {
@@ -64,6 +76,8 @@ struct RunState {
                 points,
                 summary ? &*summary : nullptr,
                 plots,
+                accuracy ? &*accuracy : nullptr,
+                gapAboveMs,
                 kml,
                 files};
     }
@@ -77,11 +91,23 @@ struct RunState {
     InputFile input;
     int64_t inputSize = 0;
     FormatFinds finds;
-    PointList points;
-    NmeaLogDate logDate;
+    PointList ownPoints;
+    NmeaLogDate ownLogDate;
+    PointList& points;
+    NmeaLogDate& logDate;
+    // Where the lines start when not at points.Start: the node before it.
+    const list* linesStart = nullptr;
+    const bool ownsList = true;
     StopReason stop = StopReason::None;
     std::optional<Summary> summary;
     std::vector<NamedPlot> plots;
+    // The accuracy extras: the reference log's fixes, what became of it, and the accuracy.
+    ReferenceTrack referenceTrack;
+    ReferenceTrouble referenceTrouble = ReferenceTrouble::None;
+    FileFailure referenceFailure;
+    std::optional<AccuracyOutcome> accuracy;
+    std::optional<int64_t> gapAboveMs;
+    std::optional<FilteredOut> filtered;  // what the extras' filter took out of the list, once it did
     WaypointOptions options;
     std::string countText = " ";  // the right pane's text, repeated by the final message
     int placemarks = 0;
@@ -93,28 +119,6 @@ ConversionResult Fail(ConversionView& view, const char* text, ConversionResult r
     view.ShowStatus(text);
     view.ProcessPendingEvents();
     return result;
-}
-
-constexpr size_t kFormatSample = 64 * 1024;
-
-// Reads the start of `input` and rewinds it.
-FormatFinds LookAtFormat(std::FILE* input) {
-    FormatFinds finds;
-    if (std::fseek(input, 0, SEEK_SET) != 0) {
-        return finds;
-    }
-    std::vector<uint8_t> sample(kFormatSample);
-    sample.resize(std::fread(sample.data(), 1, sample.size(), input));
-    if (std::fseek(input, 0, SEEK_SET) != 0) {
-        // Nothing may be lost: the read loop must see the log from its start.
-        std::clearerr(input);
-        return finds;
-    }
-    std::clearerr(input);
-    finds.looked = true;
-    finds.nmea = ContainsNmeaSentence(sample.data(), sample.size());
-    finds.binr = ContainsBinrMessage(sample.data(), sample.size());
-    return finds;
 }
 
 // Opens the log and looks at its start: the chosen format finding nothing of
@@ -165,12 +169,81 @@ std::optional<ConversionResult> ReadLog(RunState& run, const BlockRead& publish)
     return std::nullopt;
 }
 
+// The reference log of the accuracy extras, read whole after the log: one
+// that cannot be opened or read to its end ends the run as the log would.
+std::optional<ConversionResult> ReadReference(RunState& run) {
+    if (!run.plan.Extras.ReferenceLog) {
+        return std::nullopt;
+    }
+    ReferenceLogRead read = ReadReferenceLog(run.files, *run.plan.Extras.ReferenceLog, run.platform, run.view,
+                                             run.plan.Format.value_or(LogFormat::Nmea));
+    run.referenceTrouble = read.Trouble;
+    run.referenceFailure = read.Failure;
+    if (read.Trouble == ReferenceTrouble::NotOpened) {
+        return Fail(run.view, "Can't open the reference log", ConversionResult::InputNotOpened);
+    }
+    if (read.Trouble == ReferenceTrouble::NotRead) {
+        return Fail(run.view, "Can't read the reference log", ConversionResult::InputNotRead);
+    }
+    run.referenceTrack = std::move(read.Track);
+    return std::nullopt;
+}
+
+// The accuracy of the list as read against the extras' reference.
+void MeasureAgainstReference(RunState& run) {
+    run.accuracy = MeasureAccuracy(run.plan.Extras, run.points, run.plan.Format.value_or(LogFormat::Nmea),
+                                   run.referenceTrack);
+    // The pieces of a split log are each measured against it too.
+    if (!run.plan.Split) {
+        run.referenceTrack = {};
+    }
+}
+
+// The longest step within a track segment by the gap rule of the epochs from
+// `head`, in whole milliseconds (a step of n ms is longer than x s when it is
+// longer than floor(1000 x) ms); nothing without a typical step.
+std::optional<int64_t> GapAboveMsOf(const list* head, LogFormat format) {
+    const GapRule rule = GapRuleOf(TypicalStepS(TimeEpochs(head, format).StepMs));
+    if (!std::isfinite(rule.AboveS)) {
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(std::floor(rule.AboveS * 1000));
+}
+
+// The gap rule of the log's own pace, for the rows that cut tracks at gaps.
+void MeasureGaps(RunState& run) {
+    if (run.plan.NeedsGaps && run.plan.Format) {
+        run.gapAboveMs = GapAboveMsOf(run.points.Head, *run.plan.Format);
+    }
+}
+
+// Takes the epochs the extras' filter leaves out out of the list once it is
+// read, counting them for the summary: every later phase sees the epochs kept.
+// The gaps are measured first, on the log's own pace.
+void FilterEpochs(RunState& run) {
+    MeasureGaps(run);
+    const FixFilter& filter = run.plan.Filter;
+    if (!filter.IsActive() || !run.plan.Format) {
+        return;
+    }
+    const LogFormat format = *run.plan.Format;
+    run.filtered.emplace();
+    for (const list* node = run.points.Head; node != nullptr; node = node->Next) {
+        run.filtered->Add(FilterFailures(node->Point, format, filter));
+    }
+    run.points.Unlink([&](const list& node) { return PassesFilter(node.Point, format, filter); });
+}
+
 // What is worked out from the whole list for the extras, before the folders
 // date its dateless points.
 void WorkOutFromList(RunState& run, KmlStream& kml) {
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     if (run.plan.NeedsSummary) {
         run.summary = ComputeSummary(run.points, format);
+        run.summary->Filtered = run.filtered;
+    }
+    if (run.plan.NeedsAccuracy) {
+        MeasureAgainstReference(run);
     }
     if (run.plan.NeedsPlots) {
         run.plots = DrawPlots(run.Context(kml));
@@ -183,7 +256,7 @@ void WriteHead(RunState& run, KmlStream& kml) {
     const ConversionSettings& settings = run.settings;
     const DocumentPlace& place = run.plan.Place;
     if (!place.PartOnly) {
-        BeginKmlDocument(kml);
+        BeginKmlDocument(kml, run.plan.DeclaresGx);
     }
     const RunContext context = run.Context(kml);
     std::string description;
@@ -261,16 +334,17 @@ void WriteLines(RunState& run, KmlStream& kml) {
     const RunContext context = run.Context(kml);
     const std::string& prefix = run.plan.Place.StyleIdPrefix;
     const std::optional<double> tolerance = run.plan.Viewer.LineTolerance;
+    const list* start = run.linesStart != nullptr ? run.linesStart : run.points.Start;
     if (run.plan.Format == LogFormat::Nmea) {
-        WriteNmeaTrack(kml, run.points.Start, "NormalTrack", tolerance, prefix);
-        WriteDTrackLine(kml, run.points.Start, "D-Track", tolerance, prefix);
+        WriteNmeaTrack(kml, start, "NormalTrack", tolerance, prefix);
+        WriteDTrackLine(kml, start, "D-Track", tolerance, prefix);
     } else if (run.plan.Format == LogFormat::Binr) {
-        WriteBinrTrack(kml, run.points.Start, "NormalTrack", tolerance, prefix);
+        WriteBinrTrack(kml, start, "NormalTrack", tolerance, prefix);
     }
     if (run.settings.CheckBox2) {
         WriteLineStyle(kml, run.settings.Edit3, KmlColor(run.settings.ShapeFullTrack),
                        context.StyleId("IncorrectTrack"));
-        WriteAllPointsTrack(kml, run.points.Start, "IncorrectTrack", tolerance, prefix);
+        WriteAllPointsTrack(kml, start, "IncorrectTrack", tolerance, prefix);
     }
     for (const RunExtra* row : run.plan.Rows) {
         if (row->AfterLines != nullptr) {
@@ -295,8 +369,12 @@ void PackDocument(RunState& run) {
     run.files.Pack(run.options.ValidIconName, run.options.InvalidIconName, run.options.DTrackIconName);
 }
 
-// The final texts, and what the rows tell the front end.
+// The final texts, and what the rows tell the front end; the files beside the
+// container are in place (or failed) by now.
 ConversionResult Finish(RunState& run, KmlStream& kml, RunReport* report) {
+    if (report != nullptr) {
+        report->ExportFailures = run.files.BesideFailures();
+    }
     run.view.ShowStatus("");
     run.view.ShowStatus("The progress finished");
     if (run.settings.Interactive) {
@@ -316,13 +394,28 @@ ConversionResult Finish(RunState& run, KmlStream& kml, RunReport* report) {
     return ConversionResult::Completed;
 }
 
+// How the run ended, for the front end: why it stopped, and the file that failed.
+void EndReport(const RunState& run, ConversionResult result, RunReport& report) {
+    report.Stop = run.stop;
+    if (run.referenceTrouble != ReferenceTrouble::None) {
+        report.Reference = run.referenceTrouble;
+    }
+    if (result == ConversionResult::Completed) {
+        report.Failure = {};
+    } else {
+        report.Failure = run.referenceFailure.path.empty() ? run.files.LastFailure() : run.referenceFailure;
+    }
+}
+
 // The closed document and the icons into the container, the list freed first.
 ConversionResult Pack(RunState& run, KmlStream& kml, RunReport* report) {
     run.input.reset();
     if (const std::optional<ConversionResult> failed = CloseDocument(run, kml)) {
         return *failed;
     }
-    run.points.FreePointList(run.points.Head);
+    if (run.ownsList) {
+        run.points.FreePointList(run.points.Head);
+    }
     PackDocument(run);
     return Finish(run, kml, report);
 }
@@ -443,9 +536,10 @@ std::optional<ConversionResult> WritePiece(RunState& run, const PieceOfLog& piec
     return std::nullopt;
 }
 
-// A log split into pieces: read once, then each piece written as a container
-// of its own, and all of them put into place once every one is written. The
-// summary and plots a front end is told of are the whole log's.
+// A log split into pieces: read once and filtered once, then each piece
+// written as a container of its own (with its own files beside it), and all of
+// them put into place once every one is written. The summary, plots and
+// accuracy a front end is told of are the whole log's.
 ConversionResult RunPieces(RunState& run, RunReport* report, bool& runDisabled,
                            std::optional<KmlStream>& kml) {
     PrepareView(run, runDisabled);
@@ -454,11 +548,18 @@ ConversionResult RunPieces(RunState& run, RunReport* report, bool& runDisabled,
         return *stopped;
     }
     run.input.reset();
+    FilterEpochs(run);
+    if (run.plan.NeedsAccuracy) {
+        if (const std::optional<ConversionResult> failed = ReadReference(run)) {
+            return *failed;
+        }
+    }
     StringSink nowhere;
     KmlStream wholeLog(nowhere);
     WorkOutFromList(run, wholeLog);
     const std::optional<Summary> summary = run.summary;
     const std::vector<NamedPlot> plots = run.plots;
+    const std::optional<AccuracyOutcome> accuracy = run.accuracy;
     int placemarks = 0;
     for (const PieceOfLog& piece : ChoosePieces(run)) {
         if (const std::optional<ConversionResult> ended = WritePiece(run, piece, kml, report)) {
@@ -466,9 +567,11 @@ ConversionResult RunPieces(RunState& run, RunReport* report, bool& runDisabled,
         }
         placemarks += run.placemarks;
     }
+    run.referenceTrack = {};
     run.files.CommitPieces();
     run.summary = summary;
     run.plots = plots;
+    run.accuracy = accuracy;
     run.placemarks = placemarks;
     run.countText = "Waypoints " + std::to_string(placemarks);
     return Finish(run, *kml, report);
@@ -508,6 +611,13 @@ ConversionResult RunPhases(RunState& run, RunReport* report, bool& runDisabled, 
     if (const std::optional<ConversionResult> stopped = ReadLog(run, publish)) {
         folder.reset();
         return *stopped;
+    }
+    FilterEpochs(run);
+    if (run.plan.NeedsAccuracy) {
+        if (const std::optional<ConversionResult> failed = ReadReference(run)) {
+            folder.reset();
+            return *failed;
+        }
     }
     WorkOutFromList(run, *kml);
     if (run.plan.HeadAfterReading) {
@@ -564,10 +674,44 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
     });
     const ConversionResult result = RunPhases(run, report, runDisabled, kml, folder);
     if (report != nullptr) {
-        report->Stop = run.stop;
-        report->Failure = result == ConversionResult::Completed ? FileFailure{} : files.LastFailure();
+        EndReport(run, result, *report);
     }
     return result;
+}
+
+ConversionResult WriteListDocument(const ConversionSettings& settings, ConversionView& view,
+                                   Platform& platform, RunFiles& files, const ListDocument& document,
+                                   RunReport* report) {
+    SentenceAssembler unused;
+    RunState run(settings, PlanRun(settings, files.Place(), report != nullptr, false), view, unused, platform,
+                 files, document);
+    std::optional<KmlStream> kml;
+    std::optional<FolderWriter> folder;
+    ScopeExit teardown([&]() noexcept {
+        folder.reset();
+        if (kml) {
+            kml->Close();
+        }
+    });
+    ByteSink* sink = files.CreateDocument();
+    if (sink == nullptr) {
+        return Fail(view, "Can't create the output file", ConversionResult::OutputNotCreated);
+    }
+    kml.emplace(*sink);
+    run.options = PlacemarkOptions(settings, run.plan);
+    run.options.FirstNumber = document.FirstNumber;
+    // The list is read: what the head's description needs is there before it.
+    // It stays its owner's, so a filter takes nothing out of it.
+    MeasureGaps(run);
+    WorkOutFromList(run, *kml);
+    WriteHead(run, *kml);
+    if (run.plan.Format) {
+        if (const std::optional<ConversionResult> stopped = WriteFolders(run, *kml, folder)) {
+            return *stopped;
+        }
+    }
+    WriteLines(run, *kml);
+    return Pack(run, *kml, report);
 }
 
 ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView& view,
@@ -584,13 +728,25 @@ ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView
         view.ShowStatus("The progress started");
         ended = ReadLog(run, {});
     }
-    report.Stop = run.stop;
+    const bool accuracy = AsksForAccuracy(run.plan.Extras);
+    if (!ended && run.plan.Format && accuracy) {
+        ended = ReadReference(run);
+    }
     if (ended) {
-        report.Failure = files.LastFailure();
+        EndReport(run, *ended, report);
         return *ended;
     }
+    FilterEpochs(run);
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     report.Summary = ComputeSummary(run.points, format);
+    report.Summary->Filtered = run.filtered;
+    if (accuracy) {
+        MeasureAgainstReference(run);
+        report.Accuracy = run.accuracy;
+        if (run.accuracy->Result.All.MatchedEpochs == 0) {
+            report.Reference = ReferenceTrouble::NothingMatched;
+        }
+    }
     report.NothingRecognised = run.finds.looked && !run.finds.nmea && !run.finds.binr;
     if (run.plan.Extras.ShowSummary.value_or(0) != 0) {
         StringSink nowhere;

@@ -75,6 +75,28 @@ ConversionResult RunConversion(const ConversionSettings& settings, ConversionVie
                                SentenceAssembler& assembler, Platform& platform, RunFiles& files,
                                AllocationGate* gate = nullptr, RunReport* report = nullptr);
 
+// A list read already, to be written as a document of its own: a live run's stretch.
+struct ListDocument {
+    // Start names the first node the document holds (nullptr: none), as the
+    // read loops leave it; the folders and lines run to the end of the list.
+    PointList& Points;
+    NmeaLogDate& LogDate;
+    // The node the lines start at when not at Start: the node before Start, so
+    // that the lines of consecutive stretches join; its Next must be Start.
+    const list* LinesStart = nullptr;
+    // The number of the first placemark: the placemarks of the stretches before.
+    int FirstNumber = 0;
+};
+
+// Writes the document of `document` through the run's own phases (head,
+// folders, lines, packing) into `files`, without reading anything: the list
+// stays as it is but for the dates the folders give dateless NMEA points. Ends
+// as RunConversion ends once its log is read: Completed, Stopped ("Date isn't
+// found"), WriteFailed, OutputNotCreated, or CreateFileError.
+ConversionResult WriteListDocument(const ConversionSettings& settings, ConversionView& view,
+                                   Platform& platform, RunFiles& files, const ListDocument& document,
+                                   RunReport* report = nullptr);
+
 // Only reads the log and fills `report` (its Summary always): no document, no
 // container. Ends InputNotOpened, Stopped ("Can't create the list!"),
 // InputNotRead, LooksLikeBinr/LooksLikeNmea or Completed; `files` gives only

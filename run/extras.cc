@@ -4,13 +4,54 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <string_view>
+
+#include "report/accuracy.h"
 
 namespace tervo {
 
 namespace {
 
-constexpr const char* kColourByChoices[] = {"quality", "speed"};
+constexpr const char* kColourByChoices[] = {"quality", "speed", "error"};
+
+std::string_view Trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return std::string_view(text).substr(first, text.find_last_not_of(" \t") + 1 - first);
+}
+
+std::optional<std::string> CheckReferencePoint(const std::string& text) {
+    if (!ParsePointReference(text).Value) {
+        return std::nullopt;
+    }
+    return std::string(Trimmed(text));
+}
+
+std::string ExplainReferencePoint(const std::string& text) { return ParsePointReference(text).Error; }
+
+std::optional<std::string> CheckPath(const std::string& text) {
+    if (Trimmed(text).empty()) {
+        return std::nullopt;
+    }
+    return text;
+}
+// The keys of the fix classes, in FixClass order (FixClassInfo::Key).
+constexpr const char* kFixClassChoices[] = {"no-fix",    "single",    "differential",   "pps",
+                                            "rtk-fixed", "rtk-float", "dead-reckoning", "manual",
+                                            "simulated", "unknown"};
+static_assert(std::size(kFixClassChoices) == kFixClassCount);
+
+struct ExportName {
+    ExportFormat Format;
+    std::string_view Name;
+    const char* Extension;
+};
+constexpr ExportName kExportNames[] = {{ExportFormat::Gpx, "gpx", ".gpx"},
+                                       {ExportFormat::Csv, "csv", ".csv"},
+                                       {ExportFormat::GeoJson, "geojson", ".geojson"}};
 
 const ExtraKey kKeys[] = {
     {"--viewer", "Viewer", "Ready for a globe viewer (preset)",
@@ -50,23 +91,136 @@ const ExtraKey kKeys[] = {
      "sky, SNR, speed and altitude, and fix quality plots as screen overlays in a hidden folder",
      ExtraKind::Flag, 0, 1, &Extras::Plots},
     {"--colour-by", "ColourBy", "Track coloured by",
-     "a track coloured by fix quality or by speed, with its legend", ExtraKind::Choice, 0, 1,
-     &Extras::ColourBy, kColourByChoices},
+     "a track coloured by fix quality, by speed or by the error against the reference, with its legend",
+     ExtraKind::Choice, 0, 2, &Extras::ColourBy, kColourByChoices},
     {"--date-from-zda", "DateFromZda", "Dates from ZDA sentences",
      "NMEA epochs without a date of their own (GGA only) take the date of the latest ZDA", ExtraKind::Flag, 0,
      1, &Extras::DatesFromZda},
     {"--show-summary", "ShowSummary", "Show the summary after a run",
      "the window shows the summary and the plots after a run (no effect on the console)", ExtraKind::Flag, 0,
      1, &Extras::ShowSummary},
+    {"--reference-point",
+     "ReferencePoint",
+     "Reference point (LAT,LON,HEIGHT or mean)",
+     "the accuracy against a surveyed point (degrees, metres above the ellipsoid) or the mean of the fixes",
+     ExtraKind::Text,
+     0,
+     0,
+     nullptr,
+     {},
+     &Extras::ReferencePoint,
+     CheckReferencePoint,
+     "LAT,LON,HEIGHT|mean",
+     ExplainReferencePoint},
+    {"--reference-log",
+     "ReferenceLog",
+     "Reference log of a better receiver",
+     "the accuracy against the log of a better receiver recorded at the same time (NMEA or BINR)",
+     ExtraKind::Text,
+     0,
+     0,
+     nullptr,
+     {},
+     &Extras::ReferenceLog,
+     CheckPath,
+     "FILE"},
+    {"--time-track", "TimeTrack", "Track in time, for the time slider",
+     "the valid fixes as a track in time (a folder \"Track in time\") for the viewer's time slider",
+     ExtraKind::Flag, 0, 1, &Extras::TimeTrack},
+    {"--export",
+     "Export",
+     "Files beside the KMZ file (gpx,csv,geojson)",
+     "writes NAME.gpx, NAME.csv or NAME.geojson beside NAME.kmz (repeatable, or a list: gpx,csv)",
+     ExtraKind::Text,
+     0,
+     0,
+     nullptr,
+     {},
+     &Extras::Export,
+     CheckExportList,
+     "gpx|csv|geojson",
+     nullptr,
+     true},
+    {"--min-quality", "MinQuality", "Only fixes of at least the quality",
+     "leaves out epochs below the fix class (single, differential, rtk-float, rtk-fixed ...)",
+     ExtraKind::Choice, 0, kFixClassCount - 1, &Extras::MinQuality, kFixClassChoices},
+    {"--max-hdop", "MaxHdop", "Only fixes with an HDOP of at most", "leaves out epochs whose HDOP is above X",
+     ExtraKind::Number, 0, 100, &Extras::MaxHdop},
+    {"--min-satellites", "MinSatellites", "Only fixes with satellites used, at least",
+     "leaves out epochs with fewer than N satellites used", ExtraKind::Count, 0, 99, &Extras::MinSatellites},
 };
 
 }  // namespace
 
 std::span<const ExtraKey> ExtraKeys() { return kKeys; }
 
+const char* ExportExtension(ExportFormat format) {
+    for (const ExportName& name : kExportNames) {
+        if (name.Format == format) {
+            return name.Extension;
+        }
+    }
+    return "";
+}
+
+std::optional<std::string> CheckExportList(const std::string& text) {
+    bool asked[std::size(kExportNames)] = {};
+    size_t from = 0;
+    while (from <= text.size()) {
+        const size_t comma = std::min(text.find(',', from), text.size());
+        std::string word;
+        for (size_t i = from; i < comma; ++i) {
+            if (text[i] != ' ') {
+                word += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+            }
+        }
+        const auto* name = std::find_if(std::begin(kExportNames), std::end(kExportNames),
+                                        [&](const ExportName& n) { return n.Name == word; });
+        if (name == std::end(kExportNames)) {
+            return std::nullopt;
+        }
+        asked[name - std::begin(kExportNames)] = true;
+        from = comma + 1;
+    }
+    std::string list;
+    for (size_t i = 0; i < std::size(kExportNames); ++i) {
+        if (asked[i]) {
+            list += (list.empty() ? "" : ",") + std::string(kExportNames[i].Name);
+        }
+    }
+    return list;
+}
+
+std::vector<ExportFormat> ExportsOf(const Extras& extras) {
+    std::vector<ExportFormat> formats;
+    const std::optional<std::string> list = extras.Export ? CheckExportList(*extras.Export) : std::nullopt;
+    for (const ExportName& name : kExportNames) {
+        if (list && ("," + *list + ",").find("," + std::string(name.Name) + ",") != std::string::npos) {
+            formats.push_back(name.Format);
+        }
+    }
+    return formats;
+}
+
+FixFilter FilterOf(const Extras& extras) {
+    FixFilter filter;
+    if (extras.MinQuality) {
+        filter.MinQuality = static_cast<FixClass>(*extras.MinQuality);
+    }
+    filter.MaxHdop = extras.MaxHdop;
+    if (extras.MinSatellites) {
+        filter.MinSatellites = static_cast<int32_t>(*extras.MinSatellites);
+    }
+    return filter;
+}
+
 bool AsksForSummary(const Extras& extras) {
     auto on = [](const std::optional<double>& value) { return value.value_or(0) != 0; };
     return on(extras.Summary) || on(extras.SummaryJson) || on(extras.SummaryInKml) || on(extras.ShowSummary);
+}
+
+bool AsksForAccuracy(const Extras& extras) {
+    return extras.ReferencePoint.has_value() || extras.ReferenceLog.has_value();
 }
 
 Extras ResolveExtras(const Extras& asked) {
@@ -87,6 +241,10 @@ Extras ResolveExtras(const Extras& asked) {
 
 Extras OverlaidExtras(const Extras& base, const Extras& over) {
     Extras overlaid = base;
+    if (AsksForAccuracy(over)) {
+        overlaid.ReferencePoint.reset();
+        overlaid.ReferenceLog.reset();
+    }
     for (const ExtraKey& key : ExtraKeys()) {
         if (!IsAsked(over, key)) {
             continue;
@@ -149,6 +307,13 @@ std::string RefusalText(const ExtraKey& key) {
         return "not one of " + names;
     }
     return "no value between " + ExtraValueText(key, key.Min) + " and " + ExtraValueText(key, key.Max);
+}
+
+std::string WhyRefused(const ExtraKey& key, const std::string& text) {
+    if (key.ExplainRefusal != nullptr) {
+        return key.ExplainRefusal(text);
+    }
+    return "'" + text + "' is " + RefusalText(key);
 }
 
 std::optional<double> ParseExtraValue(const ExtraKey& key, const std::string& text) {

@@ -7,6 +7,9 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "core/fix_filter.h"
 
 namespace tervo {
 
@@ -28,9 +31,21 @@ struct Extras {
     std::optional<double> SummaryJson{};   // the summary as JSON on standard output
     std::optional<double> SummaryInKml{};  // the summary as the document's description
     std::optional<double> Plots{};         // the plots as screen overlays in a folder "Plots"
-    std::optional<double> ColourBy{};      // a coloured track: kColourByQuality or kColourBySpeed
+    std::optional<double> ColourBy{};  // a coloured track: kColourByQuality, kColourBySpeed or kColourByError
     std::optional<double> DatesFromZda{};  // NMEA epochs without a date take the latest ZDA's
     std::optional<double> ShowSummary{};   // the window shows the summary after a run
+    // How good the receiver was: the accuracy against a point ("LAT,LON,HEIGHT"
+    // or "mean") or against the log of a better receiver (its path, relative to
+    // the current directory). A log given with a point is the one taken.
+    std::optional<std::string> ReferencePoint{};
+    std::optional<std::string> ReferenceLog{};
+    // The log in time and in other tools.
+    std::optional<double> TimeTrack{};    // the valid fixes as a track for the viewer's time slider
+    std::optional<std::string> Export{};  // files beside the container: "gpx,csv,geojson" (CheckExportList)
+    // Epochs left out of every output made with extras.
+    std::optional<double> MinQuality{};     // a FixClass: the lowest rank kept (QualityRank)
+    std::optional<double> MaxHdop{};        // the highest HDOP kept
+    std::optional<double> MinSatellites{};  // the fewest satellites used kept
 
     bool operator==(const Extras&) const = default;
 };
@@ -62,6 +77,12 @@ struct ExtraKey {
     std::optional<std::string> Extras::*TextMember = nullptr;
     std::optional<std::string> (*CheckText)(const std::string& text) = nullptr;
     const char* TextMeaning = nullptr;
+    // Why a Text refused `text`, when it can say more than RefusalText: "latitude
+    // \"91\" is outside -90 to 90".
+    std::string (*ExplainRefusal)(const std::string& text) = nullptr;
+    // The option may be given more than once: its values join into one list,
+    // as "a,b" (a Text whose check takes such a list).
+    bool Repeatable = false;
 };
 
 // Every extra, in the order the help, the settings file and the dialog list them.
@@ -70,9 +91,27 @@ std::span<const ExtraKey> ExtraKeys();
 // The values of ColourBy.
 inline constexpr double kColourByQuality = 0;
 inline constexpr double kColourBySpeed = 1;
+inline constexpr double kColourByError = 2;  // needs a reference
+
+// The formats of the exports, in the order a list of them is kept.
+enum class ExportFormat { Gpx, Csv, GeoJson };
+// The file name extension of each (".gpx", ".csv", ".geojson").
+const char* ExportExtension(ExportFormat format);
+
+// A list of export names ("gpx", "csv", "geojson"), separated by commas, taken
+// without regard to case or blanks, each name once, in the order above:
+// " CSV,gpx,csv" gives "gpx,csv"; nothing for an empty list or another name.
+std::optional<std::string> CheckExportList(const std::string& text);
+// The exports the extras ask for, in that order.
+std::vector<ExportFormat> ExportsOf(const Extras& extras);
+// The fix filter the extras ask for (inactive when none).
+FixFilter FilterOf(const Extras& extras);
 
 // Whether the extras ask for the summary in any form (a front end or the document).
 bool AsksForSummary(const Extras& extras);
+
+// Whether the extras name a reference to measure the accuracy against.
+bool AsksForAccuracy(const Extras& extras);
 
 // The section of the settings file that holds the extras.
 inline constexpr const char* kExtrasSection = "Extras";
@@ -90,7 +129,8 @@ inline constexpr double kViewerLineTolerance = 0.5;
 Extras ResolveExtras(const Extras& asked);
 
 // `base` with every extra that `over` asks for taken from `over`: the command
-// line's options over the settings file's [Extras].
+// line's options over the settings file's [Extras]. The reference is one
+// choice: a point or a log in `over` replaces both of `base`'s.
 Extras OverlaidExtras(const Extras& base, const Extras& over);
 
 // Whatever its kind, whether `key` is asked for in `extras` (a flag of 0 is
@@ -106,6 +146,9 @@ std::string AskedText(const Extras& extras, const ExtraKey& key);
 // Why `text` was refused for `key`, after "'text' is ": "no value between 0
 // and 180", "not one of quality|speed", "not LAT,LON,HEIGHT|mean".
 std::string RefusalText(const ExtraKey& key);
+// The whole reason `text` was refused for `key`: "'abc' is no value between 0
+// and 180", or what its ExplainRefusal says.
+std::string WhyRefused(const ExtraKey& key, const std::string& text);
 
 // `text` read as a value of `key`; nothing when it is no number or outside the
 // range, or for a Choice, none of its names (case is ignored).

@@ -44,7 +44,11 @@ void FolderWriter::Publish(const PointList& points, const NmeaLogDate& logDate) 
 WaypointsOutcome FolderWriter::Finish(const PointList& points, const NmeaLogDate& logDate) {
     Snapshot snapshot;
     snapshot.head = points.Head;
-    snapshot.complete = points.size();
+    // The nodes of Head's chain: every node but those a filter took out (Unlink).
+    snapshot.complete = 0;
+    for (const list* node = points.Head; node != nullptr; node = node->Next) {
+        ++snapshot.complete;
+    }
     snapshot.firstFix = points.Start;
     snapshot.logDate = logDate;
     snapshot.final = true;
@@ -107,7 +111,9 @@ void FolderWriter::Run() {
             while (datesKnown && done < snapshot.complete && !cancelled_) {
                 list* node = last == nullptr ? snapshot.head : last->Next;
                 if (node == nullptr) {
-                    break;  // a list cut short: one piece of a split log
+                    // A list document may end before the store's last node (a live
+                    // stretch, or one piece of a split log).
+                    break;
                 }
                 last = node;
                 ++done;

@@ -18,14 +18,29 @@ MemoryFiles MemoryFiles::OfFile(std::string path) {
     return files;
 }
 
+namespace {
+
+// fmemopen refuses an empty buffer; an empty text reads like /dev/null.
+InputFile OpenText(std::string_view text, int64_t* size) {
+    *size = static_cast<int64_t>(text.size());
+    return InputFile(text.empty() ? std::fopen("/dev/null", "rb")
+                                  : fmemopen(const_cast<char*>(text.data()), text.size(), "rb"));
+}
+
+}  // namespace
+
 InputFile MemoryFiles::OpenLog(int64_t* size) {
     if (!logPath_.empty()) {
         return OpenLogFile(logPath_, size, &failure_);
     }
-    *size = static_cast<int64_t>(logText_.size());
-    // fmemopen refuses an empty buffer; an empty log reads like /dev/null.
-    return InputFile(logText_.empty() ? std::fopen("/dev/null", "rb")
-                                      : fmemopen(const_cast<char*>(logText_.data()), logText_.size(), "rb"));
+    return OpenText(logText_, size);
+}
+
+InputFile MemoryFiles::OpenReference(const std::string& path, int64_t* size, FileFailure* failure) {
+    if (!referencePath_.empty() && path == referencePath_) {
+        return OpenText(referenceText_, size);
+    }
+    return RunFiles::OpenReference(path, size, failure);
 }
 
 std::string MemoryFiles::MakeIcon(int32_t colour) {
@@ -35,7 +50,7 @@ std::string MemoryFiles::MakeIcon(int32_t colour) {
 
 void MemoryFiles::BeginPiece(const std::string& containerPath) {
     CommitPieces();
-    pieces_.push_back({containerPath, ""});
+    pieces_.push_back({containerPath, "", {}});
     containerPath_ = containerPath;
 }
 
@@ -48,6 +63,14 @@ void MemoryFiles::CommitPieces() {
 
 void MemoryFiles::AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) {
     entries_.push_back({name, bytes});
+}
+
+bool MemoryFiles::WriteBeside(const std::string& extension, const std::function<bool(ByteSink&)>& write) {
+    StringSink sink;
+    const bool written = write(sink);
+    (pieces_.empty() ? besides_ : pieces_.back().besides)
+        .push_back({extension, std::vector<uint8_t>(sink.text.begin(), sink.text.end())});
+    return written;
 }
 
 }  // namespace tervo

@@ -10,6 +10,7 @@
 #include "kml/icon.h"
 #include "kmz/kmz.h"
 #include "run/private_directory.h"
+#include "run/run_plan.h"
 
 namespace tervo {
 
@@ -69,11 +70,33 @@ MergedLog ConvertForMerge(const ConversionSettings& settings, size_t index, Conv
     log.Part = files.TakeKml();
     log.IconColours = files.iconColours();
     log.Entries = std::move(files.entries());
+    log.DeclaresGx = PlanRun(coloured, files.Place(), true, false).DeclaresGx;
     return log;
 }
 
+std::string MergedAccuracyTable(std::span<const MergedLog> logs, bool html) {
+    std::vector<NamedAccuracy> receivers;
+    std::string reference;
+    for (const MergedLog& log : logs) {
+        if (log.Report.Accuracy) {
+            receivers.push_back({log.Name, &log.Report.Accuracy->Result});
+            reference = log.Report.Accuracy->Reference;
+        }
+    }
+    if (receivers.empty()) {
+        return {};
+    }
+    return html ? AccuracyComparisonHtmlTable(receivers, reference)
+                : AccuracyComparisonTable(receivers, reference);
+}
+
 void WriteMergedDocument(KmlStream& kml, std::span<const MergedLog> logs) {
-    BeginKmlDocument(kml);
+    BeginKmlDocument(
+        kml, std::any_of(logs.begin(), logs.end(), [](const MergedLog& log) { return log.DeclaresGx; }));
+    const std::string accuracy = MergedAccuracyTable(logs, true);
+    if (!accuracy.empty()) {
+        kml.Text("<description><![CDATA[\n"_kml).Text(accuracy).Text("]]></description>\n"_kml);
+    }
     for (const MergedLog& log : logs) {
         kml.Text("<Folder>\n<name>"_kml).Value(log.Name).Text("</name>\n"_kml);
         kml.Written(log.Part);

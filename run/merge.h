@@ -35,6 +35,8 @@ struct MergedLog {
     std::string Part;
     std::vector<int32_t> IconColours;
     std::vector<MemoryFiles::Entry> Entries;
+    // Its part uses the gx prefix, which the merged document's frame declares.
+    bool DeclaresGx = false;
 };
 
 // Runs the log at settings.InputPath as the log at `index` (from 0) of a
@@ -43,8 +45,14 @@ struct MergedLog {
 MergedLog ConvertForMerge(const ConversionSettings& settings, size_t index, ConversionView& view,
                           SentenceAssembler& assembler, Platform& platform, AllocationGate* gate = nullptr);
 
-// The merged document: a folder per log, in order, named by the log and
-// holding its part.
+// The receivers' accuracy side by side (AccuracyComparisonTable), a column per
+// log that has one, in the logs' order; as HTML for a description with `html`.
+// Empty when no log has an accuracy.
+std::string MergedAccuracyTable(std::span<const MergedLog> logs, bool html);
+
+// The merged document: the receivers' accuracy side by side as its
+// description when the logs have one, then a folder per log, in order, named
+// by the log and holding its part.
 void WriteMergedDocument(KmlStream& kml, std::span<const MergedLog> logs);
 
 // Writes the merged document, one icon per distinct colour and every log's

@@ -9,7 +9,8 @@
 //     <description> the rows' Description parts, in one CDATA section </description>
 //     icons and the converter's line styles, then the rows' Styles
 //     the waypoint folders and the lines (the converter's own)
-//     the rows' AfterLines parts (folders, overlays, further entries)
+//     the rows' AfterLines parts (folders, overlays, further entries, files
+//     beside the container)
 //   </Document>
 // A row with a Description holds the whole head back until the log is read.
 #pragma once
@@ -41,6 +42,11 @@ struct RunContext {
     const PointList& Points;
     const Summary* LogSummary;            // when a row needs it (kNeedsSummary)
     const std::vector<NamedPlot>& Plots;  // drawn when a row needs them (kNeedsPlots)
+    // When a row needs it (kNeedsAccuracy) and the extras name a reference.
+    const AccuracyOutcome* Accuracy;
+    // The longest step within a track segment, by the gap rule of the log's
+    // epochs (kNeedsGaps); nothing when no step is too long.
+    std::optional<int64_t> GapAboveMs;
     KmlStream& Kml;
     RunFiles& Files;
 
@@ -58,6 +64,13 @@ enum RunNeed : unsigned {
     kNeedsSummary = 1u << 0,
     // The plots of the plot table, drawn once from the whole list.
     kNeedsPlots = 1u << 1,
+    // The accuracy against the extras' reference (read before it, when a log),
+    // of the list as read: the folders wait for it too. Nothing without a reference.
+    kNeedsAccuracy = 1u << 2,
+    // The gap rule of the log's epochs (RunContext::GapAboveMs).
+    kNeedsGaps = 1u << 3,
+    // The document's frame declares the gx prefix of the extensions.
+    kNeedsGxPrefix = 1u << 4,
 };
 
 struct RunExtra {
@@ -77,7 +90,12 @@ struct RunExtra {
 // Every row, in the order their parts are written.
 std::span<const RunExtra> RunExtras();
 
-// The plots of the plot table, in the order of their overlays and entries.
+// The plots of the plot table that apply (the accuracy plots need an accuracy
+// with a matched fix), in the order of their overlays and entries.
 std::vector<NamedPlot> DrawPlots(const RunContext& run);
+
+// Whether the run has an accuracy with at least one matched fix: the accuracy
+// parts are written only then.
+bool HasMatchedAccuracy(const RunContext& run);
 
 }  // namespace tervo

@@ -43,13 +43,22 @@ RunPlan PlanRun(const ConversionSettings& settings, DocumentPlace place, bool fo
             plan.Rows.push_back(&row);
             plan.NeedsSummary = plan.NeedsSummary || (row.Needs & kNeedsSummary) != 0;
             plan.NeedsPlots = plan.NeedsPlots || (row.Needs & kNeedsPlots) != 0;
+            plan.NeedsAccuracy = plan.NeedsAccuracy || (row.Needs & kNeedsAccuracy) != 0;
+            plan.NeedsGaps = plan.NeedsGaps || (row.Needs & kNeedsGaps) != 0;
+            plan.DeclaresGx = plan.DeclaresGx || (row.Needs & kNeedsGxPrefix) != 0;
             plan.HeadAfterReading = plan.HeadAfterReading || row.Description != nullptr;
         }
     }
-    // The folder on its thread dates the points while they are read; a summary
-    // is of the points as read, and a head held back must come first.
+    plan.NeedsAccuracy = plan.NeedsAccuracy && AsksForAccuracy(plan.Extras);
+    plan.Filter = FilterOf(plan.Extras);
+    // The folder on its thread dates the points while they are read, until it
+    // is finished after the extras' work on the list: a summary, the plots and
+    // an accuracy are of the points as read (and would race with that thread),
+    // a head held back must come first, a filter takes epochs out once all
+    // are read, and a split log's pieces are known only then.
     plan.FolderWhileReading = folderOnThread && !plan.Viewer.ChoosesPlacemarks() && !plan.NeedsSummary &&
-                              !plan.HeadAfterReading && !plan.Split;
+                              !plan.NeedsPlots && !plan.NeedsAccuracy && !plan.HeadAfterReading &&
+                              !plan.Filter.IsActive() && !plan.Split;
     plan.DatesFromZda = plan.Extras.DatesFromZda.value_or(0) != 0;
     return plan;
 }

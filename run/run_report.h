@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "report/accuracy.h"
 #include "report/summary.h"
 #include "run/run_files.h"
 
@@ -33,6 +34,22 @@ struct WrittenPiece {
     int Placemarks = 0;  // in its "WayPoints" folder
 };
 
+// The accuracy of a run's log against the reference the extras name.
+struct AccuracyOutcome {
+    // How the tables name the reference: "the point 48.1, 11.5, 540.2 m", "the
+    // mean of the fixes", "the reference log truth.nmea".
+    std::string Reference;
+    tervo::Accuracy Result;
+};
+
+// What became of the reference of the accuracy extras.
+enum class ReferenceTrouble {
+    None,
+    NotOpened,       // the reference log could not be opened (ConversionResult::InputNotOpened)
+    NotRead,         // nor read to its end (ConversionResult::InputNotRead)
+    NothingMatched,  // the run completed, but no fix matched the reference: no accuracy parts
+};
+
 struct RunReport {
     int Placemarks = 0;  // in the "WayPoints" folder (of every piece of a split log)
     // The pieces of a split log, in log order; empty for a run that was not split.
@@ -48,6 +65,12 @@ struct RunReport {
     std::optional<tervo::Summary> Summary;
     // The plots, when the extras ask to show the summary (ShowSummary).
     std::vector<NamedPlot> Plots;
+    // The accuracy, when the extras name a reference and it could be read.
+    std::optional<AccuracyOutcome> Accuracy;
+    ReferenceTrouble Reference = ReferenceTrouble::None;
+    // The exports of a completed run that could not be written beside the
+    // container, with the system's reason: the container was written all the same.
+    std::vector<FileFailure> ExportFailures;
 };
 
 }  // namespace tervo

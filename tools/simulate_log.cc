@@ -3,7 +3,9 @@
 // and $TVLDR sentences.
 //
 //   simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ] [--satellites N]
-//                [--nmea 2.2|2.3|4.1] [--whole-seconds] [--rtk] [--out FILE]
+//                [--nmea 2.2|2.3|4.1] [--whole-seconds] [--rtk] [--paced] [--out FILE]
+//                [--static] [--error-sigma M] [--error-sigma-up M] [--fine]
+//                [--truth FILE] [--truth-gga-only]
 //
 // --nmea picks the sentence forms of one protocol version:
 //   2.2  RMC without the mode field (11 commas);
@@ -15,6 +17,9 @@
 // --rtk gives the GGA quality of an RTK receiver: after each fix loss (and at
 // the start) single (1) for 10 seconds, RTK float (5) until 40 seconds, then
 // RTK fixed (4); without it every fix is single.
+// --paced writes each epoch when its time comes, at the rate, as a receiver on a
+// line does (into a pseudo-terminal, a pipe or a socket), and stops when the
+// other end goes.
 // --hours: H hours of epochs at the rate.
 // --satellites: the log of a long recording: N satellites (12 to 24) over GPS,
 // GLONASS and SBAS that rise and set as the hours pass, a 50-second fix loss
@@ -22,7 +27,21 @@
 // RMC date that changes at midnight. Without it the short logs' fixed sky,
 // fix loss spells and date.
 //
-// The same options always give the same bytes.
+// A receiver test: --truth writes the true track into FILE as a better
+// receiver would log it (GGA and RMC, or GGA alone with --truth-gga-only, of
+// quality 4 at every epoch, minutes with seven decimals, heights to the
+// millimetre), and the log's fixes lie off it by errors drawn from a
+// generator of their own: east and north each normal with a standard deviation
+// of --error-sigma metres (a circular normal error), up normal with
+// --error-sigma-up metres (1.5 times the horizontal one when not given). With
+// --rtk the deviations shrink with the quality: a tenth for RTK float, a
+// hundredth for RTK fixed. --fine writes the log's minutes with seven
+// decimals and its heights to the millimetre too, as an RTK receiver does;
+// without it four decimals of a minute (about 0.2 m) and decimetres. --static
+// keeps the receiver at its start, as on a roof.
+//
+// The same options always give the same bytes; options added later leave the
+// bytes of the earlier ones as they were.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -32,6 +51,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "simulation.h"
@@ -46,6 +66,13 @@ struct Options : simulation::CommonOptions {
     NmeaVersion version = NmeaVersion::V23;
     bool wholeSeconds = false;
     bool rtk = false;
+    bool paced = false;
+    bool still = false;
+    double errorSigma = 0;     // metres per horizontal axis
+    double errorSigmaUp = -1;  // metres; below 0: 1.5 x errorSigma
+    bool fine = false;
+    const char* truth = nullptr;
+    bool truthGgaOnly = false;
 };
 
 std::string WithChecksum(const std::string& body) {
@@ -58,17 +85,40 @@ std::string WithChecksum(const std::string& body) {
     return "$" + body + tail;
 }
 
-std::string Coordinate(double degrees, bool latitude) {
+// "ddmm.mmmm,N" or "dddmm.mmmm,E", the minutes with `decimals` decimals.
+std::string Coordinate(double degrees, bool latitude, int decimals = 4) {
     double a = std::fabs(degrees);
     int whole = static_cast<int>(a);
     double minutes = (a - whole) * 60.0;
-    char text[32];
+    char text[40];
     if (latitude) {
-        std::snprintf(text, sizeof text, "%02d%07.4f,%c", whole, minutes, degrees < 0 ? 'S' : 'N');
+        std::snprintf(text, sizeof text, "%02d%0*.*f,%c", whole, decimals + 3, decimals, minutes,
+                      degrees < 0 ? 'S' : 'N');
     } else {
-        std::snprintf(text, sizeof text, "%03d%07.4f,%c", whole, minutes, degrees < 0 ? 'W' : 'E');
+        std::snprintf(text, sizeof text, "%03d%0*.*f,%c", whole, decimals + 3, decimals, minutes,
+                      degrees < 0 ? 'W' : 'E');
     }
     return text;
+}
+
+// Two independent standard normal numbers (Box-Muller).
+std::pair<double, double> NormalPair(Random& random) {
+    const double radius = std::sqrt(-2.0 * std::log(1.0 - random.Unit()));
+    const double angle = 2.0 * M_PI * random.Unit();
+    return {radius * std::cos(angle), radius * std::sin(angle)};
+}
+
+// Metres east and north at `latitude` in degrees of latitude and longitude, on
+// the WGS 84 ellipsoid (its radii of curvature in the meridian and the prime
+// vertical).
+std::pair<double, double> DegreesOf(double east, double north, double latitude) {
+    constexpr double kA = 6378137.0;
+    constexpr double kE2 = 0.00669437999014;
+    const double phi = latitude * M_PI / 180.0;
+    const double w = std::sqrt(1 - kE2 * std::sin(phi) * std::sin(phi));
+    const double meridian = kA * (1 - kE2) / (w * w * w);
+    const double primeVertical = kA / w;
+    return {north / meridian * 180.0 / M_PI, east / (primeVertical * std::cos(phi)) * 180.0 / M_PI};
 }
 
 // A satellite system as the log shows it: the talker of its GSV series and the
@@ -106,13 +156,31 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             }
         } else if (std::strcmp(argv[i], "--whole-seconds") == 0) {
             o->wholeSeconds = true;
+        } else if (std::strcmp(argv[i], "--paced") == 0) {
+            o->paced = true;
         } else if (std::strcmp(argv[i], "--rtk") == 0) {
             o->rtk = true;
+        } else if (std::strcmp(argv[i], "--static") == 0) {
+            o->still = true;
+        } else if (const char* sigma = simulation::OptionValue(argc, argv, i, "--error-sigma")) {
+            o->errorSigma = std::atof(sigma);
+        } else if (const char* up = simulation::OptionValue(argc, argv, i, "--error-sigma-up")) {
+            o->errorSigmaUp = std::atof(up);
+        } else if (std::strcmp(argv[i], "--fine") == 0) {
+            o->fine = true;
+        } else if (const char* truth = simulation::OptionValue(argc, argv, i, "--truth")) {
+            o->truth = truth;
+        } else if (std::strcmp(argv[i], "--truth-gga-only") == 0) {
+            o->truthGgaOnly = true;
         } else {
             return false;
         }
     }
-    return simulation::FinishCommonOptions(*o) && !(o->wholeSeconds && o->rate != 1);
+    if (o->errorSigmaUp < 0) {
+        o->errorSigmaUp = 1.5 * o->errorSigma;
+    }
+    return simulation::FinishCommonOptions(*o) && !(o->wholeSeconds && o->rate != 1) && o->errorSigma >= 0 &&
+           (o->truth != nullptr || !o->truthGgaOnly);
 }
 
 // The GSV series of one system: up to four satellites per sentence. NMEA 4.1
@@ -175,7 +243,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "usage: simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ]\n"
                      "                    [--satellites 12-24] [--nmea 2.2|2.3|4.1] [--whole-seconds]\n"
-                     "                    [--rtk] [--out FILE]\n");
+                     "                    [--rtk] [--paced] [--out FILE] [--static] [--error-sigma M]\n"
+                     "                    [--error-sigma-up M] [--fine] [--truth FILE] [--truth-gga-only]\n");
         return 2;
     }
     std::FILE* out = options.out ? std::fopen(options.out, "wb") : stdout;
@@ -183,6 +252,15 @@ int main(int argc, char** argv) {
         std::perror(options.out);
         return 1;
     }
+    std::FILE* truthOut = options.truth ? std::fopen(options.truth, "wb") : nullptr;
+    if (options.truth != nullptr && truthOut == nullptr) {
+        std::perror(options.truth);
+        return 1;
+    }
+    // The receiver's errors come from a generator of their own, so that the
+    // bytes of a log without them stay as they were.
+    Random errors(options.seed ^ 0xE770125EEDull);
+    const int minuteDecimals = options.fine ? 7 : 4;
     const bool v41 = options.version == NmeaVersion::V41;
     const char* fixTalker = v41 ? "GN" : "GP";
     Random random(options.seed);
@@ -212,6 +290,7 @@ int main(int argc, char** argv) {
         moving.emplace(options.satellites, options.seed);
     }
     const long startMs = (10 * 3600 + 15 * 60) * 1000L;
+    const auto pacedStart = std::chrono::steady_clock::now();
     long ms = startMs;
     for (long e = 0; e < options.epochs; ++e, ms += 1000 / options.rate) {
         // The long logs keep exact epoch times; the short ones sum the rounded interval.
@@ -254,9 +333,9 @@ int main(int argc, char** argv) {
         const int quality = !fix ? 0 : !options.rtk ? 1 : sinceFix < 10 ? 1 : sinceFix < 40 ? 5 : 4;
         // A differential fix every other epoch; in the long logs while the link is up.
         const bool differential = fix && (moving ? second % 1800 < 600 : e % 2 == 0);
-        const double speedKnots = fix ? 20.0 + 10.0 * std::sin(e / 15.0) : 0.0;
+        const double speedKnots = fix && !options.still ? 20.0 + 10.0 * std::sin(e / 15.0) : 0.0;
         heading = std::fmod(heading + 3.0 * std::sin(e / 10.0) + 360.0, 360.0);
-        if (fix) {
+        if (fix && !options.still) {
             const double metres = speedKnots * 1852.0 / 3600.0 * step;
             lat += metres * std::cos(heading * M_PI / 180.0) / 111320.0;
             lon += metres * std::sin(heading * M_PI / 180.0) / (111320.0 * std::cos(lat * M_PI / 180.0));
@@ -268,14 +347,42 @@ int main(int argc, char** argv) {
                 std::count_if(sky.begin(), sky.end(), [](const Satellite& s) { return s.snr >= kUsedSnr; }));
         }
 
-        char body[160];
-        std::snprintf(body, sizeof body, "%sGGA,%s,%s,%s,%d,%02d,%.1f,%.1f,M,14.2,M,,", fixTalker, timeText,
-                      Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(), quality, fix ? used : 0,
-                      fix ? 0.9 : 99.9, alt);
+        char body[200];
+        if (truthOut != nullptr) {
+            std::snprintf(body, sizeof body, "%sGGA,%s,%s,%s,4,%02d,0.6,%.3f,M,14.2,M,1.0,0001", fixTalker,
+                          timeText, Coordinate(lat, true, 7).c_str(), Coordinate(lon, false, 7).c_str(), used,
+                          alt);
+            std::string truth = WithChecksum(body);
+            if (!options.truthGgaOnly) {
+                std::snprintf(body, sizeof body, "%sRMC,%s,A,%s,%s,%.1f,%.1f,%s,,,D", fixTalker, timeText,
+                              Coordinate(lat, true, 7).c_str(), Coordinate(lon, false, 7).c_str(), speedKnots,
+                              heading, dateText);
+                truth += WithChecksum(body);
+            }
+            std::fwrite(truth.data(), 1, truth.size(), truthOut);
+        }
+        // Where the receiver put itself.
+        double fixLat = lat;
+        double fixLon = lon;
+        double fixAlt = alt;
+        if (options.errorSigma > 0) {
+            const double share = !options.rtk ? 1.0 : quality == 4 ? 0.01 : quality == 5 ? 0.1 : 1.0;
+            const auto [east, north] = NormalPair(errors);
+            const double up = NormalPair(errors).first;
+            const auto [dLat, dLon] =
+                DegreesOf(east * options.errorSigma * share, north * options.errorSigma * share, lat);
+            fixLat += dLat;
+            fixLon += dLon;
+            fixAlt += up * options.errorSigmaUp * share;
+        }
+        const std::string latText = Coordinate(fixLat, true, minuteDecimals);
+        const std::string lonText = Coordinate(fixLon, false, minuteDecimals);
+        std::snprintf(body, sizeof body, "%sGGA,%s,%s,%s,%d,%02d,%.1f,%.*f,M,14.2,M,,", fixTalker, timeText,
+                      latText.c_str(), lonText.c_str(), quality, fix ? used : 0, fix ? 0.9 : 99.9,
+                      options.fine ? 3 : 1, fixAlt);
         std::string text = WithChecksum(body);
         std::snprintf(body, sizeof body, "%sRMC,%s,%c,%s,%s,%.1f,%.1f,%s,,", fixTalker, timeText,
-                      fix ? 'A' : 'V', Coordinate(lat, true).c_str(), Coordinate(lon, false).c_str(),
-                      speedKnots, heading, dateText);
+                      fix ? 'A' : 'V', latText.c_str(), lonText.c_str(), speedKnots, heading, dateText);
         std::string rmc = body;
         if (options.version != NmeaVersion::V22) {
             rmc += fix ? ",A" : ",N";  // mode indicator
@@ -299,9 +406,20 @@ int main(int argc, char** argv) {
             text += WithChecksum(body);
         }
         std::fwrite(text.data(), 1, text.size(), out);
+        if (options.paced) {
+            if (std::fflush(out) != 0) {
+                return 1;
+            }
+            std::this_thread::sleep_until(pacedStart +
+                                          std::chrono::microseconds((e + 1) * 1000000L / options.rate));
+        }
     }
     if (out != stdout && std::fclose(out) != 0) {
         std::perror(options.out);
+        return 1;
+    }
+    if (truthOut != nullptr && std::fclose(truthOut) != 0) {
+        std::perror(options.truth);
         return 1;
     }
     return 0;

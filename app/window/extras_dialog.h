@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "run/extras.h"
@@ -10,6 +13,8 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
+class QLineEdit;
 class QSpinBox;
 
 namespace tervo {
@@ -18,15 +23,22 @@ namespace tervo {
 // a check box "asked for" named after its key and a spin box named after the key
 // with "Value" appended ("ThinSecondsValue"), limited to the key's range and
 // enabled only while the box is checked; a choice has a combo box of its
-// Choices in their place, named the same way. Every control's tooltip is the key's Help.
+// Choices in their place, named the same way; a text a line edit, named the
+// same way, and when its value is a file (its TextMeaning is "FILE") a button
+// "Choose…" named after the key with "Choose" appended, which asks `chooseFile`
+// for the path. Every control's tooltip is the key's Help. OK keeps the dialog
+// open while a checked text is refused, the reason in a label "Problem".
 class ExtrasDialog : public QDialog {
 public:
-    explicit ExtrasDialog(const Extras& initial, QWidget* parent = nullptr);
+    // The path a file dialog chose, or nothing when it was cancelled.
+    using FileChooser = std::function<std::optional<std::string>(QWidget* parent)>;
+
+    explicit ExtrasDialog(const Extras& initial, QWidget* parent = nullptr, FileChooser chooseFile = {});
 
     // The extras as the controls hold them. A flag that was not asked for stays
     // so while unchecked; one that was is 0 when unchecked. A value shown as it
     // came in gives back the value that came in, not its rounding to the
-    // spin box's decimals.
+    // spin box's decimals. A text its check refuses keeps the value that came in.
     Extras Values() const;
 
 private:
@@ -36,11 +48,19 @@ private:
         QSpinBox* count = nullptr;         // a Count only
         QDoubleSpinBox* number = nullptr;  // a Number only
         QComboBox* choice = nullptr;       // a Choice only
+        QLineEdit* text = nullptr;         // a Text only
         double shown = 0;                  // the spin box's value when the dialog opened
     };
 
+    // The control beside a row's check box, made for its kind.
+    QWidget* MakeValueControl(Row& row, const Extras& initial);
+    // Why OK cannot close the dialog: a checked text refused; empty when it can.
+    std::string Problem() const;
+
     Extras initial_;
     std::vector<Row> rows_;
+    FileChooser chooseFile_;
+    QLabel* problem_ = nullptr;
 };
 
 }  // namespace tervo

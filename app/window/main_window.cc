@@ -26,7 +26,9 @@
 
 #include "app/field_values.h"
 #include "app/file_fields.h"
+#include "app/live_source.h"
 #include "app/run_ending.h"
+#include "app/summary_output.h"
 #include "app/window/artwork.h"
 #include "core/errors.h"
 #include "core/paths.h"
@@ -510,6 +512,11 @@ void TForm1::ActionExtrasExecute() {
 // --- the run ---------------------------------------------------------------------
 
 void TForm1::SpeedButton3Click() {
+    // During a live run the button reads "Stop".
+    if (liveStopFd_ >= 0) {
+        StopLive();
+        return;
+    }
     if (running_ || !RunAllowed()) {
         return;
     }
@@ -517,6 +524,10 @@ void TForm1::SpeedButton3Click() {
     // the error box comes before the run, and the run waits for a complete date
     // (or Escape). The lock would take the focus from the field without a check.
     if (!ui_.MaskEdit1->checkEdit()) {
+        return;
+    }
+    if (LooksLikeLiveSource(ToPath(ui_.Edit1->text()))) {
+        RunLive(ToPath(ui_.Edit1->text()));
         return;
     }
     running_ = true;
@@ -530,7 +541,12 @@ void TForm1::SpeedButton3Click() {
     running_ = false;
     // The summary comes after the run's own final message, once the controls are free again.
     if (result == ConversionResult::Completed && report.Summary && extras_.ShowSummary.value_or(0) != 0) {
-        dialogs_.ShowSummary(this, SummaryTable(*report.Summary), report.Plots);
+        dialogs_.ShowSummary(this, SummaryTableText(report), report.Plots);
+    }
+    // A reference that no fix matched: the KMZ file holds no accuracy, and the window says why.
+    if (result == ConversionResult::Completed && report.Reference == ReferenceTrouble::NothingMatched) {
+        dialogs_.ShowMessage(this, MessageIcon::Warning, kApplicationTitle,
+                             OneLine(EndingOf(result, report, CurrentConversionSettings().InputPath)));
     }
     // A log that looks like the other format: offer to switch and convert again.
     if (result == ConversionResult::LooksLikeBinr || result == ConversionResult::LooksLikeNmea) {
@@ -710,8 +726,10 @@ void TForm1::closeEvent(QCloseEvent* event) { FormClose(event); }
 void TForm1::FormClose(QCloseEvent* event) {
     if (running_) {
         // The run goes on to its end inside the Run handler; the window and its
-        // settings must outlive it, so the dialogue waits for it.
+        // settings must outlive it, so the dialogue waits for it. A live run
+        // ends its receiving for it.
         closePending_ = true;
+        StopLive();
         event->ignore();
         return;
     }

@@ -187,6 +187,12 @@ private:
     bool RunAllowed() const;
     // Run enabled exactly when RunAllowed; left disabled while a run goes on.
     void UpdateRunButton();
+    // A live run from the source the input field names (live_window.cc): the
+    // Run button reads "Stop" and ends it; the gauge steps with every piece
+    // received, the panes show the live figures.
+    void RunLive(const std::string& source);
+    // Ends the receiving of a live run; the last KMZ file is then written.
+    void StopLive();
 
     Platform& platform_;
     SentenceAssembler& assembler_;
@@ -214,6 +220,8 @@ private:
     AllocationGate* gate_ = nullptr;
     // A close asked for during a run: the closing dialogue comes after the run.
     bool closePending_ = false;
+    // The write end of a live run's stop pipe while it receives; -1 otherwise.
+    int liveStopFd_ = -1;
     QElapsedTimer eventClock_;
     int callsBeforeClock_ = 1;
 };

@@ -110,7 +110,10 @@ bool QtWindowDialogs::AskYesNo(QWidget* parent, const std::string& caption, cons
 }
 
 std::optional<Extras> QtWindowDialogs::EditExtras(QWidget* parent, const Extras& current) {
-    ExtrasDialog dialog(current, parent);
+    ExtrasDialog dialog(current, parent, [this](QWidget* over) {
+        return GetOpenFileName(over,
+                               {"Reference log", {{"NMEA logs", "*.nmea"}, {"All files", "*.*"}}, "", ""});
+    });
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }

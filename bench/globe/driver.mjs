@@ -10,6 +10,11 @@
 //       prints one line per file; a file fails on a load error, a console error,
 //       a blocked request, or a placemark count other than N; exits 1 on any
 //       failure.
+//   node driver.mjs watch [--timeout S] [--wait S] [--screenshot PNG] LINK.kml
+//       loads the link file of a live run (its directory served as it lies),
+//       counts the placemarks once there are any, waits S seconds (default 6)
+//       of the links' refreshes and counts again; fails unless the count grew,
+//       and on a console error or a blocked request.
 //
 // Both exit 2, saying why, when the browser cannot start or cannot draw WebGL.
 // Every request for a host other than our loopback server is aborted and
@@ -36,18 +41,21 @@ const cesiumDir = path.join(here, "node_modules", "cesium", "Build", "Cesium");
 function usage() {
   console.error(
     "usage: node driver.mjs bench [--timeout S] [--screenshots DIR] KMZ...\n" +
-      "       node driver.mjs check [--timeout S] --expect N KMZ [--expect N KMZ]...",
+      "       node driver.mjs check [--timeout S] --expect N KMZ [--expect N KMZ]...\n" +
+      "       node driver.mjs watch [--timeout S] [--wait S] [--screenshot PNG] LINK.kml",
   );
   process.exit(2);
 }
 
 function parseArgs(argv) {
   const mode = argv[0];
-  if (mode !== "bench" && mode !== "check") usage();
+  if (mode !== "bench" && mode !== "check" && mode !== "watch") usage();
   let timeout = Number(process.env.TERVO_GLOBE_TIMEOUT || 900);
   const files = [];
   let expect;
   let screenshots;
+  let wait = 6;
+  let screenshot;
   for (let i = 1; i < argv.length; i++) {
     const arg = argv[i];
     if (arg === "--timeout") {
@@ -55,6 +63,12 @@ function parseArgs(argv) {
     } else if (arg === "--screenshots" && mode === "bench") {
       screenshots = argv[++i];
       if (!screenshots) usage();
+    } else if (arg === "--wait" && mode === "watch") {
+      wait = Number(argv[++i]);
+      if (!(wait > 0)) usage();
+    } else if (arg === "--screenshot" && mode === "watch") {
+      screenshot = argv[++i];
+      if (!screenshot) usage();
     } else if (arg === "--expect") {
       expect = Number(argv[++i]);
       if (!Number.isInteger(expect) || expect < 0) usage();
@@ -66,8 +80,8 @@ function parseArgs(argv) {
       expect = undefined;
     }
   }
-  if (!files.length || !(timeout > 0)) usage();
-  return { mode, timeout, files, screenshots };
+  if (!files.length || !(timeout > 0) || (mode === "watch" && files.length !== 1)) usage();
+  return { mode, timeout, files, screenshots, wait, screenshot };
 }
 
 const contentTypes = {
@@ -82,6 +96,7 @@ const contentTypes = {
   ".svg": "image/svg+xml",
   ".xml": "application/xml",
   ".kmz": "application/vnd.google-earth.kmz",
+  ".kml": "application/vnd.google-earth.kml+xml",
 };
 
 // Serves the page, Cesium's built files and the KMZ files (as /kmz/INDEX/NAME),
@@ -102,6 +117,11 @@ async function serve(files) {
     } else if (pathname.startsWith("/cesium/")) {
       file = path.join(cesiumDir, path.normalize(pathname.slice("/cesium/".length)));
       if (!file.startsWith(cesiumDir + path.sep)) file = undefined;
+    } else if (pathname.startsWith("/live/") && files.live) {
+      // A live run's files, as the link file names them, from its directory.
+      const dir = path.dirname(files[0].file);
+      file = path.join(dir, path.normalize(pathname.slice("/live/".length)));
+      if (!file.startsWith(dir + path.sep)) file = undefined;
     } else {
       const m = /^\/kmz\/(\d+)\//.exec(pathname);
       if (m && files[Number(m[1])]) file = files[Number(m[1])].file;
@@ -190,11 +210,12 @@ async function loadOne(context, origin, index, entry, timeout, failFast, screens
       throw err;
     }
     loading = true;
-    const url = `${origin}/kmz/${index}/${encodeURIComponent(path.basename(entry.file))}`;
-    Object.assign(
-      result,
-      await withTimeout(Promise.race([page.evaluate((u) => window.tervoLoad(u), url), stopped]), timeout, "loading"),
-    );
+    const name = encodeURIComponent(path.basename(entry.file));
+    const loaded =
+      entry.wait === undefined
+        ? page.evaluate((u) => window.tervoLoad(u), `${origin}/kmz/${index}/${name}`)
+        : page.evaluate(([u, w]) => window.tervoWatch(u, w), [`${origin}/live/${name}`, entry.wait]);
+    Object.assign(result, await withTimeout(Promise.race([loaded, stopped]), timeout, "loading"));
     if (screenshot) await page.screenshot({ path: screenshot });
   } catch (err) {
     result.loadError = String(err.message || err).split("\n")[0].replace(/^page\.evaluate: (Error: )?/, "");
@@ -229,8 +250,30 @@ function printTable(rows) {
   }
 }
 
+// The watch mode: one link file, its refreshes followed for `wait` seconds.
+async function watch(context, origin, entry, timeout, screenshot) {
+  const r = await loadOne(context, origin, 0, entry, timeout + entry.wait, true, screenshot);
+  const problems = [];
+  if (r.consoleErrors.length) problems.push(`console error: ${r.consoleErrors[0]}`);
+  if (r.blocked.length) problems.push(`request off this machine blocked: ${r.blocked[0]}`);
+  if (r.loadError && !problems.length) problems.push(`load error: ${r.loadError}`);
+  if (!r.loadError && !(r.first > 0 && r.second > r.first)) {
+    problems.push(`${r.first} placemarks, then ${r.second} after ${entry.wait} s: the count did not grow`);
+  }
+  if (problems.length) {
+    console.log(`cesium  ${entry.shown}  FAIL: ${problems.join("; ")}`);
+    return r.fatal ? 2 : 1;
+  }
+  console.log(`cesium  ${entry.shown}  ok: ${r.first} placemarks, then ${r.second} after ${entry.wait} s of refreshes`);
+  return 0;
+}
+
 async function main() {
-  const { mode, timeout, files, screenshots } = parseArgs(process.argv.slice(2));
+  const { mode, timeout, files, screenshots, wait, screenshot } = parseArgs(process.argv.slice(2));
+  if (mode === "watch") {
+    files.live = true;
+    files[0].wait = wait;
+  }
   if (screenshots) await fs.mkdir(screenshots, { recursive: true });
   for (const entry of files) {
     try {
@@ -266,6 +309,10 @@ async function main() {
   const rows = [];
   const details = [];
   try {
+    if (mode === "watch") {
+      status = await watch(context, origin, files[0], timeout, screenshot);
+      return status;
+    }
     for (let i = 0; i < files.length; i++) {
       const entry = files[i];
       if (mode === "bench") console.error(`Loading ${entry.shown}`);

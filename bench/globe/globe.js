@@ -140,6 +140,36 @@
     };
   }
 
+  // A live run's link file: the placemarks once there are any, and again after
+  // `waitSeconds` of the links' refreshes (Cesium reloads a refreshing
+  // NetworkLink from its own update, at every tick of the render loop).
+  window.tervoWatch = async function (url, waitSeconds) {
+    await window.tervoBoot;
+    const scene = viewer.scene;
+    const dataSource = await Cesium.KmlDataSource.load(url, {
+      camera: scene.camera,
+      canvas: scene.canvas,
+      clampToGround: false,
+    });
+    await viewer.dataSources.add(dataSource);
+    const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+    const started = performance.now();
+    while (count(dataSource).placemarks === 0 && performance.now() - started < 60000) {
+      await sleep(200);
+    }
+    const first = count(dataSource).placemarks;
+    await sleep(waitSeconds * 1000);
+    const second = count(dataSource).placemarks;
+    const clock = dataSource.clock;
+    if (clock) {
+      viewer.clock.currentTime = clock.stopTime.clone();
+    }
+    await viewer.zoomTo(dataSource);
+    scene.requestRender();
+    await nextPostRender(scene, () => dataSource.clustering.ready);
+    return { first, second, ...count(dataSource) };
+  };
+
   window.tervoLoad = async function (url) {
     await window.tervoBoot;
     const scene = viewer.scene;

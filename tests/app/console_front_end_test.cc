@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -352,6 +355,9 @@ TEST_F(Batch, RefusesManyLogsFormsThatCannotBeRun) {
         {"no job accepted", {"--jobs", "0", "--out-dir", "out", "a.nmea"}, "--jobs"},
         {"two logs written to one name", {"--out-dir", "out", "x/a.nmea", "y/a.nmea"}, "a.nmea.kmz"},
         {"a merge split into pieces", {"--split-day", "--merge", "m.kmz", "a.nmea"}, "--merge"},
+        {"exports of merged logs dropped in silence",
+         {"--export", "gpx", "--merge", "m.kmz", "a.nmea"},
+         "does not go with --merge"},
     };
     for (const Row& row : rows) {
         Outcome outcome = Run(row.args);
@@ -469,6 +475,176 @@ TEST_F(Batch, MergesLogsIntoOneKmzFromTheCurrentDirectory) {
     EXPECT_EQ(failed.status, kExitInputNotOpened) << failed.err;
     EXPECT_FALSE(FileExists(work + "none.kmz"));
     EXPECT_EQ(testing::Listing(work), (std::vector<std::string>{"a.nmea", "b.nmea", "both.kmz"}));
+}
+
+// The accuracy against a reference: its paths from the current directory, its
+// output after the summary, its bad values and its endings.
+TEST_F(Batch, MeasuresTheAccuracyAgainstAReference) {
+    const char* toolsDir = std::getenv("TERVO_TOOLS_DIR");
+    const std::string simulate =
+        std::string(toolsDir) + "/simulate_log --epochs 100 --seed 5 --fine --error-sigma 2";
+    ASSERT_EQ(std::system((simulate + " --out " + prog + "log.nmea --truth " + work + "truth.nmea").c_str()),
+              0);
+    ASSERT_EQ(std::system((simulate + " --out " + work + "here.nmea").c_str()), 0);
+    WriteFile(work + "early.nmea",
+              "$GPGGA,030000.00,5545.0000,N,03737.0000,E,4,12,0.6,150.0,M,14.2,M,,*6D\r\n");
+    struct Row {
+        const char* legend;
+        std::vector<std::string> args;
+        int status;
+        const char* inOut;  // "" when nothing
+        const char* inErr;
+        bool written;  // out.kmz in the program's directory
+    };
+    const Row rows[] = {
+        {"the accuracy after the summary",
+         {"--summary", "--reference-log", "truth.nmea", "log.nmea", "out.kmz"},
+         kExitCompleted,
+         "\nAccuracy against the reference log truth.nmea\n",
+         "",
+         true},
+        {"the JSON's accuracy object, INPUT alone",
+         {"--summary-json", "--reference-point", "mean", "here.nmea"},
+         kExitCompleted,
+         "\n  \"accuracy\": {\n    \"matched_epochs\": 80,\n",
+         "",
+         false},
+        {"a latitude beyond the pole",
+         {"--reference-point", "91,0,0", "log.nmea", "out.kmz"},
+         kExitBadCommandLine,
+         "",
+         "--reference-point: latitude \"91\" is outside -90 to 90",
+         false},
+        {"two references",
+         {"--reference-point", "mean", "--reference-log", "truth.nmea", "log.nmea", "out.kmz"},
+         kExitBadCommandLine,
+         "",
+         "exclude each other",
+         false},
+        {"error colours without a reference",
+         {"--colour-by", "error", "log.nmea", "out.kmz"},
+         kExitBadCommandLine,
+         "",
+         "--colour-by error needs a reference",
+         false},
+        {"a missing reference log",
+         {"--reference-log", "missing.nmea", "log.nmea", "out.kmz"},
+         kExitInputNotOpened,
+         "",
+         "Can't open the reference log\n  missing.nmea: No such file or directory\n",
+         false},
+        {"a reference of other times",
+         {"--colour-by", "error", "--reference-log", "early.nmea", "log.nmea", "out.kmz"},
+         kExitWrongFormat,
+         "",
+         "tervoconverter: no epoch matched the reference log early.nmea\n",
+         true},
+    };
+    for (const Row& row : rows) {
+        std::filesystem::remove(prog + "out.kmz");
+        const Outcome outcome = Run(row.args);
+        EXPECT_EQ(outcome.status, row.status) << row.legend << "\n" << outcome.err;
+        EXPECT_NE(outcome.out.find(row.inOut), std::string::npos) << row.legend << "\n" << outcome.out;
+        EXPECT_EQ(outcome.out.empty(), std::string(row.inOut).empty()) << row.legend;
+        EXPECT_NE(outcome.err.find(row.inErr), std::string::npos) << row.legend << "\n" << outcome.err;
+        EXPECT_EQ(FileExists(prog + "out.kmz"), row.written) << row.legend;
+    }
+}
+
+TEST_F(Batch, MergedReceiversSideBySide) {
+    const char* toolsDir = std::getenv("TERVO_TOOLS_DIR");
+    const std::string simulate = std::string(toolsDir) + "/simulate_log --epochs 100 --seed 5 --fine";
+    ASSERT_EQ(
+        std::system((simulate + " --error-sigma 0.5 --out " + work + "a.nmea --truth " + work + "truth.nmea")
+                        .c_str()),
+        0);
+    ASSERT_EQ(std::system((simulate + " --error-sigma 4 --out " + work + "b.nmea").c_str()), 0);
+    const Outcome table = Run({"--merge", "both.kmz", "--reference-log", "truth.nmea", "a.nmea", "b.nmea"});
+    ASSERT_EQ(table.status, kExitCompleted) << table.err;
+    EXPECT_EQ(table.out.rfind("Accuracy against the reference log truth.nmea\n"
+                              "                    a.nmea                b.nmea\n"
+                              "Matched epochs      80                    80\n",
+                              0),
+              0u)
+        << table.out;
+    const auto entries = Entries(work + "both.kmz");
+    ASSERT_FALSE(entries.empty());
+    EXPECT_EQ(
+        entries.front().second.find("<kml>\r\n<Document>\r\n<description><![CDATA[\r\n<table>\r\n<tr><th "
+                                    "colspan=3 align=left>Accuracy against"),
+        0u);
+
+    // With the JSON alone standard output holds an array of the logs' summaries, in order.
+    const Outcome json =
+        Run({"--merge", "both.kmz", "--summary-json", "--reference-log", "truth.nmea", "b.nmea", "a.nmea"});
+    ASSERT_EQ(json.status, kExitCompleted) << json.err;
+    EXPECT_EQ(json.out.rfind("[\n{\n  \"format\": \"nmea\",", 0), 0u) << json.out;
+    EXPECT_EQ(json.out.substr(json.out.size() - 6), "}\n}\n]\n");
+    EXPECT_EQ(json.out.find("Accuracy against"), std::string::npos);
+    EXPECT_NE(json.err.find("b.nmea                a.nmea"), std::string::npos) << json.err;
+    const size_t first = json.out.find("\"cep50_m\": ");
+    const size_t second = json.out.find("\"cep50_m\": ", json.out.find("\n},\n{\n"));
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_GT(std::stod(json.out.substr(first + 11)), std::stod(json.out.substr(second + 11)))
+        << "b, the worse receiver, first";
+}
+
+// The exports go beside the KMZ file under its rules: written aside and moved
+// into place, never over the log or a directory; one that cannot be written
+// ends the run with its own status and leaves the KMZ file and the others.
+TEST_F(Batch, WritesTheExportsBesideTheKmz) {
+    SimulateLog(work + "drive.nmea", 20);
+    const Outcome all = Run(
+        {"--export", "gpx", "--export=csv,geojson", "--time-track", work + "drive.nmea", work + "drive.kmz"});
+    ASSERT_EQ(all.status, kExitCompleted) << all.err;
+    EXPECT_EQ(testing::Listing(work), (std::vector<std::string>{"drive.csv", "drive.geojson", "drive.gpx",
+                                                                "drive.kmz", "drive.nmea"}));
+    EXPECT_EQ(std::ranges::count(ReadFile(work + "drive.csv"), '\n'), 21) << "a header and a row per epoch";
+
+    std::filesystem::remove(work + "drive.gpx");
+    std::filesystem::create_directory(work + "drive.gpx");
+    const Outcome blocked = Run({"--export", "gpx,csv", work + "drive.nmea", work + "drive.kmz"});
+    EXPECT_EQ(blocked.status, kExitExportFailed) << blocked.err;
+    EXPECT_NE(blocked.err.find("Cannot write the export.\n  " + work + "drive.gpx: Is a directory\n"),
+              std::string::npos)
+        << blocked.err;
+    EXPECT_NE(blocked.err.find("KMZ file written"), std::string::npos) << blocked.err;
+    EXPECT_TRUE(std::filesystem::is_directory(work + "drive.gpx"));
+    EXPECT_EQ(testing::Listing(work), (std::vector<std::string>{"drive.csv", "drive.geojson", "drive.gpx",
+                                                                "drive.kmz", "drive.nmea"}))
+        << "the work directory left behind";
+
+    // A log named as an export would be: it is read, never written over.
+    std::filesystem::copy_file(work + "drive.nmea", work + "log.csv");
+    const Outcome over = Run({"--export", "csv", work + "log.csv", work + "log.kmz"});
+    EXPECT_EQ(over.status, kExitExportFailed) << over.err;
+    EXPECT_NE(over.err.find("never written over the log"), std::string::npos) << over.err;
+    EXPECT_EQ(ReadFile(work + "log.csv"), ReadFile(work + "drive.nmea"));
+}
+
+TEST_F(Batch, RefusesBadExportAndFilterValuesNamingTheOption) {
+    SimulateLog(prog + "log.nmea", 5);
+    struct Row {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Row rows[] = {
+        {{"--export", "kml"}, "--export: 'kml' is not gpx|csv|geojson"},
+        {{"--export", "gpx", "--export", "shp"}, "--export: 'gpx,shp' is not gpx|csv|geojson"},
+        {{"--max-hdop", "-1"}, "--max-hdop: '-1' is no value between 0 and 100"},
+        {{"--max-hdop", "low"}, "--max-hdop: 'low' is no value"},
+        {{"--min-satellites", "4.5"}, "--min-satellites: '4.5' is no value between 0 and 99"},
+        {{"--min-satellites", "-3"}, "--min-satellites"},
+        {{"--min-quality", "best"}, "--min-quality: 'best' is not one of no-fix|single|"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"log.nmea", "out.kmz"});
+        const Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.status, kExitBadCommandLine) << row.err << "\n" << outcome.err;
+        EXPECT_NE(outcome.err.find(row.err), std::string::npos) << outcome.err;
+        EXPECT_FALSE(FileExists(prog + "out.kmz"));
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 namespace tervo {
 namespace {
@@ -124,6 +125,76 @@ TEST(EndingOf, TellsEachEndingByTheRunsResultAndReport) {
         EXPECT_EQ(ending.Status, row.status) << row.legend;
         EXPECT_EQ(ending.Kind, row.kind) << row.legend;
         EXPECT_EQ(ending.Text, row.text) << row.legend;
+        EXPECT_EQ(OneLine(ending), row.oneLine) << row.legend;
+    }
+}
+
+TEST(EndingOf, NamesTheReferenceOfTheAccuracy) {
+    struct Row {
+        const char* legend;
+        ConversionResult result;
+        ReferenceTrouble trouble;
+        int64_t unmatched;  // of the report's accuracy; -1: none
+        int status;
+        const char* oneLine;
+    };
+    const Row rows[] = {
+        {"the log named for its reference", ConversionResult::InputNotOpened, ReferenceTrouble::NotOpened, -1,
+         3, "Can't open the reference log (/d/t.nmea: No such file or directory)"},
+        {"a reference cut short called the log's", ConversionResult::InputNotRead, ReferenceTrouble::NotRead,
+         -1, 8, "Can't read the reference log (/d/t.nmea: No such file or directory)"},
+        {"no matched fix called a success", ConversionResult::Completed, ReferenceTrouble::NothingMatched, 12,
+         9,
+         "no epoch matched the reference log t.nmea. None of the log's 12 fixes lies within the reference's "
+         "times (UTC, by date when both logs have one); the KMZ file was written without the accuracy."},
+        {"a log without fixes blamed on the times", ConversionResult::Completed,
+         ReferenceTrouble::NothingMatched, 0, 9,
+         "no epoch matched the reference log t.nmea. The log has no valid fix; the KMZ file was written "
+         "without "
+         "the accuracy."},
+    };
+    for (const Row& row : rows) {
+        RunReport report;
+        report.Reference = row.trouble;
+        if (row.result != ConversionResult::Completed) {
+            report.Failure = {"/d/t.nmea", ENOENT};
+        }
+        if (row.unmatched >= 0) {
+            report.Accuracy = AccuracyOutcome{"the reference log t.nmea", {}};
+            report.Accuracy->Result.All.UnmatchedEpochs = row.unmatched;
+        }
+        const RunEnding ending = EndingOf(row.result, report, "/d/x.nmea");
+        EXPECT_EQ(ending.Status, row.status) << row.legend;
+        EXPECT_EQ(OneLine(ending), row.oneLine) << row.legend;
+    }
+}
+
+// A completed run whose exports could not all be written: its own status, each
+// path with its reason, and the rule behind a refusal.
+TEST(EndingOf, TellsExportsThatCouldNotBeWritten) {
+    struct Row {
+        const char* legend;
+        std::vector<FileFailure> failures;
+        const char* oneLine;
+    } rows[] = {
+        {"one", {{"/d/x.gpx", EISDIR}}, "Cannot write the export (/d/x.gpx: Is a directory)"},
+        {"two: the second one lost",
+         {{"/d/x.gpx", ENOSPC}, {"/d/x.csv", ENOSPC}},
+         "Cannot write the exports (/d/x.gpx: No space left on device). Also /d/x.csv: No space left on "
+         "device."},
+        {"a refusal without its rule",
+         {{"/d/x.csv", EEXIST}},
+         "Cannot write the export (/d/x.csv: File exists). An export is never written over the log or the "
+         "KMZ "
+         "file itself."},
+    };
+    for (const Row& row : rows) {
+        RunReport report;
+        report.NothingRecognised = true;  // the exports' failure comes first
+        report.ExportFailures = row.failures;
+        const RunEnding ending = EndingOf(ConversionResult::Completed, report, "/d/x.nmea");
+        EXPECT_EQ(ending.Status, kExitExportFailed) << row.legend;
+        EXPECT_EQ(ending.Kind, EndingKind::Error) << row.legend;
         EXPECT_EQ(OneLine(ending), row.oneLine) << row.legend;
     }
 }

@@ -225,5 +225,52 @@ TEST(ReadBinrLog, StopsAtOnceWhenANodeCannotBeAllocated) {
     }
 }
 
+// Pieces of any size, a cut to the last node between a position and the
+// messages that complete it: the nodes of the read loop (a reader that loses the
+// framer's state at a piece boundary, or one that drops the node being filled).
+TEST(BinrStreamReader, PiecesAndCutsGiveTheNodesOfTheReadLoop) {
+    std::string log;
+    for (int i = 0; i < 12; ++i) {
+        log += Position(10 + i, i < 3 ? 0x00 : 0x01) + Satellites({2, 5}) + Dop(1.5f + i) + Used(0x24);
+    }
+    PointList wholePoints;
+    ReadRun whole;
+    Read(log, wholePoints, whole);
+    auto describe = [](const list* node) {
+        return std::to_string(std::round(node->Point.Latitude * 1e6) / 1e6) + " " +
+               std::to_string(node->Point.Hdop) + " " + node->Point.Status;
+    };
+    std::vector<std::string> expected;
+    for (const list* node : whole.nodes) {
+        expected.push_back(describe(node));
+    }
+    ASSERT_EQ(expected.size(), 12u);
+    // The position of the fourth node ends at this byte: a cut there keeps a node without its DOP yet.
+    const size_t cutAt = log.find(Position(13));
+    for (const size_t piece : {size_t{1}, size_t{5}, size_t{17}}) {
+        SCOPED_TRACE("pieces of " + std::to_string(piece) + " bytes");
+        PointList points;
+        BinrStreamReader reader(points);
+        std::vector<std::string> nodes;
+        for (size_t at = 0; at < log.size(); at += piece) {
+            const size_t size = std::min(piece, log.size() - at);
+            ASSERT_TRUE(reader.Feed(reinterpret_cast<const uint8_t*>(log.data()) + at, size));
+            if (at < cutAt + Position(13).size() && at + size >= cutAt + Position(13).size()) {
+                for (const list* node = points.Head; node != points.Tail; node = node->Next) {
+                    nodes.push_back(describe(node));
+                }
+                ASSERT_TRUE(points.KeepOnlyTail());
+            }
+        }
+        reader.Finish(true);
+        for (const list* node = points.Head; node != nullptr; node = node->Next) {
+            nodes.push_back(describe(node));
+        }
+        EXPECT_EQ(nodes, expected);
+        // The first fix (the fourth node) was kept as the last node at the cut.
+        EXPECT_EQ(points.Start, points.Head);
+    }
+}
+
 }  // namespace
 }  // namespace tervo

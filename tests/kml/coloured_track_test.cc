@@ -4,7 +4,7 @@
 // - CoverTheValidFixesOfASimulatedLog: read back, the runs give every valid
 //   fix once in order (a fix lost or repeated between runs);
 // - ExactText: a small folder and the styles as they are written (a tag, the
-//   tab or a line end out of place);
+//   tab or a line end out of place, a caller's class parted from its point);
 // - SpeedClasses: the step, the class bounds and labels (a speed in the wrong
 //   class, a label that names other bounds).
 #include "kml/coloured_track.h"
@@ -196,6 +196,19 @@ TEST(ColouredTracks, ExactText) {
               "<Folder>\r\n<name>Track by speed</name>\r\n" + head +
                   "15\u201320 km/h</name>\r\n<styleUrl>#speed-3" + line + p1 + p2 + tail + head +
                   "25\u201330 km/h</name>\r\n<styleUrl>#speed-5" + line + p2 + p3 + tail + "</Folder>\r\n");
+    // Classes of the caller's: the unplottable point's class 1 goes with it.
+    const TrackClass errorClasses[] = {{"small", "e-0", {0, 0, 0}}, {"large & far", "e-1", {255, 0, 0}}};
+    const int classOf[] = {0, 1, 0, 1};
+    EXPECT_EQ(Render([&](KmlStream& s) {
+                  WriteTrackByClass(s, "By error", valid, classOf, errorClasses, "", "2-");
+              }),
+              "<Folder>\r\n<name>By error</name>\r\n" + head + "small</name>\r\n<styleUrl>#2-e-0" + line +
+                  p1 + p2 + tail + head + "large &amp; far</name>\r\n<styleUrl>#2-e-1" + line + p2 + p3 +
+                  tail + "</Folder>\r\n");
+    EXPECT_EQ(Render([&](KmlStream& s) { WriteClassStyles(s, "9", errorClasses, "2-"); }),
+              "<Style id=\"2-e-0\">\r\n<LineStyle>\r\n<color>FF000000</color>\r\n<width>9</width>\r\n"
+              "</LineStyle>\r\n</Style>\r\n<Style id=\"2-e-1\">\r\n<LineStyle>\r\n<color>FF0000FF</color>\r\n"
+              "<width>9</width>\r\n</LineStyle>\r\n</Style>\r\n");
     EXPECT_EQ(Render([](KmlStream& s) { WriteTrackByQuality(s, {}, LogFormat::Nmea); }),
               "<Folder>\r\n<name>Track by fix quality</name>\r\n</Folder>\r\n");
 

@@ -29,6 +29,7 @@ const waypoints kSentinel = [] {
     r.Hdop = 5.5;
     r.Speed = 6.5;
     r.Course = 7.5;
+    r.GeoidSeparation = 12.5;
     r.FixMode = 8;
     r.TimeMs = 1234;
     r.HasGga = 7;
@@ -50,9 +51,11 @@ std::string Format(const char* format, Args... args) {
 std::vector<std::string> Fields(const waypoints& r) {
     std::string text = Format(
         "Time=%s Latitude=%.10g Longitude=%.10g Altitude=%.10g Date=%s Status=%c Rms=%.10g FixQuality=%d "
-        "StatusText=%s SatellitesUsed=%d Hdop=%.10g Speed=%.10g Course=%.10g FixMode=%d",
+        "StatusText=%s SatellitesUsed=%d Hdop=%.10g Speed=%.10g Course=%.10g GeoidSeparation=%.10g "
+        "FixMode=%d",
         r.Time.c_str(), r.Latitude, r.Longitude, r.Altitude, r.Date.c_str(), r.Status ? r.Status : '-', r.Rms,
-        r.FixQuality, r.StatusText.c_str(), r.SatellitesUsed, r.Hdop, r.Speed, r.Course, r.FixMode);
+        r.FixQuality, r.StatusText.c_str(), r.SatellitesUsed, r.Hdop, r.Speed, r.Course, r.GeoidSeparation,
+        r.FixMode);
     for (int id = 0; id < kSatelliteRows; ++id) {
         const SatelliteInfo& s = r.Satellites[id];
         text += Format(" sat%d=%c%d,e%d,a%d,s%d%s%s", id, s.System ? s.System : '-', s.Number, s.Elevation,
@@ -97,7 +100,7 @@ struct Case {
 
 const char* const kGga =
     "Time=12:35:19.00 Latitude=48.1173 Longitude=11.51666667 Altitude=545.4 FixQuality=1 "
-    "SatellitesUsed=8 Hdop=0.9 TimeMs=45319000 HasGga=1";
+    "SatellitesUsed=8 Hdop=0.9 GeoidSeparation=46.9 TimeMs=45319000 HasGga=1";
 const char* const kRmc =
     "Time=12:35:19.00 Latitude=48.1173 Longitude=11.51666667 Date=2094-03-23 Status=A "
     "Speed=41.4848 Course=84.4 TimeMs=45319000 HasRmc=1";
@@ -108,7 +111,9 @@ TEST(Decoders, WriteExactlyTheirFields) {
         {"GGA time without fraction is taken (was rejected, shifting every field)", Decoder::Gga,
          "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*00",
          "Time=12:35:19 Latitude=48.1173 Longitude=11.51666667 Altitude=545.4 FixQuality=1 SatellitesUsed=8 "
-         "Hdop=0.9 TimeMs=45319000 HasGga=1"},
+         "Hdop=0.9 GeoidSeparation=46.9 TimeMs=45319000 HasGga=1"},
+        {"GGA separation below the ellipsoid, and its unit letter passed over", Decoder::Gga,
+         "$GPGGA,,,,,,,,,545.4,M,-17.3,M,2.0,0100*00", "Altitude=545.4 GeoidSeparation=-17.3 HasGga=1"},
         {"GGA rejected latitude holds its slot up to the first empty field", Decoder::Gga,
          "$GPGGA,123519.00,04807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*00",
          "Time=12:35:19.00 TimeMs=45319000"},

@@ -434,5 +434,41 @@ TEST(ReadNmeaLog, WithoutZdaDatesASimulatedLogReadsAsBefore) {
     EXPECT_EQ(summaries[0].size(), 50u);
 }
 
+// A live run hands the reader its bytes as they arrive and cuts the list to its
+// last node once the nodes before are written. Neither may change the epochs:
+// a piece boundary inside a sentence (a reader that loses the assembler's state)
+// or between an epoch's sentences (one that completes the epoch early), and a
+// cut between an epoch's GGA and RMC (one that drops the epoch being assembled).
+TEST(NmeaStreamReader, PiecesAndCutsGiveTheEpochsOfTheReadLoop) {
+    testing::TempDir dir;
+    const std::string log = SimulatedLog("--epochs 40 --seed 9", dir);
+    LogRun whole;
+    whole.Read(log);
+    const std::vector<std::string> expected = whole.Summary();
+    ASSERT_EQ(expected.size(), 40u);
+    for (const size_t piece : {size_t{1}, size_t{7}, size_t{1024}, log.size()}) {
+        SCOPED_TRACE("pieces of " + std::to_string(piece) + " bytes");
+        LogRun run;
+        NmeaStreamReader reader(run.assembler, run.platform, run.points, run.logDate);
+        std::vector<std::string> epochs;
+        for (size_t at = 0; at < log.size(); at += piece) {
+            const size_t size = std::min(piece, log.size() - at);
+            ASSERT_TRUE(reader.Feed(reinterpret_cast<const uint8_t*>(log.data()) + at, size));
+            if (run.points.size() > 9) {
+                const std::vector<std::string> complete = run.Summary();
+                epochs.insert(epochs.end(), complete.begin(), complete.end() - 1);
+                ASSERT_TRUE(run.points.KeepOnlyTail());
+                ASSERT_EQ(run.points.Head, run.points.Tail);
+            }
+        }
+        reader.Finish(false);
+        const std::vector<std::string> rest = run.Summary();
+        epochs.insert(epochs.end(), rest.begin(), rest.end());
+        EXPECT_EQ(epochs, expected);
+        EXPECT_EQ(run.logDate.LogDate, whole.logDate.LogDate);
+        EXPECT_EQ(run.points.Start, run.points.Head);
+    }
+}
+
 }  // namespace
 }  // namespace tervo

@@ -7,6 +7,12 @@
 namespace tervo {
 namespace {
 
+ConversionSettings SettingsWith(const Extras& extras) {
+    ConversionSettings settings;
+    settings.Extras = extras;
+    return settings;
+}
+
 TEST(PlanRun, WritesTheFolderWhileReadingOnlyWhenNothingWaitsForTheWholeLog) {
     struct Row {
         const char* legend;
@@ -61,14 +67,49 @@ TEST(PlanRun, WritesTheFolderWhileReadingOnlyWhenNothingWaitsForTheWholeLog) {
          true,
          3},
     };
+    ConversionSettings settings;
     for (const Row& row : rows) {
-        ConversionSettings settings;
-        settings.Extras = row.extras;
-        const RunPlan plan = PlanRun(settings, {}, row.forReport, row.folderOnThread);
+        const RunPlan plan = PlanRun(SettingsWith(row.extras), {}, row.forReport, row.folderOnThread);
         EXPECT_EQ(plan.FolderWhileReading, row.whileReading) << row.legend;
         EXPECT_EQ(plan.HeadAfterReading, row.headAfter) << row.legend;
         EXPECT_EQ(plan.NeedsSummary, row.summary) << row.legend;
         EXPECT_EQ(plan.NeedsPlots, row.plots) << row.legend;
+        EXPECT_EQ(plan.Rows.size(), row.rows) << row.legend;
+    }
+}
+
+TEST(PlanRun, MeasuresTheAccuracyOnlyWhenARowShowsItAndAReferenceIsNamed) {
+    struct Row {
+        const char* legend;
+        Extras extras;
+        bool forReport;
+        bool accuracy;
+        bool whileReading;
+        size_t rows;
+    };
+    const Row rows[] = {
+        {"a front end's accuracy measured without a front end",
+         {.ReferencePoint = "mean"},
+         false,
+         false,
+         true,
+         0},
+        {"the accuracy measured on dated points", {.ReferencePoint = "mean"}, true, true, false, 1},
+        {"plots without a reference measured nothing", {.Plots = 1}, false, false, false, 1},
+        {"error colours without a reference drawn", {.ColourBy = kColourByError}, true, false, true, 0},
+        {"error colours against a log not measured",
+         {.ColourBy = kColourByError, .ReferenceLog = "t.nmea"},
+         false,
+         true,
+         false,
+         1},
+    };
+    ConversionSettings settings;
+    for (const Row& row : rows) {
+        settings.Extras = row.extras;
+        const RunPlan plan = PlanRun(settings, {}, row.forReport, true);
+        EXPECT_EQ(plan.NeedsAccuracy, row.accuracy) << row.legend;
+        EXPECT_EQ(plan.FolderWhileReading, row.whileReading) << row.legend;
         EXPECT_EQ(plan.Rows.size(), row.rows) << row.legend;
     }
 }

@@ -1,5 +1,10 @@
 // Runs from the window: the lock, the status panes, the gauge, error boxes, and
 // files dropped on the window, also while a run is in progress.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QButtonGroup>
@@ -19,8 +24,11 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include "app/window/summary_dialog.h"
 #include "report/plots.h"
@@ -129,6 +137,7 @@ private slots:
     void ABinaryRunKeepsHandingEventsToTheWindow();
     void TheSummaryIsShownAfterARunWhenAskedFor();
     void TheSummaryDialogShowsTheTableAndEachPlot();
+    void ALiveSourceRunsUntilRunIsPressedAgain();
 };
 
 void WindowRunTest::ADroppedFileBecomesTheInput() {
@@ -490,6 +499,77 @@ void WindowRunTest::TheSummaryDialogShowsTheTableAndEachPlot() {
     QVERIFY(snr != nullptr && snr->pixmap().isNull());
     QCOMPARE(snr->text(), QStringLiteral("SNR"));
     QVERIFY(dialog.findChild<QScrollArea*>() != nullptr);
+}
+
+// An address typed into the input field runs live, from a TCP server of the
+// test's own: the Run button reads "Stop" and stays enabled while the rest is
+// locked, the panes show the live figures, the gauge moves, and the KMZ file
+// holds placemarks before the end; pressing the button again ends the run with
+// the last KMZ file and the run's final message, and the button reads "Run".
+void WindowRunTest::ALiveSourceRunsUntilRunIsPressedAgain() {
+    WindowUnderTest t;
+    const auto& ui = t.ui();
+    const std::string log = t.files().File("log.nmea");
+    QVERIFY(SimulateLog(log));
+    const std::string bytes = tervo::testing::ReadFile(log);
+    const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QCOMPARE(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    QCOMPARE(::listen(server, 1), 0);
+    QCOMPARE(::getsockname(server, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    std::atomic<bool> quit = false;
+    std::thread serve([&] {
+        const int client = ::accept(server, nullptr, nullptr);
+        // Two pieces a second apart: the refresh before the second one already shows the first.
+        const size_t half = bytes.size() / 2;
+        ::send(client, bytes.data(), half, MSG_NOSIGNAL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        ::send(client, bytes.data() + half, bytes.size() - half, MSG_NOSIGNAL);
+        while (!quit) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ::close(client);
+    });
+    ui.Edit1->setText(QStringLiteral("tcp://127.0.0.1:%1").arg(ntohs(address.sin_port)));
+    const std::string kmz = t.files().File("live.kmz");
+    ui.Edit6->setText(QString::fromStdString(kmz));
+    QVERIFY(ui.SpeedButton3->isEnabled());
+
+    QString button;
+    bool stopEnabled = false;
+    bool inputLocked = false;
+    QString figures;
+    QString received;
+    bool kmzDuring = false;
+    QTimer::singleShot(2500, this, [&] {
+        button = ui.SpeedButton3->text();
+        stopEnabled = ui.SpeedButton3->isEnabled();
+        inputLocked = !ui.Edit1->isEnabled();
+        figures = ui.Panel2->text();
+        received = ui.Panel3->text();
+        kmzDuring = FileExists(kmz);
+        QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+    });
+    QTest::mouseClick(ui.SpeedButton3, Qt::LeftButton);
+    quit = true;
+    serve.join();
+    ::close(server);
+
+    QCOMPARE(button, QStringLiteral("Stop"));
+    QVERIFY(stopEnabled && inputLocked);
+    QVERIFY2(figures.startsWith(QStringLiteral("19 fixes, single, ")), qPrintable(figures));
+    QVERIFY2(received.endsWith(QStringLiteral(" kB received")), qPrintable(received));
+    QVERIFY(kmzDuring);
+    QCOMPARE(ui.SpeedButton3->text(), QStringLiteral("Run"));
+    QVERIFY(ui.SpeedButton3->isEnabled() && ui.Edit1->isEnabled());
+    QCOMPARE(ui.Panel2->text(), QStringLiteral("The progress finished"));
+    QCOMPARE(ui.Panel3->text(), QStringLiteral("Waypoints 20"));
+    QVERIFY(!t.dialogs().messages.empty());
+    QVERIFY(t.dialogs().messages.back().text.rfind("The progress finished!", 0) == 0);
+    QVERIFY(FileExists(t.files().File("live-live.kml")));
 }
 
 QTEST_MAIN(WindowRunTest)

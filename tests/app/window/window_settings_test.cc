@@ -60,6 +60,7 @@ private slots:
     void TheExtrasDialogDecidesTheNextRunAndTheSavedFile();
     void TheLogoMenuAndTheShortcutOpenTheExtrasDialog();
     void TheExtrasDialogHasAControlForEveryExtra();
+    void TheExtrasDialogTakesAReferenceAndRefusesABadOne();
 };
 
 void WindowSettingsTest::StartsWithTheDefaultSettingsFile() {
@@ -357,11 +358,55 @@ void WindowSettingsTest::TheLogoMenuAndTheShortcutOpenTheExtrasDialog() {
     QCOMPARE(dialogs.unexpected, 2);  // both cancelled
 }
 
+void WindowSettingsTest::TheExtrasDialogTakesAReferenceAndRefusesABadOne() {
+    tervo::Extras initial;
+    initial.ReferencePoint = "48.1,11.5,540";
+    int chosen = 0;
+    tervo::ExtrasDialog dialog(initial, nullptr, [&chosen](QWidget*) {
+        ++chosen;
+        return std::optional<std::string>("/data/truth.nmea");
+    });
+    auto* point = dialog.findChild<QLineEdit*>("ReferencePointValue");
+    QVERIFY(point != nullptr);
+    QCOMPARE(point->text(), QStringLiteral("48.1,11.5,540"));
+    QVERIFY(point->isEnabled());
+    auto* choose = dialog.findChild<QPushButton*>("ReferenceLogChoose");
+    QVERIFY(choose != nullptr);
+    QVERIFY(!choose->isEnabled());
+    QVERIFY(dialog.findChild<QPushButton*>("ReferencePointChoose") == nullptr);
+
+    // The log chosen with the file dialog, the point made a mean.
+    dialog.findChild<QCheckBox*>("ReferenceLog")->setChecked(true);
+    QVERIFY(choose->isEnabled());
+    choose->click();
+    QCOMPARE(chosen, 1);
+    QCOMPARE(dialog.findChild<QLineEdit*>("ReferenceLogValue")->text(), QStringLiteral("/data/truth.nmea"));
+    point->setText(QStringLiteral("mean"));
+    tervo::Extras expected = initial;
+    expected.ReferencePoint = "mean";
+    expected.ReferenceLog = "/data/truth.nmea";
+    QCOMPARE(dialog.Values(), expected);
+
+    // A point beyond the pole keeps the dialog open and says why.
+    point->setText(QStringLiteral("91,0,0"));
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(
+        dialog.findChild<QLabel*>("Problem")->text(),
+        QStringLiteral("Reference point (LAT,LON,HEIGHT or mean): latitude \"91\" is outside -90 to 90"));
+    // Unchecked, it is no longer asked for, and OK closes.
+    dialog.findChild<QCheckBox*>("ReferencePoint")->setChecked(false);
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(!dialog.Values().ReferencePoint);
+}
+
 void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
     tervo::Extras initial;
     initial.ThinSeconds = 12.3456;  // finer than the spin box shows
     initial.MaxPlacemarks = 500;
     initial.Regions = 1;
+    initial.Export = "gpx,csv";
     {
         tervo::ExtrasDialog dialog(initial);
         QCOMPARE(dialog.objectName(), QStringLiteral("ExtrasDialog"));
@@ -371,12 +416,18 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
             QVERIFY2(asked != nullptr, key.Key);
             QCOMPARE(asked->text(), QString::fromUtf8(key.Label));
             QCOMPARE(asked->toolTip(), QString::fromUtf8(key.Help));
-            QCOMPARE(asked->isChecked(), (initial.*key.Member).has_value());
+            QCOMPARE(asked->isChecked(), tervo::IsAsked(initial, key));
+            QCOMPARE(dialog.findChild<QLineEdit*>(name + QStringLiteral("Value")) != nullptr,
+                     key.Kind == tervo::ExtraKind::Text);
             auto* value = dialog.findChild<QAbstractSpinBox*>(name + QStringLiteral("Value"));
             QCOMPARE(value != nullptr,
                      key.Kind == tervo::ExtraKind::Number || key.Kind == tervo::ExtraKind::Count);
             QCOMPARE(dialog.findChild<QComboBox*>(name + QStringLiteral("Value")) != nullptr,
                      key.Kind == tervo::ExtraKind::Choice);
+            if (auto* text = dialog.findChild<QLineEdit*>(name + QStringLiteral("Value"))) {
+                QVERIFY(key.Kind == tervo::ExtraKind::Text);
+                QCOMPARE(text->text().toStdString(), tervo::AskedText(initial, key));
+            }
             if (auto* number = qobject_cast<QDoubleSpinBox*>(value)) {
                 QVERIFY(key.Kind == tervo::ExtraKind::Number);
                 QCOMPARE(number->minimum(), key.Min);
@@ -420,6 +471,7 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
             d.findChild<QCheckBox*>("ThinMetres")->setChecked(true);
             d.findChild<QDoubleSpinBox*>("ThinMetresValue")->setValue(25.5);
             d.findChild<QSpinBox*>("MaxPlacemarksValue")->setValue(750);
+            d.findChild<QLineEdit*>("ExportValue")->setText(" GeoJSON, csv");
         },
         QDialogButtonBox::Ok);
     tervo::Extras expected;
@@ -427,6 +479,7 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
     expected.Regions = 0;  // switched off, not just no longer asked for
     expected.ThinMetres = 25.5;
     expected.MaxPlacemarks = 750;
+    expected.Export = "csv,geojson";  // as the check keeps a list
     QCOMPARE(real.EditExtras(nullptr, initial), std::optional<tervo::Extras>(expected));
 }
 
