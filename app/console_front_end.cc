@@ -383,6 +383,10 @@ int RunLiveForm(CommandLine& line, Platform& platform, std::FILE* err) {
     if (line.positional[0].empty() || line.live.source.empty()) {
         return BadCommandLine(err, "the source and the output name must not be empty");
     }
+    if (line.extras.SplitGap || line.extras.SplitDay.value_or(0) != 0) {
+        return BadCommandLine(err,
+                              "--split-gap and --split-day do not go with --live, which keeps one KMZ file");
+    }
     line.live.positional = line.positional;
     line.live.format = line.format;
     line.live.extras = line.extras;

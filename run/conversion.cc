@@ -438,19 +438,33 @@ void BeginReading(RunState& run) {
     run.view.LockControls();
 }
 
+// A piece of a split log: its epochs from the first to the last the filter
+// keeps, and its container's path.
+struct PieceOfLog {
+    list* first = nullptr;  // nullptr: the filter kept none of its epochs
+    list* last = nullptr;
+    std::string path;
+    std::optional<FilteredOut> filtered;  // what the filter takes out of it
+    bool wholeList = false;               // a log without epochs: the list as it is
+};
+
 // Points the list at one piece of it while it lives: Head and Start at the
-// piece's first node, Tail at its last, whose Next is cut. A piece of nothing
-// (an empty log) leaves the list as it is.
+// piece's first node, Tail at its last, whose Next is cut; at nothing for a
+// piece the filter kept nothing of.
 class ListPiece {
 public:
-    ListPiece(PointList& points, list* first, list* last)
-        : points_(points), head_(points.Head), start_(points.Start), tail_(points.Tail), last_(last) {
-        if (first != nullptr && last != nullptr) {
-            next_ = last->Next;
-            last->Next = nullptr;
-            points.Head = points.Start = first;
-            points.Tail = last;
+    ListPiece(PointList& points, const PieceOfLog& piece)
+        : points_(points), head_(points.Head), start_(points.Start), tail_(points.Tail), last_(piece.last) {
+        if (piece.wholeList) {
+            last_ = nullptr;
+            return;
         }
+        if (last_ != nullptr) {
+            next_ = last_->Next;
+            last_->Next = nullptr;
+        }
+        points.Head = points.Start = piece.first;
+        points.Tail = last_;
     }
     ~ListPiece() {
         if (last_ != nullptr) {
@@ -472,15 +486,11 @@ private:
     list* next_ = nullptr;
 };
 
-struct PieceOfLog {
-    list* first = nullptr;
-    list* last = nullptr;
-    std::string path;
-};
-
-// The pieces of the list from Start, each with its container's path; one of
-// everything for a log without epochs. Pieces without a day of their own are
-// named by the fallback date when the run gives one.
+// The pieces of the list from Start as the log was recorded, before the filter
+// takes epochs out, each with its container's path, so that a piece is the
+// part of the log a run of it alone converts; one of everything for a log
+// without epochs. Pieces without a day of their own are named by the fallback
+// date when the run gives one.
 std::vector<PieceOfLog> ChoosePieces(const RunState& run) {
     std::vector<list*> nodes;
     std::vector<const waypoints*> points;
@@ -490,17 +500,33 @@ std::vector<PieceOfLog> ChoosePieces(const RunState& run) {
     }
     std::vector<LogPiece> pieces = SplitLog(points, *run.plan.Split);
     if (pieces.empty()) {
-        pieces.push_back({});
+        PieceOfLog whole;
+        whole.wholeList = true;
+        return {whole};
     }
     const std::optional<int64_t> defaultDay =
         run.settings.CheckBox1 ? DaysOfDateText(run.settings.MaskEdit1) : std::nullopt;
     const std::vector<std::string> paths =
         PiecePaths(run.files.ContainerPath(), pieces, run.plan.Split->ByDay, defaultDay);
+    const FixFilter& filter = run.plan.Filter;
+    const bool filtering = filter.IsActive() && run.plan.Format;
     std::vector<PieceOfLog> chosen;
     for (size_t i = 0; i < pieces.size(); ++i) {
-        const bool empty = pieces[i].End == pieces[i].Begin;
-        chosen.push_back(
-            {empty ? nullptr : nodes[pieces[i].Begin], empty ? nullptr : nodes[pieces[i].End - 1], paths[i]});
+        PieceOfLog& piece = chosen.emplace_back();
+        piece.path = paths[i];
+        if (filtering) {
+            piece.filtered.emplace();
+        }
+        for (size_t k = pieces[i].Begin; k < pieces[i].End; ++k) {
+            const uint8_t failures =
+                filtering ? FilterFailures(nodes[k]->Point, *run.plan.Format, filter) : 0;
+            if (failures != 0) {
+                piece.filtered->Add(failures);
+                continue;
+            }
+            piece.first = piece.first == nullptr ? nodes[k] : piece.first;
+            piece.last = nodes[k];
+        }
     }
     return chosen;
 }
@@ -509,14 +535,16 @@ std::vector<PieceOfLog> ChoosePieces(const RunState& run) {
 // its place.
 std::optional<ConversionResult> WritePiece(RunState& run, const PieceOfLog& piece,
                                            std::optional<KmlStream>& kml, RunReport* report) {
-    const ListPiece cut(run.points, piece.first, piece.last);
+    const ListPiece cut(run.points, piece);
     run.files.BeginPiece(piece.path);
     ByteSink* sink = run.files.CreateDocument();
     if (sink == nullptr) {
         return Fail(run.view, "Can't create the output file", ConversionResult::OutputNotCreated);
     }
     kml.emplace(*sink);
-    run.view.SetOutputPath(run.files.ContainerPath());
+    if (!piece.wholeList) {
+        run.filtered = piece.filtered;
+    }
     WorkOutFromList(run, *kml);
     WriteHead(run, *kml);
     std::optional<FolderWriter> noFolder;
@@ -536,7 +564,7 @@ std::optional<ConversionResult> WritePiece(RunState& run, const PieceOfLog& piec
     return std::nullopt;
 }
 
-// A log split into pieces: read once and filtered once, then each piece
+// A log split into pieces: read once, cut, filtered once, then each piece
 // written as a container of its own (with its own files beside it), and all of
 // them put into place once every one is written. The summary, plots and
 // accuracy a front end is told of are the whole log's.
@@ -548,6 +576,7 @@ ConversionResult RunPieces(RunState& run, RunReport* report, bool& runDisabled,
         return *stopped;
     }
     run.input.reset();
+    const std::vector<PieceOfLog> pieces = ChoosePieces(run);
     FilterEpochs(run);
     if (run.plan.NeedsAccuracy) {
         if (const std::optional<ConversionResult> failed = ReadReference(run)) {
@@ -561,7 +590,7 @@ ConversionResult RunPieces(RunState& run, RunReport* report, bool& runDisabled,
     const std::vector<NamedPlot> plots = run.plots;
     const std::optional<AccuracyOutcome> accuracy = run.accuracy;
     int placemarks = 0;
-    for (const PieceOfLog& piece : ChoosePieces(run)) {
+    for (const PieceOfLog& piece : pieces) {
         if (const std::optional<ConversionResult> ended = WritePiece(run, piece, kml, report)) {
             return *ended;
         }

@@ -355,6 +355,7 @@ TEST_F(Batch, RefusesManyLogsFormsThatCannotBeRun) {
         {"no job accepted", {"--jobs", "0", "--out-dir", "out", "a.nmea"}, "--jobs"},
         {"two logs written to one name", {"--out-dir", "out", "x/a.nmea", "y/a.nmea"}, "a.nmea.kmz"},
         {"a merge split into pieces", {"--split-day", "--merge", "m.kmz", "a.nmea"}, "--merge"},
+        {"a live run split into pieces", {"--split-gap", "60", "--live", "-", "out.kmz"}, "go with --live"},
         {"exports of merged logs dropped in silence",
          {"--export", "gpx", "--merge", "m.kmz", "a.nmea"},
          "does not go with --merge"},
@@ -622,7 +623,7 @@ TEST_F(Batch, WritesTheExportsBesideTheKmz) {
     EXPECT_EQ(ReadFile(work + "log.csv"), ReadFile(work + "drive.nmea"));
 }
 
-TEST_F(Batch, RefusesBadExportAndFilterValuesNamingTheOption) {
+TEST_F(Batch, RefusesBadExportFilterAndSplitValuesNamingTheOption) {
     SimulateLog(prog + "log.nmea", 5);
     struct Row {
         std::vector<std::string> args;
@@ -636,6 +637,8 @@ TEST_F(Batch, RefusesBadExportAndFilterValuesNamingTheOption) {
         {{"--min-satellites", "4.5"}, "--min-satellites: '4.5' is no value between 0 and 99"},
         {{"--min-satellites", "-3"}, "--min-satellites"},
         {{"--min-quality", "best"}, "--min-quality: 'best' is not one of no-fix|single|"},
+        {{"--split-gap", "-60"}, "--split-gap: '-60' is no value between 0.1 and 10000000"},
+        {{"--split-gap", "hour"}, "--split-gap: 'hour' is no value"},
     };
     for (const Row& row : rows) {
         std::vector<std::string> args = row.args;
