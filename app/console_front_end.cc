@@ -16,6 +16,7 @@
 #include "app/many_logs.h"
 #include "app/run_ending.h"
 #include "app/settings.h"
+#include "app/version.h"
 #include "core/paths.h"
 #include "report/summary.h"
 #include "run/conversion.h"
@@ -24,7 +25,7 @@ namespace tervo {
 
 namespace {
 
-constexpr const char* kVersion = "5.2";
+constexpr const char* kVersion = kProgramVersion;
 
 constexpr const char* kUsage =
     "Usage: tervoconverter [--format nmea|binr] INPUT OUTPUT [SETTINGS]\n"
