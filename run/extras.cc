@@ -12,52 +12,70 @@ namespace {
 
 constexpr const char* kColourByChoices[] = {"quality", "speed"};
 
+constexpr ExtraGroupTitle kGroups[] = {
+    {ExtraGroup::Viewer, "Long logs in a globe viewer"},
+    {ExtraGroup::Report, "The report (summary, plots)"},
+    {ExtraGroup::Colours, "Colours"},
+    {ExtraGroup::Dates, "Dates"},
+};
+
+// Each row: group; option, key, label, help; kind, min, max, start; member (and choices).
 const ExtraKey kKeys[] = {
-    {"--viewer", "Viewer", "Ready for a globe viewer (preset)",
-     "at most 2000 placemarks per folder, lines within 0.5 m, regions on", ExtraKind::Flag, 0, 1,
+    {ExtraGroup::Viewer, "--viewer", "Viewer", "Ready for a globe viewer (preset)",
+     "at most 2000 placemarks per folder, lines within 0.5 m, regions on", ExtraKind::Flag, 0, 1, 1,
      &Extras::Viewer},
-    {"--thin-seconds", "ThinSeconds", "Placemark at least every (s)",
-     "a placemark at least every X seconds (the lines keep every fix)", ExtraKind::Number, 0, 86400,
+    {ExtraGroup::Viewer, "--thin-seconds", "ThinSeconds", "Placemark at least every (s)",
+     "a placemark at least every X seconds (the lines keep every fix)", ExtraKind::Number, 0, 86400, 10,
      &Extras::ThinSeconds},
-    {"--thin-metres", "ThinMetres", "... or every (m)", "a placemark at least every X metres",
-     ExtraKind::Number, 0, 1e7, &Extras::ThinMetres},
-    {"--thin-degrees", "ThinDegrees", "... or at a turn of (°)",
-     "a placemark where the course turned by X degrees", ExtraKind::Number, 0, 180, &Extras::ThinDegrees},
-    {"--max-placemarks", "MaxPlacemarks", "At most placemarks per folder",
+    {ExtraGroup::Viewer, "--thin-metres", "ThinMetres", "... or every (m)",
+     "a placemark at least every X metres", ExtraKind::Number, 0, 1e7, 100, &Extras::ThinMetres},
+    {ExtraGroup::Viewer, "--thin-degrees", "ThinDegrees", "... or at a turn of (°)",
+     "a placemark where the course turned by X degrees", ExtraKind::Number, 0, 180, 30, &Extras::ThinDegrees},
+    {ExtraGroup::Viewer, "--max-placemarks", "MaxPlacemarks", "At most placemarks per folder",
      "at most N placemarks per folder (the thinning interval is chosen for it)", ExtraKind::Count, 2, 1e9,
-     &Extras::MaxPlacemarks},
-    {"--line-tolerance", "LineTolerance", "Lines within (m) of every fix",
+     kViewerMaxPlacemarks, &Extras::MaxPlacemarks},
+    {ExtraGroup::Viewer, "--line-tolerance", "LineTolerance", "Lines within (m) of every fix",
      "lines that pass every fix within X metres (0 keeps every fix)", ExtraKind::Number, 0, 1e6,
-     &Extras::LineTolerance},
-    {"--regions", "Regions", "Placemarks by the hour, shown when zoomed in",
-     "placemarks in hourly folders that a viewer draws only when zoomed in", ExtraKind::Flag, 0, 1,
+     kViewerLineTolerance, &Extras::LineTolerance},
+    {ExtraGroup::Viewer, "--regions", "Regions", "Placemarks by the hour, shown when zoomed in",
+     "placemarks in hourly folders that a viewer draws only when zoomed in", ExtraKind::Flag, 0, 1, 1,
      &Extras::Regions},
-    {"--summary", "Summary", "Summary on standard output",
+    {ExtraGroup::Report, "--summary", "Summary", "Summary on standard output",
      "print the log's summary table on standard output (with INPUT alone: only that)", ExtraKind::Flag, 0, 1,
-     &Extras::Summary},
-    {"--summary-json", "SummaryJson", "Summary as JSON on standard output",
+     1, &Extras::Summary},
+    {ExtraGroup::Report, "--summary-json", "SummaryJson", "Summary as JSON on standard output",
      "print the log's summary as JSON on standard output (with INPUT alone: only that)", ExtraKind::Flag, 0,
-     1, &Extras::SummaryJson},
-    {"--summary-in-kml", "SummaryInKml", "Summary in the document's description",
-     "the log's summary as a table in the document's description", ExtraKind::Flag, 0, 1,
+     1, 1, &Extras::SummaryJson},
+    {ExtraGroup::Report, "--summary-in-kml", "SummaryInKml", "Summary in the document's description",
+     "the log's summary as a table in the document's description", ExtraKind::Flag, 0, 1, 1,
      &Extras::SummaryInKml},
-    {"--plots", "Plots", "Plots in a folder \"Plots\" (hidden at first)",
+    {ExtraGroup::Report, "--plots", "Plots", "Plots in a folder \"Plots\" (hidden at first)",
      "sky, SNR, speed and altitude, and fix quality plots as screen overlays in a hidden folder",
-     ExtraKind::Flag, 0, 1, &Extras::Plots},
-    {"--colour-by", "ColourBy", "Track coloured by",
-     "a track coloured by fix quality or by speed, with its legend", ExtraKind::Choice, 0, 1,
-     &Extras::ColourBy, kColourByChoices},
-    {"--date-from-zda", "DateFromZda", "Dates from ZDA sentences",
-     "NMEA epochs without a date of their own (GGA only) take the date of the latest ZDA", ExtraKind::Flag, 0,
-     1, &Extras::DatesFromZda},
-    {"--show-summary", "ShowSummary", "Show the summary after a run",
+     ExtraKind::Flag, 0, 1, 1, &Extras::Plots},
+    {ExtraGroup::Report, "--show-summary", "ShowSummary", "Show the summary after a run",
      "the window shows the summary and the plots after a run (no effect on the console)", ExtraKind::Flag, 0,
-     1, &Extras::ShowSummary},
+     1, 1, &Extras::ShowSummary},
+    {ExtraGroup::Colours, "--colour-by", "ColourBy", "Track coloured by",
+     "a track coloured by fix quality or by speed, with its legend", ExtraKind::Choice, 0, 1,
+     kColourByQuality, &Extras::ColourBy, kColourByChoices},
+    {ExtraGroup::Dates, "--date-from-zda", "DateFromZda", "Dates from ZDA sentences",
+     "NMEA epochs without a date of their own (GGA only) take the date of the latest ZDA", ExtraKind::Flag, 0,
+     1, 1, &Extras::DatesFromZda},
 };
 
 }  // namespace
 
 std::span<const ExtraKey> ExtraKeys() { return kKeys; }
+
+std::span<const ExtraGroupTitle> ExtraGroups() { return kGroups; }
+
+std::span<const ExtraKey> ExtraKeysOf(ExtraGroup group) {
+    const std::span<const ExtraKey> keys = ExtraKeys();
+    const auto in = [group](const ExtraKey& key) { return key.Group == group; };
+    const auto first = std::find_if(keys.begin(), keys.end(), in);
+    const auto last = std::find_if_not(first, keys.end(), in);
+    return {first, last};
+}
 
 bool AsksForSummary(const Extras& extras) {
     auto on = [](const std::optional<double>& value) { return value.value_or(0) != 0; };

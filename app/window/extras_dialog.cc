@@ -5,10 +5,15 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
+#include <QGroupBox>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
+#include <span>
 
 namespace tervo {
 
@@ -28,57 +33,104 @@ int ClampToInt(double value) {
 ExtrasDialog::ExtrasDialog(const Extras& initial, QWidget* parent) : QDialog(parent), initial_(initial) {
     setObjectName(QStringLiteral("ExtrasDialog"));
     setWindowTitle(QStringLiteral("Extras"));
-    auto* grid = new QGridLayout;
-    int line = 0;
-    for (const ExtraKey& key : ExtraKeys()) {
-        const std::optional<double>& value = initial.*key.Member;
-        const QString help = QString::fromUtf8(key.Help);
-        Row row;
-        row.key = &key;
-        row.asked = new QCheckBox(QString::fromUtf8(key.Label), this);
-        row.asked->setObjectName(QString::fromLatin1(key.Key));
-        row.asked->setToolTip(help);
-        row.asked->setChecked(value.has_value() && (key.Kind != ExtraKind::Flag || *value != 0));
-        grid->addWidget(row.asked, line, 0);
-        QWidget* spin = nullptr;
-        if (key.Kind == ExtraKind::Count) {
-            row.count = new QSpinBox(this);
-            row.count->setRange(ClampToInt(key.Min), ClampToInt(key.Max));
-            row.count->setValue(ClampToInt(value.value_or(key.Min)));
-            row.shown = row.count->value();
-            spin = row.count;
-        } else if (key.Kind == ExtraKind::Number) {
-            row.number = new QDoubleSpinBox(this);
-            row.number->setDecimals(kNumberDecimals);
-            row.number->setRange(key.Min, key.Max);
-            row.number->setValue(value.value_or(key.Min));
-            row.shown = row.number->value();
-            spin = row.number;
-        } else if (key.Kind == ExtraKind::Choice) {
-            row.choice = new QComboBox(this);
-            for (const char* name : key.Choices) {
-                row.choice->addItem(QString::fromUtf8(name));
-            }
-            row.choice->setCurrentIndex(
-                static_cast<int>(std::clamp(value.value_or(key.Min), key.Min, key.Max)));
-            spin = row.choice;
+    auto* page = new QWidget;
+    auto* boxes = new QVBoxLayout(page);
+    std::vector<QGridLayout*> grids;
+    for (const ExtraGroupTitle& group : ExtraGroups()) {
+        const std::span<const ExtraKey> keys = ExtraKeysOf(group.Group);
+        if (keys.empty()) {
+            continue;
         }
-        if (spin != nullptr) {
-            spin->setObjectName(QString::fromLatin1(key.Key) + QStringLiteral("Value"));
-            spin->setToolTip(help);
-            spin->setEnabled(row.asked->isChecked());
-            connect(row.asked, &QCheckBox::toggled, spin, &QWidget::setEnabled);
-            grid->addWidget(spin, line, 1);
+        auto* box = new QGroupBox(QString::fromUtf8(group.Title), page);
+        auto* grid = new QGridLayout(box);
+        int line = 0;
+        for (const ExtraKey& key : keys) {
+            AddRow(key, *box, *grid, line++);
         }
-        rows_.push_back(row);
-        ++line;
+        boxes->addWidget(box);
+        grids.push_back(grid);
     }
+    boxes->addStretch();
+    // The boxes' value columns line up: every first column as wide as the widest.
+    int labelWidth = 0;
+    for (const Row& row : rows_) {
+        labelWidth = std::max(labelWidth, row.asked->sizeHint().width());
+    }
+    for (QGridLayout* grid : grids) {
+        grid->setColumnMinimumWidth(0, labelWidth);
+    }
+
+    // The groups scroll once they are taller than the screen; the dialog is as
+    // wide as they are, so only the vertical bar ever shows.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("ExtrasGroups"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(page);
+    const QSize pageSize = page->sizeHint();
+    scroll->setMinimumWidth(pageSize.width() +
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll));
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
+    layout->addWidget(scroll);
     layout->addWidget(buttons);
+
+    // Every group at once where the screen allows; its available height less a
+    // tenth for the title bar otherwise.
+    const QMargins margins = layout->contentsMargins();
+    const int whole = margins.top() + pageSize.height() + layout->spacing() + buttons->sizeHint().height() +
+                      margins.bottom();
+    const QScreen* screen = (parent != nullptr ? parent->window() : this)->screen();
+    const int most = screen != nullptr ? screen->availableGeometry().height() * 9 / 10 : whole;
+    resize(minimumSizeHint().width(), std::min(whole, most));
+}
+
+void ExtrasDialog::AddRow(const ExtraKey& key, QWidget& box, QGridLayout& grid, int line) {
+    const std::optional<double>& value = initial_.*key.Member;
+    const QString help = QString::fromUtf8(key.Help);
+    Row row;
+    row.key = &key;
+    row.asked = new QCheckBox(QString::fromUtf8(key.Label), &box);
+    row.asked->setObjectName(QString::fromLatin1(key.Key));
+    row.asked->setToolTip(help);
+    row.asked->setChecked(value.has_value() && (key.Kind != ExtraKind::Flag || *value != 0));
+    grid.addWidget(row.asked, line, 0);
+    // A value not asked for shows the key's Start, where it begins once ticked on.
+    const double shown = value.value_or(key.Start);
+    QWidget* field = nullptr;
+    if (key.Kind == ExtraKind::Count) {
+        row.count = new QSpinBox(&box);
+        row.count->setRange(ClampToInt(key.Min), ClampToInt(key.Max));
+        row.count->setValue(ClampToInt(shown));
+        row.shown = row.count->value();
+        field = row.count;
+    } else if (key.Kind == ExtraKind::Number) {
+        row.number = new QDoubleSpinBox(&box);
+        row.number->setDecimals(kNumberDecimals);
+        row.number->setRange(key.Min, key.Max);
+        row.number->setValue(shown);
+        row.shown = row.number->value();
+        field = row.number;
+    } else if (key.Kind == ExtraKind::Choice) {
+        row.choice = new QComboBox(&box);
+        for (const char* name : key.Choices) {
+            row.choice->addItem(QString::fromUtf8(name));
+        }
+        row.choice->setCurrentIndex(static_cast<int>(std::clamp(shown, key.Min, key.Max)));
+        field = row.choice;
+    }
+    if (field != nullptr) {
+        field->setObjectName(QString::fromLatin1(key.Key) + QStringLiteral("Value"));
+        field->setToolTip(help);
+        field->setEnabled(row.asked->isChecked());
+        connect(row.asked, &QCheckBox::toggled, field, &QWidget::setEnabled);
+        grid.addWidget(field, line, 1);
+    }
+    rows_.push_back(row);
 }
 
 Extras ExtrasDialog::Values() const {

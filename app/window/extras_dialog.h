@@ -1,5 +1,8 @@
-// The Extras dialog: a control for every extra of ExtraKeys(), in the table's
-// order, so that an extra added to the table appears here without more code.
+// The Extras dialog: a control for every extra of ExtraKeys(), in a box titled
+// after its group (ExtraGroups) and in the table's order, so that an extra added
+// to the table appears here without more code. The boxes lie one below the other
+// in a scroll area: every extra stays in one list that shows at a glance what is
+// ticked, and the dialog never grows taller than the screen.
 #pragma once
 
 #include <QDialog>
@@ -10,6 +13,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QGridLayout;
 class QSpinBox;
 
 namespace tervo {
@@ -18,7 +22,8 @@ namespace tervo {
 // a check box "asked for" named after its key and a spin box named after the key
 // with "Value" appended ("ThinSecondsValue"), limited to the key's range and
 // enabled only while the box is checked; a choice has a combo box of its
-// Choices in their place, named the same way. Every control's tooltip is the key's Help.
+// Choices in their place, named the same way. A value not asked for shows the
+// key's Start. Every control's tooltip is the key's Help.
 class ExtrasDialog : public QDialog {
 public:
     explicit ExtrasDialog(const Extras& initial, QWidget* parent = nullptr);
@@ -38,6 +43,9 @@ private:
         QComboBox* choice = nullptr;       // a Choice only
         double shown = 0;                  // the spin box's value when the dialog opened
     };
+
+    // The check box and value field of `key` on `line` of a group's `grid`.
+    void AddRow(const ExtraKey& key, QWidget& box, QGridLayout& grid, int line);
 
     Extras initial_;
     std::vector<Row> rows_;
