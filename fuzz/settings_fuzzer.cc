@@ -111,8 +111,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     tervo::MemorySettingsControls controls;
     tervo::LoadSettings(SettingsPath(), controls);
-    tervo::ConversionSettings settings =
-        tervo::MakeConversionSettings(controls.values(), tervo::FileField{}, tervo::FileField{}, 0, false);
+    tervo::ConversionSettings settings = tervo::MakeConversionSettings(
+        controls.values(), tervo::FileField{}, tervo::FileField{}, tervo::LogFormat::Nmea, false);
     const tervo::fuzzing::InMemoryRun run = tervo::fuzzing::ConvertInMemory(kLog, settings);
     tervo::fuzzing::AbortUnlessSound(run, size);
     tervo::fuzzing::AbortUnlessExtrasSound(run, size);
