@@ -287,7 +287,7 @@ bool PrintSummaries(std::FILE* out, const Extras& extras, const RunReport& repor
     return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
-// The specified form, INPUT OUTPUT [SETTINGS], whose INPUT and OUTPUT are
+// The positional form, INPUT OUTPUT [SETTINGS], whose INPUT and OUTPUT are
 // taken from the program's directory; and the summary form, INPUT alone, a
 // form of its own whose INPUT is taken from the current directory.
 ConversionSettings BatchSettings(const CommandLine& line, Platform& platform, std::FILE* err) {
