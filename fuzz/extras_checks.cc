@@ -236,6 +236,18 @@ Extras ExtrasFromLastBytes(std::string_view log, int32_t format) {
     if (on(13)) {
         extras.Viewer = 1;
     }
+    if (on(14)) {
+        extras.TimeTrack = 1;
+        extras.MinQuality = static_cast<double>(FixClass::Single);
+        extras.MaxHdop = 5;
+        extras.MinSatellites = 4;
+    }
+    if (on(15)) {
+        extras.ReferencePoint = "mean";
+        if (on(7) && on(8)) {
+            extras.ColourBy = kColourByError;
+        }
+    }
     return extras;
 }
 

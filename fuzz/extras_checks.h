@@ -23,6 +23,10 @@ namespace tervo::fuzzing {
 //   bits 4-5 lines within 0, 1, 1000 m bit 12 dates from ZDA
 //   bit 6 hourly regions               bit 13 the viewer preset
 //   bit 7 the track coloured by quality (bit 8 wins)
+//   bit 14 the track in time, and the filters: at least a single fix, an HDOP
+//          of at most 5, at least 4 satellites used
+//   bit 15 the accuracy against the mean of the fixes (with bits 7 and 8 the
+//          track coloured by the error)
 Extras ExtrasFromLastBytes(std::string_view log, int32_t format);
 
 // "" when the text is one JSON value (RFC 8259: no NaN, no raw control

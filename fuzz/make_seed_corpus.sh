@@ -47,7 +47,8 @@ with_extras() {
 viewer=$((0x204F))   # the preset, thinning of each kind, a budget of 2, regions
 report=$((0x0E80))   # the summary in the description, the plots, the window's summary, quality colours
 dates=$((0x1120))    # dates from ZDA, speed colours, lines within 1 m
-for mask in viewer report dates; do
+accuracy=$((0xC180)) # the track in time, the filters, the accuracy against the mean, error colours
+for mask in viewer report dates accuracy; do
   with_extras "$out/nmea/sim-4.1-12.nmea" "$out/nmea/extras-$mask-sim.nmea" "${!mask}" 0x0D 0x0A
   with_extras "$out/nmea/sample.nmea" "$out/nmea/extras-$mask-sample.nmea" "${!mask}" 0x0D 0x0A
 done
@@ -60,7 +61,7 @@ for week in 0 1022 1023; do
   "$tools/simulate_binr" --epochs 2 --seed 4 --week "$week" --out "$out/binr/sim-week-$week.binr"
 done
 head -c "$limit" "$here/tests/data/binr/cold_start.binr" > "$out/binr/cold-start.binr"
-for mask in viewer report dates; do
+for mask in viewer report dates accuracy; do
   with_extras "$out/binr/sim-12.binr" "$out/binr/extras-$mask-sim.binr" "${!mask}" 0x10 0x03
 done
 
@@ -73,3 +74,5 @@ printf '[Settings]\r\nCheckBox2=1\r\n[Extras]\r\nViewer=1\r\nThinSeconds=0.5\r\n
   > "$out/settings/extras.ini"
 printf '[Extras]\nThinDegrees=180\nThinMetres=1e7\nMaxPlacemarks=1000000000\nLineTolerance=1000000\nColourBy=QUALITY\nSummary=1\nSummaryJson=1\n' \
   > "$out/settings/extras-ends.ini"
+printf '[Extras]\r\nReferencePoint=mean\r\nColourBy=error\r\nTimeTrack=1\r\nMinQuality=single\r\nMaxHdop=5\r\nMinSatellites=4\r\nSummaryJson=1\r\n' \
+  > "$out/settings/accuracy.ini"
