@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "nmea/satellite_observer.h"
 #include "report/timeline.h"
 #include "report_logs.h"
 #include "support/test_files.h"
@@ -344,17 +345,23 @@ TEST(SummaryJson, AnEmptyListExactly) {
               "    \"GPS\": {\n"
               "      \"satellites_seen\": 0,\n"
               "      \"mean_in_view\": null,\n"
-              "      \"mean_snr_dbhz\": null\n"
+              "      \"mean_snr_dbhz\": null,\n"
+              "      \"mean_used\": null,\n"
+              "      \"signals\": {}\n"
               "    },\n"
               "    \"SBAS\": {\n"
               "      \"satellites_seen\": 0,\n"
               "      \"mean_in_view\": null,\n"
-              "      \"mean_snr_dbhz\": null\n"
+              "      \"mean_snr_dbhz\": null,\n"
+              "      \"mean_used\": null,\n"
+              "      \"signals\": {}\n"
               "    },\n"
               "    \"GLONASS\": {\n"
               "      \"satellites_seen\": 0,\n"
               "      \"mean_in_view\": null,\n"
-              "      \"mean_snr_dbhz\": null\n"
+              "      \"mean_snr_dbhz\": null,\n"
+              "      \"mean_used\": null,\n"
+              "      \"signals\": {}\n"
               "    }\n"
               "  }\n"
               "}\n");
@@ -378,7 +385,7 @@ TEST(SummaryJson, HandBuiltValuesWithAPointInAnyLocale) {
           "\"satellites_used_mean\": 9.75,",
           "\"fixes_by_quality\": {\n    \"no fix\": 1,\n    \"single\": 1,\n    \"differential\": 1,\n"
           "    \"RTK fixed\": 1,\n    \"RTK float\": 1\n  },",
-          "\"mean_snr_dbhz\": 37.33\n"}) {
+          "\"mean_snr_dbhz\": 37.33,\n"}) {
         EXPECT_NE(json.find(member), std::string::npos) << member << "\n" << json;
     }
     EXPECT_NE(table.find("Satellites used          mean 9.8, 8 to 12\n"), std::string::npos) << table;
@@ -478,6 +485,92 @@ TEST(SummaryOfSimulatedLog, AnHourOfAMovingSky) {
     for (const SystemSignals& system : s.Systems) {
         EXPECT_GT(system.SatellitesSeen, 0) << system.Name;
         EXPECT_GT(system.MeanSnrDbHz.value(), 10) << system.Name;
+    }
+}
+
+TEST(SummaryOfSimulatedLog, FourConstellationsOnTwoBands) {
+    testing::TempDir dir;
+    PointList points;
+    SatelliteObservations observations;
+    testing::ReadNmeaBytes(testing::SimulatedNmea("--epochs 60 --nmea 4.11 --dual-band --seed 2", dir),
+                           points, &observations);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+    // The simulator's fixed sky: GPS 2 5 7 12 15 20 25 29 (of which 25 sends
+    // L5) and SBAS PRN 131 under GP, GLONASS 66 67 75 81, Galileo 3 8 11 24,
+    // BeiDou 6 14 27 33 38 and QZSS 2, on L1 and, but for GLONASS and SBAS, L5.
+    struct Row {
+        const char* system;
+        int seen;
+        std::vector<std::pair<std::string, int>> signals;  // name, satellites seen
+    };
+    const Row rows[] = {
+        {"GPS", 8, {{"L1 C/A", 8}, {"L5-I", 1}}}, {"SBAS", 1, {{"L1 C/A", 1}}},
+        {"GLONASS", 4, {{"G1 C/A", 4}}},          {"GALILEO", 4, {{"E1", 4}, {"E5a", 4}}},
+        {"BEIDOU", 5, {{"B1I", 5}, {"B2a", 5}}},  {"QZSS", 1, {{"L1 C/A", 1}, {"L5-I", 1}}},
+    };
+    ASSERT_EQ(s.Systems.size(), std::size(rows));
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const SystemSignals& system = s.Systems[i];
+        EXPECT_EQ(system.Name, rows[i].system);
+        EXPECT_EQ(system.SatellitesSeen, rows[i].seen) << system.Name;
+        EXPECT_DOUBLE_EQ(system.MeanInView.value(), rows[i].seen) << system.Name;
+        ASSERT_EQ(system.Signals.size(), rows[i].signals.size()) << system.Name;
+        for (size_t g = 0; g < system.Signals.size(); ++g) {
+            EXPECT_EQ(system.Signals[g].Name, rows[i].signals[g].first) << system.Name;
+            EXPECT_EQ(system.Signals[g].SatellitesSeen, rows[i].signals[g].second) << system.Name;
+            EXPECT_EQ(system.Signals[g].Band, g == 0 ? Band::L1 : Band::L5) << system.Name;
+        }
+    }
+    const std::string json = SummaryJson(s);
+    EXPECT_NE(json.find("\"E5a\": {\n          \"band\": \"L5\",\n          \"satellites_seen\": 4,"),
+              std::string::npos)
+        << json;
+}
+
+TEST(SummaryOfObservations, HandBuiltSignalsAndUsed) {
+    // GPS on two signals and Galileo, as an NMEA 4.11 receiver reports them:
+    // epoch 0 G5 L1 C/A 40, L5-I 44, G7 L1 C/A 30, E3 E1 36; GSA: GPS 5 and 7
+    // used, Galileo 3. Epoch 1: G5 L1 C/A 42, a GSA of GPS using 5.
+    PointList points;
+    AppendFix(points, kHandBuilt[1]);
+    AppendFix(points, kHandBuilt[2]);
+    SatelliteObservations observations;
+    for (const char* sentence :
+         {"$GPGSV,1,1,02,05,40,100,40,07,20,200,30,1*00", "$GPGSV,1,1,01,05,40,100,44,7*00",
+          "$GAGSV,1,1,01,03,50,300,36,7*00", "$GNGSA,A,3,05,07,,,,,,,,,,,1.0,1.0,1.0,1*00",
+          "$GNGSA,A,3,03,,,,,,,,,,,,1.0,1.0,1.0,3*00"}) {
+        (std::string_view(sentence).substr(3, 3) == "GSA" ? ObserveGsa : ObserveGsv)(sentence, points.Head,
+                                                                                     observations);
+    }
+    ObserveGsv("$GPGSV,1,1,01,05,41,101,42,1*00", points.Head->Next, observations);
+    ObserveGsa("$GNGSA,A,3,05,,,,,,,,,,,,1.0,1.0,1.0,1*00", points.Head->Next, observations);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+    ASSERT_EQ(s.Systems.size(), 4u) << "GPS, SBAS, GLONASS, and Galileo seen";
+    const SystemSignals& gps = s.Systems[0];
+    EXPECT_EQ(gps.SatellitesSeen, 2);
+    EXPECT_DOUBLE_EQ(gps.MeanInView.value(), 1.5);
+    EXPECT_DOUBLE_EQ(gps.MeanSnrDbHz.value(), (40 + 44 + 30 + 42) / 4.0);
+    EXPECT_DOUBLE_EQ(gps.MeanUsed.value(), 1.5);
+    EXPECT_FALSE(s.Systems[1].MeanUsed) << "SBAS, neither seen nor used";
+    EXPECT_FALSE(s.Systems[2].MeanUsed) << "GLONASS, never said";
+    EXPECT_EQ(s.Systems[3].Label, "Galileo");
+    EXPECT_DOUBLE_EQ(s.Systems[3].MeanInView.value(), 0.5);
+    EXPECT_DOUBLE_EQ(s.Systems[3].MeanUsed.value(), 1);
+    const std::string json = SummaryJson(s);
+    for (const char* member :
+         {"\"mean_used\": 1.5,\n",
+          "\"signals\": {\n        \"L1 C/A\": {\n          \"band\": \"L1\",\n"
+          "          \"satellites_seen\": 2,\n          \"mean_snr_dbhz\": 37.33\n        },\n"
+          "        \"L5-I\": {\n          \"band\": \"L5\",\n"
+          "          \"satellites_seen\": 1,\n          \"mean_snr_dbhz\": 44\n        }\n      }",
+          "\"GALILEO\": {\n      \"satellites_seen\": 1,"}) {
+        EXPECT_NE(json.find(member), std::string::npos) << member << "\n" << json;
+    }
+    const std::string table = SummaryTable(s);
+    for (const char* line : {"  GPS                    2 seen, 1.5 in view, 1.5 used, mean SNR 39 dB-Hz\n",
+                             "    L5-I                 1 seen, mean SNR 44 dB-Hz, L5 band\n",
+                             "  Galileo                1 seen, 0.5 in view, 1 used, mean SNR 36 dB-Hz\n"}) {
+        EXPECT_NE(table.find(line), std::string::npos) << line << table;
     }
 }
 
@@ -585,6 +678,48 @@ TEST(SummaryOfRealLogs, EpochsAndFixesAsTheTextCountsThem) {
             }
             EXPECT_EQ(summarised, epochs) << c.file << " quality " << quality;
         }
+    }
+}
+
+// The GSV and GSA of a small GPS and BeiDou log worked out by hand. The list
+// begins at its first RMC (its GGA have 15 commas): the GSV cycle before it
+// belongs to no epoch, so one cycle counts, read for the epoch at 07:41:54.
+// GPS: 20 satellites in view, 13 with an SNR (50 47 24 23 46 44 49 27 29 37
+// 24 24 43: 467 / 13). BeiDou: 12 in view, 4 with an SNR (35 37 42 45: 159 /
+// 4). Nine epochs have a GSA of each talker: GPS uses 0 0 0 0 2 4 4 4 4 (18 /
+// 9), BeiDou 0 0 0 0 3 3 3 3 3 (15 / 9).
+TEST(SummaryOfRealLogs, AGpsAndBeidouLogWorkedOutByHand) {
+    const std::string shared = testing::SharedTestDataDir();
+    const std::string path = shared + "nmea/bd-gn-gga15commas-nofix-to-fix.nmea";
+    if (shared.empty() || !std::filesystem::exists(path)) {
+        GTEST_SKIP() << "no shared receiver logs";
+    }
+    PointList points;
+    SatelliteObservations observations;
+    testing::ReadNmeaBytes(testing::ReadFile(path), points, &observations);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+    struct Row {
+        const char* system;
+        int seen;
+        std::optional<double> inView, snr, used;
+    };
+    const Row rows[] = {
+        {"GPS", 20, 20, 467 / 13.0, 18 / 9.0},
+        {"SBAS", 0, 0, std::nullopt, std::nullopt},
+        {"GLONASS", 0, 0, std::nullopt, std::nullopt},
+        {"BEIDOU", 12, 12, 159 / 4.0, 15 / 9.0},
+    };
+    ASSERT_EQ(s.Systems.size(), std::size(rows));
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const SystemSignals& system = s.Systems[i];
+        EXPECT_EQ(system.Name, rows[i].system);
+        EXPECT_EQ(system.SatellitesSeen, rows[i].seen) << system.Name;
+        EXPECT_EQ(system.MeanInView, rows[i].inView) << system.Name;
+        EXPECT_EQ(system.MeanUsed.has_value(), rows[i].used.has_value()) << system.Name;
+        EXPECT_NEAR(system.MeanUsed.value_or(-1), rows[i].used.value_or(-1), 1e-12) << system.Name;
+        EXPECT_EQ(system.MeanSnrDbHz.has_value(), rows[i].snr.has_value()) << system.Name;
+        EXPECT_NEAR(system.MeanSnrDbHz.value_or(-1), rows[i].snr.value_or(-1), 1e-12) << system.Name;
+        EXPECT_TRUE(system.Signals.empty()) << "no signal ids in this log";
     }
 }
 
