@@ -1,6 +1,7 @@
 #include "core/satellite_observations.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tervo {
 
@@ -18,29 +19,79 @@ bool Reaches(const list* start, const list* node) {
 
 }  // namespace
 
-void SatelliteObservations::Add(const list* epoch, const SatelliteObservation& observation) {
-    if (epochs_.empty() || epochs_.back().node != epoch) {
-        epochs_.push_back({epoch, static_cast<uint32_t>(observations_.size())});
-    }
-    const auto first = observations_.begin() + epochs_.back().first;
-    const auto same = std::find_if(first, observations_.end(), [&](const SatelliteObservation& o) {
-        return o.Kind == observation.Kind && o.System == observation.System &&
-               (o.Kind == ObservationKind::UsedCount ||
-                (o.Number == observation.Number && o.Signal == observation.Signal));
-    });
-    if (same == observations_.end()) {
-        observations_.push_back(observation);
-    } else if (observation.Kind == ObservationKind::UsedCount) {
-        same->Number = static_cast<uint8_t>(std::min(255, same->Number + observation.Number));
-    } else {
-        *same = observation;
-    }
+// --- SatelliteObservation ------------------------------------------------------
+
+SatelliteObservation SatelliteObservation::InView(SatelliteSystem system, uint8_t number, uint8_t signal,
+                                                  uint8_t elevation, uint16_t azimuth, uint8_t snr) {
+    SatelliteObservation o;
+    const uint8_t code = signal < 16 ? signal : kNoSignalCode;
+    o.head_ = static_cast<uint8_t>(static_cast<uint8_t>(system) << kCodeBits | code);
+    o.number_ = number;
+    o.elevation_ = elevation;
+    const uint16_t kept = std::min<uint16_t>(azimuth, 511);
+    o.low_ = static_cast<uint8_t>(kept & 0xFF);
+    o.high_ = static_cast<uint8_t>(std::min<uint8_t>(snr, 127) << 1 | kept >> 8);
+    return o;
 }
 
-std::span<const SatelliteObservation> SatelliteObservations::ObservationsOf(size_t epoch) const {
-    const size_t first = epochs_[epoch].first;
-    const size_t end = epoch + 1 < epochs_.size() ? epochs_[epoch + 1].first : observations_.size();
-    return {observations_.data() + first, end - first};
+SatelliteObservation SatelliteObservation::UsedCount(SatelliteSystem system, uint8_t count) {
+    SatelliteObservation o;
+    o.head_ = static_cast<uint8_t>(static_cast<uint8_t>(system) << kCodeBits | kUsedCode);
+    o.number_ = count;
+    return o;
+}
+
+uint8_t SatelliteObservation::Signal() const {
+    const uint8_t code = head_ & kCodeMask;
+    return code < 16 ? code : kNoSignal;
+}
+
+void SatelliteObservation::AddCount(int count) {
+    number_ = static_cast<uint8_t>(std::min(255, number_ + count));
+}
+
+// --- SatelliteObservations -----------------------------------------------------
+
+void SatelliteObservations::MakeRoom() {
+    if (used_ < kChunk) {
+        return;
+    }
+    // The last epoch's observations move with it into the new chunk.
+    chunks_.push_back(std::make_unique<SatelliteObservation[]>(kChunk));
+    Epoch& last = epochs_.back();
+    if (last.count > 0) {
+        std::memcpy(chunks_.back().get(), Begin(last), last.count * sizeof(SatelliteObservation));
+    }
+    last.chunk = static_cast<uint32_t>(chunks_.size() - 1);
+    last.first = 0;
+    used_ = last.count;
+}
+
+void SatelliteObservations::Add(const list* epoch, const SatelliteObservation& observation) {
+    if (epochs_.empty() || epochs_.back().node != epoch) {
+        // Where the last chunk is full, MakeRoom opens the next one.
+        epochs_.push_back({epoch, static_cast<uint32_t>(chunks_.size() - (used_ < kChunk ? 1 : 0)),
+                           static_cast<uint16_t>(used_ < kChunk ? used_ : 0), 0});
+    }
+    Epoch& last = epochs_.back();
+    SatelliteObservation* begin = last.count > 0 ? Begin(last) : nullptr;
+    SatelliteObservation* end = begin + last.count;
+    SatelliteObservation* same = std::find_if(begin, end, [&](const SatelliteObservation& o) {
+        return o.Kind() == observation.Kind() && o.System() == observation.System() &&
+               (o.Kind() == ObservationKind::UsedCount ||
+                (o.Number() == observation.Number() && o.Signal() == observation.Signal()));
+    });
+    if (same != end && observation.Kind() == ObservationKind::UsedCount) {
+        same->AddCount(observation.Number());
+    } else if (same != end) {
+        *same = observation;
+    } else if (last.count < kMostPerEpoch) {
+        MakeRoom();
+        chunks_[last.chunk][last.first + last.count] = observation;
+        ++last.count;
+        ++used_;
+        ++size_;
+    }
 }
 
 // The epochs of the nodes from `start` on are the last ones: the first of them
@@ -69,7 +120,8 @@ std::span<const SatelliteObservation> SatelliteObservations::Walk::Next(const li
         observations_->epochs_[epoch_].node != node) {
         return {};
     }
-    return observations_->ObservationsOf(epoch_++);
+    const Epoch& epoch = observations_->epochs_[epoch_++];
+    return {observations_->Begin(epoch), epoch.count};
 }
 
 }  // namespace tervo

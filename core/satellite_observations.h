@@ -6,11 +6,12 @@
 // system marks used.
 //
 // The table's rows stay what the record has always held; the report reads an
-// epoch's satellites from both (see SatelliteReader). An observation takes 8
+// epoch's satellites from both (see SatelliteReader). An observation takes 5
 // bytes, and an epoch with observations 16 more.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -21,21 +22,48 @@ namespace tervo {
 
 enum class ObservationKind : uint8_t {
     InView,     // a GSV's satellite block, complete up to its SNR field
-    UsedCount,  // a GSA's count of its system's satellites used; Number holds it
+    UsedCount,  // a GSA's count of its system's satellites used; Number() holds it
 };
 
-struct SatelliteObservation {
-    uint16_t Azimuth = 0;  // degrees
-    SatelliteSystem System = SatelliteSystem::Gps;
-    uint8_t Signal = kNoSignal;  // the NMEA 4.10+ signal id 0 to 15
-    uint8_t Number = 0;          // within the system (SBAS PRN 120-158, GLONASS slot)
-    uint8_t Elevation = 0;       // degrees
-    uint8_t Snr = 0;             // dB-Hz; 0 when not tracked
-    ObservationKind Kind = ObservationKind::InView;
-
+// One observation, packed into 5 bytes: the system and the signal share a byte,
+// the azimuth (9 bits) and the SNR (7 bits) two. An azimuth above 511 is kept
+// as 511, an SNR above 127 as 127 (neither is a real value).
+class SatelliteObservation {
+public:
     static constexpr uint8_t kNoSignal = 0xFF;  // the sentence names no signal
+
+    // `signal`: the NMEA 4.10+ signal id 0 to 15, or kNoSignal.
+    static SatelliteObservation InView(SatelliteSystem system, uint8_t number, uint8_t signal,
+                                       uint8_t elevation, uint16_t azimuth, uint8_t snr);
+    static SatelliteObservation UsedCount(SatelliteSystem system, uint8_t count);
+
+    ObservationKind Kind() const {
+        return (head_ & kCodeMask) == kUsedCode ? ObservationKind::UsedCount : ObservationKind::InView;
+    }
+    SatelliteSystem System() const { return static_cast<SatelliteSystem>(head_ >> kCodeBits); }
+    uint8_t Signal() const;                     // kNoSignal for a sentence without one, and for a UsedCount
+    uint8_t Number() const { return number_; }  // within the system (SBAS PRN 120-158, GLONASS slot)
+    uint8_t Elevation() const { return elevation_; }                                     // degrees
+    uint16_t Azimuth() const { return static_cast<uint16_t>(low_ | (high_ & 1) << 8); }  // degrees
+    uint8_t Snr() const { return static_cast<uint8_t>(high_ >> 1); }  // dB-Hz; 0 when not tracked
+
+    // Adds `count` to a UsedCount's count (at most 255).
+    void AddCount(int count);
+
+private:
+    // The low bits of the head: the signal id, or one of two codes.
+    static constexpr int kCodeBits = 5;
+    static constexpr uint8_t kCodeMask = (1 << kCodeBits) - 1;
+    static constexpr uint8_t kUsedCode = 30;
+    static constexpr uint8_t kNoSignalCode = 31;
+
+    uint8_t head_ = 0;  // system << kCodeBits | code
+    uint8_t number_ = 0;
+    uint8_t elevation_ = 0;
+    uint8_t low_ = 0;   // the azimuth's low 8 bits
+    uint8_t high_ = 0;  // the SNR << 1 | the azimuth's ninth bit
 };
-static_assert(sizeof(SatelliteObservation) == 8, "observations are kept by the million");
+static_assert(sizeof(SatelliteObservation) == 5, "observations are kept by the million");
 
 // The observations of a log's epochs, in the order the read loop meets them.
 // Epochs are the nodes of one point list, named by their address; observations
@@ -45,11 +73,11 @@ public:
     // Adds an observation of `epoch`. An InView one replaces the observation of
     // the same satellite and signal the epoch has already (a second GSV series
     // in one epoch); a UsedCount one adds its count to the epoch's count of
-    // that system.
+    // that system. Beyond kMostPerEpoch of an epoch, new ones are dropped.
     void Add(const list* epoch, const SatelliteObservation& observation);
 
-    bool empty() const { return observations_.empty(); }
-    size_t size() const { return observations_.size(); }
+    bool empty() const { return size_ == 0; }
+    size_t size() const { return size_; }
 
     // Walks the epochs of the list from `start` in list order: Next(node) must
     // be called for every node from `start` on, in order, and gives that node's
@@ -65,14 +93,25 @@ public:
     };
 
 private:
+    // Observations live in chunks that never move; an epoch's lie together in
+    // one chunk (an epoch that outgrows its chunk moves to the next).
+    static constexpr size_t kChunk = 16384;
+    // An epoch keeps at most this many (a real one holds a few dozen).
+    static constexpr uint16_t kMostPerEpoch = kChunk / 2;
     struct Epoch {
         const list* node;
-        uint32_t first;  // its observations run from here to the next epoch's first
+        uint32_t chunk;
+        uint16_t first;
+        uint16_t count;
     };
-    std::span<const SatelliteObservation> ObservationsOf(size_t epoch) const;
+    SatelliteObservation* Begin(const Epoch& epoch) const { return chunks_[epoch.chunk].get() + epoch.first; }
+    // Room for one more observation of the last epoch.
+    void MakeRoom();
 
     std::vector<Epoch> epochs_;
-    std::vector<SatelliteObservation> observations_;
+    std::vector<std::unique_ptr<SatelliteObservation[]>> chunks_;
+    size_t used_ = kChunk;  // observations in the last chunk
+    size_t size_ = 0;
 };
 
 }  // namespace tervo

@@ -84,7 +84,8 @@ void ObserveGsv(std::string_view sentence, const list* epoch, SatelliteObservati
         static_cast<int>(signal == SatelliteObservation::kNoSignal ? commas : commas - 1);
     const std::optional<SatelliteSystem> talker = TalkerSystem(sentence);
     std::optional<ObservedSatellite> satellite;
-    SatelliteObservation observation;
+    uint8_t elevation = 0;
+    uint16_t azimuth = 0;
     ForEachField(body, [&](int index, std::string_view field, bool last) {
         if (index < kFirstBlockField || index > lastBlockField) {
             return;
@@ -92,24 +93,21 @@ void ObserveGsv(std::string_view sentence, const list* epoch, SatelliteObservati
         switch ((index - kFirstBlockField) % kBlockFields) {
             case 0:
                 satellite = SatelliteOfId(talker, IntegerValue(field));
-                observation = {};
                 break;
             case 1:
-                observation.Elevation = static_cast<uint8_t>(IntegerValue(field));
+                elevation = static_cast<uint8_t>(IntegerValue(field));
                 satellite = last ? std::nullopt : satellite;
                 break;
             case 2:
-                observation.Azimuth = static_cast<uint16_t>(IntegerValue(field));
+                azimuth = static_cast<uint16_t>(IntegerValue(field));
                 satellite = last ? std::nullopt : satellite;
                 break;
             case 3:
                 if (satellite &&
                     (signal != SatelliteObservation::kNoSignal || !InRecordTable(satellite->System))) {
-                    observation.System = satellite->System;
-                    observation.Number = satellite->Number;
-                    observation.Signal = signal;
-                    observation.Snr = static_cast<uint8_t>(IntegerValue(field));
-                    observations.Add(epoch, observation);
+                    observations.Add(epoch, SatelliteObservation::InView(
+                                                satellite->System, satellite->Number, signal, elevation,
+                                                azimuth, static_cast<uint8_t>(IntegerValue(field))));
                 }
                 satellite.reset();
                 break;
@@ -142,11 +140,9 @@ void ObserveGsa(std::string_view sentence, const list* epoch, SatelliteObservati
     });
     for (const SatelliteSystemInfo& info : SatelliteSystems()) {
         if (info.System == *system || used[IndexOf(info.System)] > 0) {
-            SatelliteObservation count;
-            count.Kind = ObservationKind::UsedCount;
-            count.System = info.System;
-            count.Number = static_cast<uint8_t>(std::min(used[IndexOf(info.System)], 255));
-            observations.Add(epoch, count);
+            observations.Add(
+                epoch, SatelliteObservation::UsedCount(
+                           info.System, static_cast<uint8_t>(std::min(used[IndexOf(info.System)], 255))));
         }
     }
 }

@@ -219,14 +219,14 @@ Band BandOf(const Sighting& sighting) {
 bool EpochSatellites::HasSatellites() const {
     return point_.HasSatellites == 1 ||
            std::any_of(observations_.begin(), observations_.end(),
-                       [](const SatelliteObservation& o) { return o.Kind == ObservationKind::InView; });
+                       [](const SatelliteObservation& o) { return o.Kind() == ObservationKind::InView; });
 }
 
 void EpochSatellites::Read(std::vector<Sighting>& out) const {
     out.clear();
     std::array<bool, kSatelliteSystemCount> observed{};
     for (const SatelliteObservation& o : observations_) {
-        observed[IndexOf(o.System)] = observed[IndexOf(o.System)] || o.Kind == ObservationKind::InView;
+        observed[IndexOf(o.System())] = observed[IndexOf(o.System())] || o.Kind() == ObservationKind::InView;
     }
     for (const SatelliteRow& row : point_.Satellites) {
         const std::optional<SatelliteSystem> system = TableSystemOf(row.System);
@@ -235,8 +235,8 @@ void EpochSatellites::Read(std::vector<Sighting>& out) const {
         }
     }
     for (const SatelliteObservation& o : observations_) {
-        if (o.Kind == ObservationKind::InView) {
-            out.push_back({o.System, o.Number, o.Elevation, o.Azimuth, o.Snr, o.Signal});
+        if (o.Kind() == ObservationKind::InView) {
+            out.push_back({o.System(), o.Number(), o.Elevation(), o.Azimuth(), o.Snr(), o.Signal()});
         }
     }
 }
@@ -244,8 +244,8 @@ void EpochSatellites::Read(std::vector<Sighting>& out) const {
 std::array<std::optional<int>, kSatelliteSystemCount> EpochSatellites::UsedCounts() const {
     std::array<std::optional<int>, kSatelliteSystemCount> counts{};
     for (const SatelliteObservation& o : observations_) {
-        if (o.Kind == ObservationKind::UsedCount) {
-            counts[IndexOf(o.System)] = o.Number;
+        if (o.Kind() == ObservationKind::UsedCount) {
+            counts[IndexOf(o.System())] = o.Number();
         }
     }
     return counts;

@@ -58,15 +58,16 @@ TEST(SatelliteOfId, ByTalkerAndRange) {
 std::vector<std::string> Described(std::span<const SatelliteObservation> observations) {
     std::vector<std::string> out;
     for (const SatelliteObservation& o : observations) {
-        const std::string system(1, InfoOf(o.System).Letter);
-        if (o.Kind == ObservationKind::UsedCount) {
-            out.push_back(system + " used " + std::to_string(o.Number));
+        const std::string system(1, InfoOf(o.System()).Letter);
+        if (o.Kind() == ObservationKind::UsedCount) {
+            out.push_back(system + " used " + std::to_string(o.Number()));
             continue;
         }
         const std::string signal =
-            o.Signal == SatelliteObservation::kNoSignal ? "-" : std::to_string(o.Signal);
-        out.push_back(system + std::to_string(o.Number) + "/" + signal + " " + std::to_string(o.Elevation) +
-                      "," + std::to_string(o.Azimuth) + " " + std::to_string(o.Snr));
+            o.Signal() == SatelliteObservation::kNoSignal ? "-" : std::to_string(o.Signal());
+        out.push_back(system + std::to_string(o.Number()) + "/" + signal + " " +
+                      std::to_string(o.Elevation()) + "," + std::to_string(o.Azimuth()) + " " +
+                      std::to_string(o.Snr()));
     }
     return out;
 }
