@@ -72,10 +72,23 @@ void SatelliteObservations::Add(const list* epoch, const SatelliteObservation& o
         // Where the last chunk is full, MakeRoom opens the next one.
         epochs_.push_back({epoch, static_cast<uint32_t>(chunks_.size() - (used_ < kChunk ? 1 : 0)),
                            static_cast<uint16_t>(used_ < kChunk ? used_ : 0), 0});
+        inLastEpoch_.reset();
     }
     Epoch& last = epochs_.back();
     SatelliteObservation* begin = last.count > 0 ? Begin(last) : nullptr;
     SatelliteObservation* end = begin + last.count;
+    if (observation.Kind() == ObservationKind::InView) {
+        const uint8_t signal = observation.Signal();
+        const size_t key =
+            (static_cast<size_t>(observation.System()) * 256 + observation.Number()) * kSignalCodes +
+            (signal < 16 ? signal : 16);
+        if (!inLastEpoch_.test(key)) {
+            begin = end;  // nothing to replace
+            if (last.count < kMostPerEpoch) {
+                inLastEpoch_.set(key);
+            }
+        }
+    }
     SatelliteObservation* same = std::find_if(begin, end, [&](const SatelliteObservation& o) {
         return o.Kind() == observation.Kind() && o.System() == observation.System() &&
                (o.Kind() == ObservationKind::UsedCount ||

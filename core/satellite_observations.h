@@ -10,6 +10,7 @@
 // bytes, and an epoch with observations 16 more.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -108,6 +109,10 @@ private:
     // Room for one more observation of the last epoch.
     void MakeRoom();
 
+    // The satellites and signals (InView) the last epoch holds already, by
+    // system, number and signal code: most are not there, and need no search.
+    static constexpr size_t kSignalCodes = 17;  // ids 0 to 15 and none
+    std::bitset<kSatelliteSystemCount * 256 * kSignalCodes> inLastEpoch_;
     std::vector<Epoch> epochs_;
     std::vector<std::unique_ptr<SatelliteObservation[]>> chunks_;
     size_t used_ = kChunk;  // observations in the last chunk
