@@ -172,5 +172,38 @@ TEST(SatelliteObservations, WalkFromANodeAfterTheHead) {
     EXPECT_EQ(walked(4), std::vector<std::string>{});
 }
 
+// Epochs of 50 observations cross the chunks of 16384: an epoch that would
+// straddle two moves whole into the next, and each reads back as it was added.
+// One epoch keeps at most 8192 (a hostile log naming every satellite and signal).
+TEST(SatelliteObservations, EpochsAcrossChunksAndAFlood) {
+    PointList points;
+    SatelliteObservations observations;
+    std::vector<const list*> nodes;
+    for (int e = 0; e < 400; ++e) {
+        nodes.push_back(points.AppendPoint());
+        for (int k = 0; k < 50; ++k) {
+            observations.Add(nodes.back(), SatelliteObservation::InView(SatelliteSystem::Galileo,
+                                                                        static_cast<uint8_t>(k + 1), 7,
+                                                                        static_cast<uint8_t>(e % 90), 0, 30));
+        }
+    }
+    SatelliteObservations::Walk walk(&observations, points.Head);
+    for (int e = 0; e < 400; ++e) {
+        const std::span<const SatelliteObservation> epoch = walk.Next(nodes[static_cast<size_t>(e)]);
+        ASSERT_EQ(epoch.size(), 50u) << e;
+        for (int k = 0; k < 50; ++k) {
+            ASSERT_EQ(epoch[static_cast<size_t>(k)].Number(), k + 1) << e;
+            ASSERT_EQ(epoch[static_cast<size_t>(k)].Elevation(), e % 90) << e;
+        }
+    }
+    const list* flooded = points.AppendPoint();
+    for (int k = 0; k < 9000; ++k) {
+        observations.Add(flooded, SatelliteObservation::InView(static_cast<SatelliteSystem>(k % 7),
+                                                               static_cast<uint8_t>(k / 7 % 256),
+                                                               static_cast<uint8_t>(k / 1792), 10, 10, 10));
+    }
+    EXPECT_EQ(observations.size(), 400u * 50 + 8192);
+}
+
 }  // namespace
 }  // namespace tervo
