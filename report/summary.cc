@@ -332,7 +332,7 @@ struct Row {
 void AddSystemRows(std::vector<Row>& rows, const SystemSignals& system) {
     rows.push_back({"  " + system.Label,
                     std::to_string(system.SatellitesSeen) + " seen, " + Or(system.MeanInView, 1, "") +
-                        " in view, " + (system.MeanUsed ? Number(*system.MeanUsed, 1) + " used, " : "") +
+                        " in view, " + (system.MeanUsed ? NumberText(*system.MeanUsed, 1) + " used, " : "") +
                         "mean SNR " + Or(system.MeanSnrDbHz, 1, " dB-Hz")});
     for (const SignalSummary& signal : system.Signals) {
         const std::string_view band = BandName(signal.Band);
