@@ -102,7 +102,9 @@ constexpr const char* kHelp =
     "  8  the input file (or the reference log) could not be read to its end\n"
     "  9  the input looks like the other format (nothing of the chosen one was\n"
     "     found at its start), or no position was found in it, or no fix matched\n"
-    "     the reference of the accuracy (the KMZ file is written all the same)\n";
+    "     the reference of the accuracy (the KMZ file is written all the same)\n"
+    " 10  the KMZ file was written, but an export beside it (--export) could not\n"
+    "     be written\n";
 
 struct CommandLine {
     std::vector<std::string> positional;
@@ -171,15 +173,31 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
                 key.Option, [&line, &key] { SetExtra(line.extras, key, "1"); }, key.Help);
             continue;
         }
-        app.add_option_function<std::string>(
-               key.Option,
-               [&line, &key](const std::string& text) {
-                   if (!SetExtra(line.extras, key, text)) {
-                       throw CLI::ValidationError(key.Option, WhyRefused(key, text));
-                   }
-               },
-               key.Help)
-            ->type_name(ExtraValueName(key));
+        auto set = [&line, &key](const std::string& text) {
+            if (!SetExtra(line.extras, key, text)) {
+                throw CLI::ValidationError(key.Option, WhyRefused(key, text));
+            }
+        };
+        if (key.Repeatable) {
+            // Each time with one value of its own: "--export gpx LOG OUT" leaves the paths alone.
+            app.add_option_function<std::vector<std::string>>(
+                   key.Option,
+                   [set](const std::vector<std::string>& texts) {
+                       std::string list;
+                       for (const std::string& text : texts) {
+                           list += (list.empty() ? "" : ",") + text;
+                       }
+                       set(list);
+                   },
+                   key.Help)
+                ->type_size(1)
+                ->expected(1)
+                ->allow_extra_args(false)
+                ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+                ->type_name(ExtraValueName(key));
+            continue;
+        }
+        app.add_option_function<std::string>(key.Option, set, key.Help)->type_name(ExtraValueName(key));
     }
     try {
         app.parse(argc, argv);

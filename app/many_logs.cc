@@ -173,6 +173,13 @@ int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* out, st
         std::fprintf(err, "tervoconverter: %s\nRun with --help for more information.\n", conflict.c_str());
         return kExitBadCommandLine;
     }
+    if (!line.mergePath.empty() && values.Extras.Export) {
+        std::fprintf(
+            err,
+            "tervoconverter: --export (or Export= in [Extras]) does not go with --merge: convert the "
+            "logs with --out-dir for their exports\n");
+        return kExitBadCommandLine;
+    }
     LockedPlatform shared(platform);
 
     std::vector<LogOutcome> outcomes(line.logs.size());

@@ -41,12 +41,35 @@ RunEnding NothingMatchedEnding(const RunReport& report) {
     return ending;
 }
 
+// A completed run whose exports could not all be written: the first one's path
+// and reason, the others' in the advice.
+RunEnding ExportEnding(const std::vector<FileFailure>& failures) {
+    RunEnding ending = Ending(kExitExportFailed, EndingKind::Error,
+                              failures.size() == 1 ? "Cannot write the export" : "Cannot write the exports",
+                              failures.front());
+    for (size_t i = 1; i < failures.size(); ++i) {
+        const std::string reason = SystemReason(failures[i].error);
+        ending.Advice += (i == 1 ? "Also " : ", ") + failures[i].path + (reason.empty() ? "" : ": " + reason);
+    }
+    if (!ending.Advice.empty()) {
+        ending.Advice += ".";
+    }
+    if (failures.front().error == EEXIST) {
+        ending.Advice += std::string(ending.Advice.empty() ? "" : " ") +
+                         "An export is never written over the log or the KMZ file itself.";
+    }
+    return ending;
+}
+
 }  // namespace
 
 RunEnding EndingOf(ConversionResult result, const RunReport& report, const std::string& inputPath) {
     const FileFailure& failure = report.Failure;
     switch (result) {
         case ConversionResult::Completed:
+            if (!report.ExportFailures.empty()) {
+                return ExportEnding(report.ExportFailures);
+            }
             if (report.NothingRecognised && report.Placemarks == 0) {
                 return Ending(kExitWrongFormat, EndingKind::Note, "no position found in " + inputPath);
             }

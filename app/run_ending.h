@@ -24,6 +24,7 @@ enum ExitStatus : int {
     kExitInputNotRead = 8,      // "Can't read the input file": a read error before its end
     kExitWrongFormat = 9,       // the log looks like the other format, no position was found in it, or
                                 // no epoch matched the reference of the accuracy
+    kExitExportFailed = 10,     // the KMZ file was written, but an export beside it could not be
 };
 
 enum class EndingKind {

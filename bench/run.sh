@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the converter in Release form into build-bench, simulates an hour and a
 # day of NMEA and BINR logs (1 Hz, 12 satellites) and prints the benchmark table
-# with each target met or missed.
+# with each target met or missed, the plots' times, and what the track in time
+# and the exports cost the day (bench/time_exports.sh).
 #
 #   bash bench/run.sh [--runs N] [--with-peer] [--with-window] [--with-globe [--globe-timeout S]]
 #
@@ -81,6 +82,8 @@ echo
 build-bench/bench/tervo_plots_bench --runs "$runs"
 python3 bench/accuracy_bench.py --converter "$PWD/build-bench/app/tervoconverter" --work "$work" --runs "$runs" \
   "24h:$work/24h-receiver.nmea:$work/24h-truth.nmea"
+echo
+bash bench/time_exports.sh build-bench/app/tervoconverter "$work/24h.nmea" "$runs"
 
 if ((with_window)); then
   cmake -S . -B build-bench-window "${release[@]}" -DTERVO_WITH_WINDOW=ON >/dev/null

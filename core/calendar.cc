@@ -81,6 +81,19 @@ bool IsTimeOfDayText(std::string_view text) {
            fraction.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
+std::optional<int64_t> UnixMsOfDateTime(std::string_view date, std::string_view time) {
+    const std::optional<int64_t> days = DaysOfDateText(date);
+    if (!days || !IsTimeOfDayText(time)) {
+        return std::nullopt;
+    }
+    auto number = [&](size_t at) { return (time[at] - '0') * 10 + (time[at + 1] - '0'); };
+    int64_t ms = 0;
+    for (size_t i = 9; i < 12; ++i) {
+        ms = ms * 10 + (i < time.size() ? time[i] - '0' : 0);
+    }
+    return ((*days * 24 + number(0)) * 60 + number(3)) * 60'000 + number(6) * 1000 + ms;
+}
+
 std::string DateTextOfDays(int64_t days) {
     const Civil date = CivilFromDays(days);
     char text[48];

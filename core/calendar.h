@@ -18,6 +18,12 @@ std::optional<int64_t> DaysOfDateText(std::string_view text);
 // 00 to 59), optionally followed by "." and one or more digits.
 bool IsTimeOfDayText(std::string_view text);
 
+// The instant a record's Date and Time texts name, in UTC milliseconds since
+// 1970-01-01, when DaysOfDateText and IsTimeOfDayText take them; the first
+// three digits of a fraction count. A pair that passes reads as an
+// xsd:dateTime once joined by "T" and ended by "Z".
+std::optional<int64_t> UnixMsOfDateTime(std::string_view date, std::string_view time);
+
 // The "yyyy-mm-dd" text of a day count from 1970-01-01 (years 0 to 9999).
 std::string DateTextOfDays(int64_t days);
 

@@ -50,7 +50,8 @@ public:
 class PointList {
 public:
     explicit PointList(AllocationGate* gate = nullptr) : gate_(gate) {}
-    ~PointList() { FreePointList(Head); }
+    // Every node, linked or not (see Unlink).
+    ~PointList() { FreePointList(size_ == 0 ? nullptr : NodeAt(0)); }
     PointList(const PointList&) = delete;
     PointList& operator=(const PointList&) = delete;
 
@@ -78,7 +79,36 @@ public:
 
     size_t size() const { return size_; }
 
+    // Takes every node for which `keep` says false out of the chain, once the
+    // log is read: Next then passes over it, and Head, Start and FirstFix move
+    // on to the next node kept (nullptr when none is). The nodes stay where they
+    // are until the list is released: FreePointList(node) releases by place in
+    // the store, the nodes taken out among them, and the list's destructor
+    // releases what is left.
+    template <typename Keep>
+    void Unlink(Keep keep) {
+        list** link = &Head;
+        for (list* node = Head; node != nullptr; node = node->Next) {
+            if (keep(static_cast<const list&>(*node))) {
+                *link = node;
+                link = &node->Next;
+            }
+        }
+        *link = nullptr;
+        Start = NextKept(Start, keep);
+        FirstFix = NextKept(FirstFix, keep);
+    }
+
 private:
+    // `node` when it is kept, else the first kept node after it in the store.
+    template <typename Keep>
+    list* NextKept(list* node, Keep& keep) const {
+        while (node != nullptr && !keep(static_cast<const list&>(*node))) {
+            node = node->Next;
+        }
+        return node;
+    }
+
     static constexpr size_t kChunkNodes = 1024;
     struct ChunkDeleter {
         void operator()(list* nodes) const;

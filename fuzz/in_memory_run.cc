@@ -29,6 +29,7 @@ InMemoryRun ConvertInMemory(std::string_view log, const ConversionSettings& sett
     run.result = RunConversion(settings, view, assembler, platform, files, gate, &run.report);
     run.kml = files.TakeKml();
     run.entries = std::move(files.entries());
+    run.besides = std::move(files.besides());
     run.countText = view.countText;
     return run;
 }

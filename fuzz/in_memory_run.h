@@ -22,6 +22,8 @@ struct InMemoryRun {
     std::string countText;
     RunReport report;
     std::vector<InMemoryEntry> entries;  // in the order they were added
+    // The files beside the container (RunFiles::WriteBeside), named by extension.
+    std::vector<InMemoryEntry> besides;
 };
 
 // Converts `log` with `settings` (Format and the display values are used; the

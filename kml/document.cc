@@ -10,7 +10,13 @@ std::string KmlColor(int32_t colour) {
     return text;
 }
 
-void BeginKmlDocument(KmlStream& stream) { stream.Text("<kml>\n<Document>\n"_kml); }
+void BeginKmlDocument(KmlStream& stream, bool declaresGx) {
+    if (declaresGx) {
+        stream.Text("<kml xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\n<Document>\n"_kml);
+    } else {
+        stream.Text("<kml>\n<Document>\n"_kml);
+    }
+}
 
 void WriteLineStyle(KmlStream& stream, std::string_view widthText, std::string_view colourText,
                     std::string_view styleId) {

@@ -8,67 +8,17 @@
 // Close(), so a broken file is never taken for a finished one.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <string>
 #include <string_view>
 
+#include "core/byte_sink.h"
+#include "core/text_format.h"
+
 namespace tervo {
-
-// Where the bytes go. Write returns false when the bytes could not be written.
-class ByteSink {
-public:
-    virtual ~ByteSink() = default;
-    virtual bool Write(const char* data, size_t size) = 0;
-    // Flushes and closes; false when anything written could not reach its place.
-    virtual bool Close() = 0;
-    // Cuts what was written back to its first `size` bytes; false when it cannot.
-    virtual bool Truncate(uint64_t) { return false; }
-};
-
-// A file created (or truncated) for writing. Creation failure leaves is_open() false.
-class FileSink : public ByteSink {
-public:
-    explicit FileSink(const std::string& path);
-    ~FileSink() override;
-    FileSink(const FileSink&) = delete;
-    FileSink& operator=(const FileSink&) = delete;
-    bool is_open() const { return fd_ >= 0; }
-    // The errno of the first failure (creation included); 0 when none.
-    int error() const { return error_; }
-    bool Write(const char* data, size_t size) override;
-    bool Close() override;
-    bool Truncate(uint64_t size) override;
-
-    // Called once when the disk is full, to free space that others hold for
-    // the run; the write that failed is then tried again.
-    void OnDiskFull(std::function<void()> makeRoom) { makeRoom_ = std::move(makeRoom); }
-
-private:
-    int fd_ = -1;
-    bool failed_ = false;
-    int error_ = 0;
-    std::function<void()> makeRoom_;
-};
-
-// Collects everything in memory (tests, fuzzing).
-class StringSink : public ByteSink {
-public:
-    bool Write(const char* data, size_t size) override {
-        text.append(data, size);
-        return true;
-    }
-    bool Close() override { return true; }
-    bool Truncate(uint64_t size) override {
-        text.resize(std::min<uint64_t>(size, text.size()));
-        return true;
-    }
-    std::string text;
-};
 
 // A format text of the program with its line feeds already turned into CR LF
 // when the program is compiled: "<Placemark>\n"_kml. The writers print their
@@ -162,6 +112,7 @@ private:
     static constexpr size_t kLongestNumber = 350;
 
     void Append(const char* data, size_t size) {
+        if (size == 0) return;  // an empty view may carry no address at all
         if (size <= kBufferSize - used_) {
             std::memcpy(buffer_ + used_, data, size);
             used_ += size;
@@ -189,8 +140,5 @@ private:
 // control bytes except tab and line feed) and every byte that is not part of
 // valid UTF-8 as U+FFFD. An ordinary value comes back unchanged.
 std::string EscapeValue(std::string_view value);
-
-// "%.Nf" of value in the C locale into `out` (at least 350 bytes); returns the length.
-size_t FormatFixed(double value, int decimals, char* out);
 
 }  // namespace tervo

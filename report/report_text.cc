@@ -45,24 +45,6 @@ std::string HtmlEscaped(std::string_view text) {
     return out;
 }
 
-std::string JsonString(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (static_cast<unsigned char>(c) < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x",
-                          static_cast<unsigned>(static_cast<unsigned char>(c)));
-            out += escape;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 JsonObject& JsonObject::Raw(std::string_view key, std::string value) {
     members_.push_back(std::string(static_cast<size_t>(indent_ + 2), ' ') + JsonString(key) + ": " + value);
     return *this;

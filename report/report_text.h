@@ -8,14 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text_format.h"
+
 namespace tervo {
 
 // "%.Nf" in the C locale whatever the process locale, trailing zeros of the
 // fraction dropped ("12.50" gives "12.5", "3.000" gives "3", "-0" gives "0").
 std::string NumberText(double value, int decimals);
-
-// `text` as a JSON string, quotes included; control characters as \u00XX.
-std::string JsonString(std::string_view text);
 
 // `text` with &, <, > and " as HTML entities.
 std::string HtmlEscaped(std::string_view text);

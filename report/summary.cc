@@ -346,6 +346,12 @@ std::vector<Row> Rows(const Summary& s) {
     std::vector<Row> rows;
     rows.push_back({"Format", s.Format == LogFormat::Nmea ? "NMEA" : "BINR"});
     rows.push_back({"Epochs", std::to_string(s.Epochs)});
+    if (s.Filtered) {
+        const FilteredOut& f = *s.Filtered;
+        rows.push_back({"Filtered out", std::to_string(f.Epochs) + " epochs (quality " +
+                                            std::to_string(f.Quality) + ", HDOP " + std::to_string(f.Hdop) +
+                                            ", satellites " + std::to_string(f.Satellites) + ")"});
+    }
     rows.push_back({"Fixes", std::to_string(s.Fixes) +
                                  (s.FixShare ? " (" + NumberText(*s.FixShare * 100, 1) + " %)" : "")});
     rows.push_back({"First time", TimeText(s.FirstUnixMs, s.FirstTimeOfDayMs)});
@@ -443,8 +449,16 @@ std::string SummaryJson(const Summary& s, const std::vector<JsonMember>& more) {
         systems.Raw(system.Name, SystemJson(system));
     }
     JsonObject root(0);
-    root.Text("format", std::string(s.Format == LogFormat::Nmea ? "nmea" : "binr"))
-        .Int("epochs", s.Epochs)
+    root.Text("format", std::string(s.Format == LogFormat::Nmea ? "nmea" : "binr"));
+    if (s.Filtered) {
+        JsonObject filtered(2);
+        filtered.Int("epochs", s.Filtered->Epochs)
+            .Int("quality", s.Filtered->Quality)
+            .Int("hdop", s.Filtered->Hdop)
+            .Int("satellites", s.Filtered->Satellites);
+        root.Raw("filtered_out", filtered.str());
+    }
+    root.Int("epochs", s.Epochs)
         .Int("timed_epochs", s.TimedEpochs)
         .Int("fixes", s.Fixes)
         .Num("fix_share", s.FixShare, 6)

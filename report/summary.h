@@ -39,6 +39,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fix_filter.h"
 #include "core/fix_quality.h"
 #include "core/point_list.h"
 #include "report/collectors.h"
@@ -82,6 +83,9 @@ struct SystemSignals {
 
 struct Summary {
     LogFormat Format = LogFormat::Nmea;
+    // What the extras' fix filter left out, when one was asked for; the rest of
+    // the summary is of the epochs it kept.
+    std::optional<FilteredOut> Filtered;
     int64_t Epochs = 0;
     int64_t TimedEpochs = 0;
     int64_t Fixes = 0;

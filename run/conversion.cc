@@ -1,5 +1,6 @@
 #include "run/conversion.h"
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "kml/viewer_writer.h"
 #include "kml/waypoint_writer.h"
 #include "nmea/nmea_reader.h"
+#include "report/collectors.h"
 #include "report/summary.h"
 #include "run/folder_writer.h"
 #include "run/format_look.h"
@@ -76,6 +78,7 @@ struct RunState {
                 summary ? &*summary : nullptr,
                 plots,
                 accuracy ? &*accuracy : nullptr,
+                gapAboveMs,
                 kml,
                 files};
     }
@@ -108,6 +111,8 @@ struct RunState {
     ReferenceTrouble referenceTrouble = ReferenceTrouble::None;
     FileFailure referenceFailure;
     std::optional<AccuracyOutcome> accuracy;
+    std::optional<int64_t> gapAboveMs;
+    std::optional<FilteredOut> filtered;  // what the extras' filter took out of the list, once it did
     WaypointOptions options;
     std::string countText = " ";  // the right pane's text, repeated by the final message
     int placemarks = 0;
@@ -198,12 +203,48 @@ void MeasureAgainstReference(RunState& run) {
     run.referenceTrack = {};
 }
 
+// The longest step within a track segment by the gap rule of the epochs from
+// `head`, in whole milliseconds (a step of n ms is longer than x s when it is
+// longer than floor(1000 x) ms); nothing without a typical step.
+std::optional<int64_t> GapAboveMsOf(const list* head, LogFormat format) {
+    const GapRule rule = GapRuleOf(TypicalStepS(TimeEpochs(head, format).StepMs));
+    if (!std::isfinite(rule.AboveS)) {
+        return std::nullopt;
+    }
+    return static_cast<int64_t>(std::floor(rule.AboveS * 1000));
+}
+
+// The gap rule of the log's own pace, for the rows that cut tracks at gaps.
+void MeasureGaps(RunState& run) {
+    if (run.plan.NeedsGaps && run.plan.Format) {
+        run.gapAboveMs = GapAboveMsOf(run.points.Head, *run.plan.Format);
+    }
+}
+
+// Takes the epochs the extras' filter leaves out out of the list once it is
+// read, counting them for the summary: every later phase sees the epochs kept.
+// The gaps are measured first, on the log's own pace.
+void FilterEpochs(RunState& run) {
+    MeasureGaps(run);
+    const FixFilter& filter = run.plan.Filter;
+    if (!filter.IsActive() || !run.plan.Format) {
+        return;
+    }
+    const LogFormat format = *run.plan.Format;
+    run.filtered.emplace();
+    for (const list* node = run.points.Head; node != nullptr; node = node->Next) {
+        run.filtered->Add(FilterFailures(node->Point, format, filter));
+    }
+    run.points.Unlink([&](const list& node) { return PassesFilter(node.Point, format, filter); });
+}
+
 // What is worked out from the whole list for the extras, before the folders
 // date its dateless points.
 void WorkOutFromList(RunState& run, KmlStream& kml) {
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     if (run.plan.NeedsSummary) {
         run.summary = ComputeSummary(run.points, format, {}, &run.observations);
+        run.summary->Filtered = run.filtered;
     }
     if (run.plan.NeedsAccuracy) {
         MeasureAgainstReference(run);
@@ -219,7 +260,7 @@ void WriteHead(RunState& run, KmlStream& kml) {
     const ConversionSettings& settings = run.settings;
     const DocumentPlace& place = run.plan.Place;
     if (!place.PartOnly) {
-        BeginKmlDocument(kml);
+        BeginKmlDocument(kml, run.plan.DeclaresGx);
     }
     const RunContext context = run.Context(kml);
     std::string description;
@@ -331,6 +372,9 @@ ConversionResult Pack(RunState& run, KmlStream& kml, RunReport* report) {
         run.points.FreePointList(run.points.Head);
     }
     run.files.Pack(run.options.ValidIconName, run.options.InvalidIconName, run.options.DTrackIconName);
+    if (report != nullptr) {
+        report->ExportFailures = run.files.BesideFailures();
+    }
 
     run.view.ShowStatus("");
     run.view.ShowStatus("The progress finished");
@@ -405,6 +449,7 @@ ConversionResult RunPhases(RunState& run, RunReport* report, bool& runDisabled, 
         folder.reset();
         return *stopped;
     }
+    FilterEpochs(run);
     if (run.plan.NeedsAccuracy) {
         if (const std::optional<ConversionResult> failed = ReadReference(run)) {
             folder.reset();
@@ -493,6 +538,8 @@ ConversionResult WriteListDocument(const ConversionSettings& settings, Conversio
     run.options = PlacemarkOptions(settings, run.plan);
     run.options.FirstNumber = document.FirstNumber;
     // The list is read: what the head's description needs is there before it.
+    // It stays its owner's, so a filter takes nothing out of it.
+    MeasureGaps(run);
     WorkOutFromList(run, *kml);
     WriteHead(run, *kml);
     if (run.plan.Format) {
@@ -527,8 +574,10 @@ ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView
         EndReport(run, *ended, report);
         return *ended;
     }
+    FilterEpochs(run);
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     report.Summary = ComputeSummary(run.points, format, {}, &run.observations);
+    report.Summary->Filtered = run.filtered;
     if (accuracy) {
         MeasureAgainstReference(run);
         report.Accuracy = run.accuracy;

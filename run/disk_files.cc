@@ -40,6 +40,14 @@ InputFile OpenInput(const std::string& path) {
     return file;
 }
 
+// Whether the two paths name one existing file.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first {};
+    struct stat second {};
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
 int64_t FileSize(std::FILE* file) {
     struct stat info {};
     if (fstat(fileno(file), &info) != 0) {
@@ -166,6 +174,28 @@ void DiskFiles::AddEntry(const std::string& name, const std::vector<uint8_t>& by
     entries_.push_back({name, path});
 }
 
+bool DiskFiles::WriteBeside(const std::string& extension, const std::function<bool(ByteSink&)>& write) {
+    const std::string finalPath = ChangeFileExtension(containerPath_, extension);
+    if (finalPath == containerPath_ || SameFile(finalPath, settings_.InputPath)) {
+        besideFailures_.push_back({finalPath, EEXIST});
+        return false;
+    }
+    if (!workDir_.made()) {
+        besideFailures_.push_back({finalPath, ENOENT});
+        return false;
+    }
+    const std::string path =
+        workDir_.path() + "beside-" + std::to_string(beside_.size() + besideFailures_.size());
+    FileSink file(path);
+    if (!file.is_open() || !write(file)) {
+        besideFailures_.push_back({finalPath, file.error() != 0 ? file.error() : EIO});
+        std::remove(path.c_str());
+        return false;
+    }
+    beside_.push_back({finalPath, path});
+    return true;
+}
+
 void DiskFiles::Pack(const std::string& validIcon, const std::string& invalidIcon,
                      const std::string& dtrackIcon) {
     std::vector<KmzSource> sources = {{kmlName_, kmlPath_},
@@ -174,6 +204,14 @@ void DiskFiles::Pack(const std::string& validIcon, const std::string& invalidIco
                                       {dtrackIcon, workDir_.path() + dtrackIcon}};
     sources.insert(sources.end(), entries_.begin(), entries_.end());
     PackKmz(containerPath_, sources, platform_, packer_.get());
+    // Only beside a container that was written; one that cannot be moved stays
+    // in the work directory, which goes with it.
+    for (const KmzSource& file : beside_) {
+        if (std::rename(file.path.c_str(), file.name.c_str()) != 0) {
+            besideFailures_.push_back({file.name, errno});
+        }
+    }
+    beside_.clear();
 }
 
 }  // namespace tervo

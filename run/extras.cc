@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <string_view>
 
 #include "report/accuracy.h"
@@ -37,6 +38,20 @@ std::optional<std::string> CheckPath(const std::string& text) {
     }
     return text;
 }
+// The keys of the fix classes, in FixClass order (FixClassInfo::Key).
+constexpr const char* kFixClassChoices[] = {"no-fix",    "single",    "differential",   "pps",
+                                            "rtk-fixed", "rtk-float", "dead-reckoning", "manual",
+                                            "simulated", "unknown"};
+static_assert(std::size(kFixClassChoices) == kFixClassCount);
+
+struct ExportName {
+    ExportFormat Format;
+    std::string_view Name;
+    const char* Extension;
+};
+constexpr ExportName kExportNames[] = {{ExportFormat::Gpx, "gpx", ".gpx"},
+                                       {ExportFormat::Csv, "csv", ".csv"},
+                                       {ExportFormat::GeoJson, "geojson", ".geojson"}};
 
 const ExtraKey kKeys[] = {
     {"--viewer", "Viewer", "Ready for a globe viewer (preset)",
@@ -104,11 +119,95 @@ const ExtraKey kKeys[] = {
      &Extras::ReferenceLog,
      CheckPath,
      "FILE"},
+    {"--time-track", "TimeTrack", "Track in time, for the time slider",
+     "the valid fixes as a track in time (a folder \"Track in time\") for the viewer's time slider",
+     ExtraKind::Flag, 0, 1, &Extras::TimeTrack},
+    {"--export",
+     "Export",
+     "Files beside the KMZ file (gpx,csv,geojson)",
+     "writes NAME.gpx, NAME.csv or NAME.geojson beside NAME.kmz (repeatable, or a list: gpx,csv)",
+     ExtraKind::Text,
+     0,
+     0,
+     nullptr,
+     {},
+     &Extras::Export,
+     CheckExportList,
+     "gpx|csv|geojson",
+     nullptr,
+     true},
+    {"--min-quality", "MinQuality", "Only fixes of at least the quality",
+     "leaves out epochs below the fix class (single, differential, rtk-float, rtk-fixed ...)",
+     ExtraKind::Choice, 0, kFixClassCount - 1, &Extras::MinQuality, kFixClassChoices},
+    {"--max-hdop", "MaxHdop", "Only fixes with an HDOP of at most", "leaves out epochs whose HDOP is above X",
+     ExtraKind::Number, 0, 100, &Extras::MaxHdop},
+    {"--min-satellites", "MinSatellites", "Only fixes with satellites used, at least",
+     "leaves out epochs with fewer than N satellites used", ExtraKind::Count, 0, 99, &Extras::MinSatellites},
 };
 
 }  // namespace
 
 std::span<const ExtraKey> ExtraKeys() { return kKeys; }
+
+const char* ExportExtension(ExportFormat format) {
+    for (const ExportName& name : kExportNames) {
+        if (name.Format == format) {
+            return name.Extension;
+        }
+    }
+    return "";
+}
+
+std::optional<std::string> CheckExportList(const std::string& text) {
+    bool asked[std::size(kExportNames)] = {};
+    size_t from = 0;
+    while (from <= text.size()) {
+        const size_t comma = std::min(text.find(',', from), text.size());
+        std::string word;
+        for (size_t i = from; i < comma; ++i) {
+            if (text[i] != ' ') {
+                word += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+            }
+        }
+        const auto* name = std::find_if(std::begin(kExportNames), std::end(kExportNames),
+                                        [&](const ExportName& n) { return n.Name == word; });
+        if (name == std::end(kExportNames)) {
+            return std::nullopt;
+        }
+        asked[name - std::begin(kExportNames)] = true;
+        from = comma + 1;
+    }
+    std::string list;
+    for (size_t i = 0; i < std::size(kExportNames); ++i) {
+        if (asked[i]) {
+            list += (list.empty() ? "" : ",") + std::string(kExportNames[i].Name);
+        }
+    }
+    return list;
+}
+
+std::vector<ExportFormat> ExportsOf(const Extras& extras) {
+    std::vector<ExportFormat> formats;
+    const std::optional<std::string> list = extras.Export ? CheckExportList(*extras.Export) : std::nullopt;
+    for (const ExportName& name : kExportNames) {
+        if (list && ("," + *list + ",").find("," + std::string(name.Name) + ",") != std::string::npos) {
+            formats.push_back(name.Format);
+        }
+    }
+    return formats;
+}
+
+FixFilter FilterOf(const Extras& extras) {
+    FixFilter filter;
+    if (extras.MinQuality) {
+        filter.MinQuality = static_cast<FixClass>(*extras.MinQuality);
+    }
+    filter.MaxHdop = extras.MaxHdop;
+    if (extras.MinSatellites) {
+        filter.MinSatellites = static_cast<int32_t>(*extras.MinSatellites);
+    }
+    return filter;
+}
 
 bool AsksForSummary(const Extras& extras) {
     auto on = [](const std::optional<double>& value) { return value.value_or(0) != 0; };

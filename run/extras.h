@@ -7,6 +7,9 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
+
+#include "core/fix_filter.h"
 
 namespace tervo {
 
@@ -33,6 +36,13 @@ struct Extras {
     // the current directory). A log given with a point is the one taken.
     std::optional<std::string> ReferencePoint{};
     std::optional<std::string> ReferenceLog{};
+    // The log in time and in other tools.
+    std::optional<double> TimeTrack{};    // the valid fixes as a track for the viewer's time slider
+    std::optional<std::string> Export{};  // files beside the container: "gpx,csv,geojson" (CheckExportList)
+    // Epochs left out of every output made with extras.
+    std::optional<double> MinQuality{};     // a FixClass: the lowest rank kept (QualityRank)
+    std::optional<double> MaxHdop{};        // the highest HDOP kept
+    std::optional<double> MinSatellites{};  // the fewest satellites used kept
 
     bool operator==(const Extras&) const = default;
 };
@@ -67,6 +77,9 @@ struct ExtraKey {
     // Why a Text refused `text`, when it can say more than RefusalText: "latitude
     // \"91\" is outside -90 to 90".
     std::string (*ExplainRefusal)(const std::string& text) = nullptr;
+    // The option may be given more than once: its values join into one list,
+    // as "a,b" (a Text whose check takes such a list).
+    bool Repeatable = false;
 };
 
 // Every extra, in the order the help, the settings file and the dialog list them.
@@ -76,6 +89,20 @@ std::span<const ExtraKey> ExtraKeys();
 inline constexpr double kColourByQuality = 0;
 inline constexpr double kColourBySpeed = 1;
 inline constexpr double kColourByError = 2;  // needs a reference
+
+// The formats of the exports, in the order a list of them is kept.
+enum class ExportFormat { Gpx, Csv, GeoJson };
+// The file name extension of each (".gpx", ".csv", ".geojson").
+const char* ExportExtension(ExportFormat format);
+
+// A list of export names ("gpx", "csv", "geojson"), separated by commas, taken
+// without regard to case or blanks, each name once, in the order above:
+// " CSV,gpx,csv" gives "gpx,csv"; nothing for an empty list or another name.
+std::optional<std::string> CheckExportList(const std::string& text);
+// The exports the extras ask for, in that order.
+std::vector<ExportFormat> ExportsOf(const Extras& extras);
+// The fix filter the extras ask for (inactive when none).
+FixFilter FilterOf(const Extras& extras);
 
 // Whether the extras ask for the summary in any form (a front end or the document).
 bool AsksForSummary(const Extras& extras);

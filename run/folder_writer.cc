@@ -44,7 +44,11 @@ void FolderWriter::Publish(const PointList& points, const NmeaLogDate& logDate) 
 WaypointsOutcome FolderWriter::Finish(const PointList& points, const NmeaLogDate& logDate) {
     Snapshot snapshot;
     snapshot.head = points.Head;
-    snapshot.complete = points.size();
+    // The nodes of Head's chain: every node but those a filter took out (Unlink).
+    snapshot.complete = 0;
+    for (const list* node = points.Head; node != nullptr; node = node->Next) {
+        ++snapshot.complete;
+    }
     snapshot.firstFix = points.Start;
     snapshot.logDate = logDate;
     snapshot.final = true;

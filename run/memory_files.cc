@@ -52,4 +52,11 @@ void MemoryFiles::AddEntry(const std::string& name, const std::vector<uint8_t>& 
     entries_.push_back({name, bytes});
 }
 
+bool MemoryFiles::WriteBeside(const std::string& extension, const std::function<bool(ByteSink&)>& write) {
+    StringSink sink;
+    const bool written = write(sink);
+    besides_.push_back({extension, std::vector<uint8_t>(sink.text.begin(), sink.text.end())});
+    return written;
+}
+
 }  // namespace tervo

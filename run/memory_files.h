@@ -33,6 +33,8 @@ public:
     std::string MakeIcon(int32_t colour) override;
     void Pack(const std::string&, const std::string&, const std::string&) override {}
     void AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) override;
+    // Kept in besides() by extension; nothing is refused.
+    bool WriteBeside(const std::string& extension, const std::function<bool(ByteSink&)>& write) override;
     bool FolderWhileReading() const override { return folderWhileReading_; }
     void NoteReadError(int error) override { failure_ = {logPath_, error}; }
     FileFailure LastFailure() const override { return failure_; }
@@ -55,6 +57,8 @@ public:
     std::string TakeKml() { return std::move(sink_.text); }
     const std::vector<int32_t>& iconColours() const { return iconColours_; }
     std::vector<Entry>& entries() { return entries_; }
+    // The files beside the container: the extension as the name, the text as bytes.
+    std::vector<Entry>& besides() { return besides_; }
 
 private:
     MemoryFiles() = default;
@@ -69,6 +73,7 @@ private:
     StringSink sink_;
     std::vector<int32_t> iconColours_;
     std::vector<Entry> entries_;
+    std::vector<Entry> besides_;
     FileFailure failure_;
 };
 

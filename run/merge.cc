@@ -10,6 +10,7 @@
 #include "kml/icon.h"
 #include "kmz/kmz.h"
 #include "run/private_directory.h"
+#include "run/run_plan.h"
 
 namespace tervo {
 
@@ -69,6 +70,7 @@ MergedLog ConvertForMerge(const ConversionSettings& settings, size_t index, Conv
     log.Part = files.TakeKml();
     log.IconColours = files.iconColours();
     log.Entries = std::move(files.entries());
+    log.DeclaresGx = PlanRun(coloured, files.Place(), true, false).DeclaresGx;
     return log;
 }
 
@@ -89,7 +91,8 @@ std::string MergedAccuracyTable(std::span<const MergedLog> logs, bool html) {
 }
 
 void WriteMergedDocument(KmlStream& kml, std::span<const MergedLog> logs) {
-    BeginKmlDocument(kml);
+    BeginKmlDocument(
+        kml, std::any_of(logs.begin(), logs.end(), [](const MergedLog& log) { return log.DeclaresGx; }));
     const std::string accuracy = MergedAccuracyTable(logs, true);
     if (!accuracy.empty()) {
         kml.Text("<description><![CDATA[\n"_kml).Text(accuracy).Text("]]></description>\n"_kml);

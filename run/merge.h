@@ -35,6 +35,8 @@ struct MergedLog {
     std::string Part;
     std::vector<int32_t> IconColours;
     std::vector<MemoryFiles::Entry> Entries;
+    // Its part uses the gx prefix, which the merged document's frame declares.
+    bool DeclaresGx = false;
 };
 
 // Runs the log at settings.InputPath as the log at `index` (from 0) of a

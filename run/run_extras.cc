@@ -5,8 +5,14 @@
 
 #include "core/fix_quality.h"
 #include "core/numbers.h"
+#include "core/paths.h"
+#include "export/csv_writer.h"
+#include "export/geojson_writer.h"
+#include "export/gpx_writer.h"
 #include "kml/coloured_track.h"
+#include "kml/document.h"
 #include "kml/screen_overlay.h"
+#include "kml/time_track.h"
 #include "report/accuracy_plots.h"
 #include "report/error_classes.h"
 #include "report/plots.h"
@@ -166,6 +172,66 @@ void WritePlotsFolder(const RunContext& run) {
     run.Kml.Text("</Folder>\n"_kml);
 }
 
+// --- The valid fixes as a track in time, for the viewer's time slider.
+
+bool AsksForTimeTrack(const Extras& extras) { return IsOn(extras.TimeTrack); }
+
+TimeTrackOptions TimeTrackOptionsOf(const RunContext& run) {
+    TimeTrackOptions options;
+    options.IdPrefix = run.Plan.Place.StyleIdPrefix;
+    options.ColourText = KmlColor(run.Settings.ShapeStyleTrack);
+    options.WidthText = run.Settings.Edit3;
+    options.GapAboveMs = run.GapAboveMs;
+    return options;
+}
+
+void WriteTimeTrackHead(const RunContext& run) {
+    WriteTimeTrackStyle(run.Kml, TimeTrackOptionsOf(run));
+    WriteTrackPointSchema(run.Kml, run.Plan.Place.StyleIdPrefix);
+}
+
+// The epochs of the exports and the track in time: from the document's start,
+// those with a position sentence (NMEA: a GGA or RMC; BINR: a fix status).
+std::vector<const waypoints*> PositionEpochs(const list* start, LogFormat format) {
+    std::vector<const waypoints*> epochs;
+    for (const list* node = start; node != nullptr; node = node->Next) {
+        const waypoints& point = node->Point;
+        if (format == LogFormat::Nmea ? point.HasGga == 1 || point.HasRmc == 1
+                                      : point.Status == 'A' || point.Status == 'V') {
+            epochs.push_back(&point);
+        }
+    }
+    return epochs;
+}
+
+void WriteTimeTrack(const RunContext& run) {
+    WriteTimeTrackFolder(run.Kml, PositionEpochs(run.Points.Start, run.Format), run.Format,
+                         TimeTrackOptionsOf(run));
+}
+
+// --- The exports beside the container: GPX, CSV, GeoJSON.
+
+bool AsksForExports(const Extras& extras) { return extras.Export.has_value(); }
+
+// Each export asked for; one that cannot be written is reported and the rest go on.
+void WriteExports(const RunContext& run) {
+    const std::vector<const waypoints*> epochs = PositionEpochs(run.Points.Start, run.Format);
+    const std::string name = FileNamePart(run.Settings.InputPath);
+    for (const ExportFormat format : ExportsOf(run.Plan.Extras)) {
+        run.Files.WriteBeside(ExportExtension(format), [&](ByteSink& sink) {
+            switch (format) {
+                case ExportFormat::Gpx:
+                    return WriteGpx(sink, epochs, run.Format, {name, run.GapAboveMs});
+                case ExportFormat::Csv:
+                    return WriteCsv(sink, epochs, run.Format);
+                case ExportFormat::GeoJson:
+                    return WriteGeoJson(sink, epochs, run.Format, name);
+            }
+            return false;
+        });
+    }
+}
+
 // --- What a front end is told after the run.
 
 void ReportSummary(const RunContext& run, RunReport& report) { report.Summary = *run.LogSummary; }
@@ -185,6 +251,10 @@ const RunExtra kRows[] = {
      WriteErrorTrackStyles, WriteErrorTrack, nullptr},
     {"the plots as hidden screen overlays", AsksForPlots, kNeedsPlots | kNeedsAccuracy, false, nullptr,
      nullptr, WritePlotsFolder, nullptr},
+    {"the valid fixes as a track in time", AsksForTimeTrack, kNeedsGaps | kNeedsGxPrefix, false, nullptr,
+     WriteTimeTrackHead, WriteTimeTrack, nullptr},
+    {"the exports beside the container", AsksForExports, kNeedsGaps, false, nullptr, nullptr, WriteExports,
+     nullptr},
     {"the summary for the front end", AsksForSummary, kNeedsSummary, true, nullptr, nullptr, nullptr,
      ReportSummary},
     {"the plots shown after the run", AsksToShowSummary, kNeedsPlots | kNeedsAccuracy, true, nullptr, nullptr,

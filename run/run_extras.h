@@ -9,7 +9,8 @@
 //     <description> the rows' Description parts, in one CDATA section </description>
 //     icons and the converter's line styles, then the rows' Styles
 //     the waypoint folders and the lines (the converter's own)
-//     the rows' AfterLines parts (folders, overlays, further entries)
+//     the rows' AfterLines parts (folders, overlays, further entries, files
+//     beside the container)
 //   </Document>
 // A row with a Description holds the whole head back until the log is read.
 #pragma once
@@ -46,6 +47,9 @@ struct RunContext {
     const std::vector<NamedPlot>& Plots;  // drawn when a row needs them (kNeedsPlots)
     // When a row needs it (kNeedsAccuracy) and the extras name a reference.
     const AccuracyOutcome* Accuracy;
+    // The longest step within a track segment, by the gap rule of the log's
+    // epochs (kNeedsGaps); nothing when no step is too long.
+    std::optional<int64_t> GapAboveMs;
     KmlStream& Kml;
     RunFiles& Files;
 
@@ -66,6 +70,10 @@ enum RunNeed : unsigned {
     // The accuracy against the extras' reference (read before it, when a log),
     // of the list as read: the folders wait for it too. Nothing without a reference.
     kNeedsAccuracy = 1u << 2,
+    // The gap rule of the log's epochs (RunContext::GapAboveMs).
+    kNeedsGaps = 1u << 3,
+    // The document's frame declares the gx prefix of the extensions.
+    kNeedsGxPrefix = 1u << 4,
 };
 
 struct RunExtra {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +63,14 @@ public:
     // A further entry of the container (a plot, say), packed after the icons
     // under `name` ("plots/sky.png"). Throws CreateFileError.
     virtual void AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) = 0;
+    // A file beside the container, named as the container but with
+    // `extension` (".gpx"): `write` writes it whole onto the sink it is given,
+    // closes the sink and says whether every byte got there. False when the file
+    // cannot be written; the run goes on without it, and BesideFailures says why.
+    // Files that keep nothing beside the container refuse every one.
+    virtual bool WriteBeside(const std::string&, const std::function<bool(ByteSink&)>&) { return false; }
+    // The files beside the container that could not be written or moved into place.
+    virtual std::vector<FileFailure> BesideFailures() const { return {}; }
     // Whether the "WayPoints" folder is written on a thread of its own while
     // the log is read (the same bytes as when it is written after reading).
     virtual bool FolderWhileReading() const { return true; }
@@ -85,7 +94,10 @@ public:
 // directory goes with everything in it whenever the run ends, so no file of
 // the user's is ever opened for writing but the container, and a failed run
 // leaves nothing new behind. The document is deflated into the new container
-// while it is written.
+// while it is written. A file beside the container (WriteBeside) is written
+// there too and moved into place right after the container, replacing a file
+// of its name as the container replaces its own, but never the log or the
+// container: such a file is refused (EEXIST).
 class DiskFiles : public RunFiles {
 public:
     DiskFiles(const ConversionSettings& settings, Platform& platform);
@@ -97,6 +109,8 @@ public:
     void Pack(const std::string& validIcon, const std::string& invalidIcon,
               const std::string& dtrackIcon) override;
     void AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) override;
+    bool WriteBeside(const std::string& extension, const std::function<bool(ByteSink&)>& write) override;
+    std::vector<FileFailure> BesideFailures() const override { return besideFailures_; }
     void NoteReadError(int error) override;
     FileFailure LastFailure() const override;
 
@@ -113,6 +127,8 @@ private:
     std::unique_ptr<KmlPacker> packer_;
     std::unique_ptr<PackingSink> sink_;
     std::vector<KmzSource> entries_;  // AddEntry's, each in a file of the work directory
+    std::vector<KmzSource> beside_;   // WriteBeside's: the final path (name) and the file written
+    std::vector<FileFailure> besideFailures_;
     FileFailure failure_;
 };
 

@@ -32,16 +32,21 @@ RunPlan PlanRun(const ConversionSettings& settings, DocumentPlace place, bool fo
             plan.NeedsSummary = plan.NeedsSummary || (row.Needs & kNeedsSummary) != 0;
             plan.NeedsPlots = plan.NeedsPlots || (row.Needs & kNeedsPlots) != 0;
             plan.NeedsAccuracy = plan.NeedsAccuracy || (row.Needs & kNeedsAccuracy) != 0;
+            plan.NeedsGaps = plan.NeedsGaps || (row.Needs & kNeedsGaps) != 0;
+            plan.DeclaresGx = plan.DeclaresGx || (row.Needs & kNeedsGxPrefix) != 0;
             plan.HeadAfterReading = plan.HeadAfterReading || row.Description != nullptr;
         }
     }
     plan.NeedsAccuracy = plan.NeedsAccuracy && AsksForAccuracy(plan.Extras);
+    plan.Filter = FilterOf(plan.Extras);
     // The folder on its thread dates the points while they are read, until it
     // is finished after the extras' work on the list: a summary, the plots and
     // an accuracy are of the points as read (and would race with that thread),
-    // and a head held back must come first.
+    // a head held back must come first, and a filter takes epochs out once all
+    // are read.
     plan.FolderWhileReading = folderOnThread && !plan.Viewer.ChoosesPlacemarks() && !plan.NeedsSummary &&
-                              !plan.NeedsPlots && !plan.NeedsAccuracy && !plan.HeadAfterReading;
+                              !plan.NeedsPlots && !plan.NeedsAccuracy && !plan.HeadAfterReading &&
+                              !plan.Filter.IsActive();
     plan.DatesFromZda = plan.Extras.DatesFromZda.value_or(0) != 0;
     return plan;
 }

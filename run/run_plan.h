@@ -32,11 +32,15 @@ struct RunPlan {
     bool NeedsPlots = false;
     // A row needs the accuracy and the extras name a reference.
     bool NeedsAccuracy = false;
+    bool NeedsGaps = false;
+    bool DeclaresGx = false;  // the frame declares the gx prefix
+    // Epochs every output made with extras leaves out, once the log is read.
+    FixFilter Filter;
     // A row's part of the description needs the whole log: the head waits.
     bool HeadAfterReading = false;
     // The "WayPoints" folder, written whole, on a thread of its own while the
-    // log is read; otherwise it is written once the log is read (and, when the
-    // viewer extras choose placemarks, chosen from).
+    // log is read (never with a filter, which needs the whole log read); otherwise it is written once the log
+    // is read (and, when the viewer extras choose placemarks, chosen from).
     bool FolderWhileReading = false;
     // Dateless NMEA epochs take the date of the latest ZDA sentence.
     bool DatesFromZda = false;

@@ -60,6 +60,9 @@ struct RunReport {
     // The accuracy, when the extras name a reference and it could be read.
     std::optional<AccuracyOutcome> Accuracy;
     ReferenceTrouble Reference = ReferenceTrouble::None;
+    // The exports of a completed run that could not be written beside the
+    // container, with the system's reason: the container was written all the same.
+    std::vector<FileFailure> ExportFailures;
 };
 
 }  // namespace tervo

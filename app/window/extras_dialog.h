@@ -38,7 +38,7 @@ public:
     // The extras as the controls hold them. A flag that was not asked for stays
     // so while unchecked; one that was is 0 when unchecked. A value shown as it
     // came in gives back the value that came in, not its rounding to the
-    // spin box's decimals.
+    // spin box's decimals. A text its check refuses keeps the value that came in.
     Extras Values() const;
 
 private:

@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -350,6 +353,9 @@ TEST_F(Batch, RefusesManyLogsFormsThatCannotBeRun) {
         {"--settings without a form run", {"--settings", "s.ini", "a.nmea", "out.kmz"}, "go with --out-dir"},
         {"no job accepted", {"--jobs", "0", "--out-dir", "out", "a.nmea"}, "--jobs"},
         {"two logs written to one name", {"--out-dir", "out", "x/a.nmea", "y/a.nmea"}, "a.nmea.kmz"},
+        {"exports of merged logs dropped in silence",
+         {"--export", "gpx", "--merge", "m.kmz", "a.nmea"},
+         "does not go with --merge"},
     };
     for (const Row& row : rows) {
         Outcome outcome = Run(row.args);
@@ -553,6 +559,64 @@ TEST_F(Batch, MergedReceiversSideBySide) {
     ASSERT_NE(second, std::string::npos);
     EXPECT_GT(std::stod(json.out.substr(first + 11)), std::stod(json.out.substr(second + 11)))
         << "b, the worse receiver, first";
+}
+
+// The exports go beside the KMZ file under its rules: written aside and moved
+// into place, never over the log or a directory; one that cannot be written
+// ends the run with its own status and leaves the KMZ file and the others.
+TEST_F(Batch, WritesTheExportsBesideTheKmz) {
+    SimulateLog(work + "drive.nmea", 20);
+    const Outcome all = Run(
+        {"--export", "gpx", "--export=csv,geojson", "--time-track", work + "drive.nmea", work + "drive.kmz"});
+    ASSERT_EQ(all.status, kExitCompleted) << all.err;
+    EXPECT_EQ(testing::Listing(work), (std::vector<std::string>{"drive.csv", "drive.geojson", "drive.gpx",
+                                                                "drive.kmz", "drive.nmea"}));
+    EXPECT_EQ(std::ranges::count(ReadFile(work + "drive.csv"), '\n'), 21) << "a header and a row per epoch";
+
+    std::filesystem::remove(work + "drive.gpx");
+    std::filesystem::create_directory(work + "drive.gpx");
+    const Outcome blocked = Run({"--export", "gpx,csv", work + "drive.nmea", work + "drive.kmz"});
+    EXPECT_EQ(blocked.status, kExitExportFailed) << blocked.err;
+    EXPECT_NE(blocked.err.find("Cannot write the export.\n  " + work + "drive.gpx: Is a directory\n"),
+              std::string::npos)
+        << blocked.err;
+    EXPECT_NE(blocked.err.find("KMZ file written"), std::string::npos) << blocked.err;
+    EXPECT_TRUE(std::filesystem::is_directory(work + "drive.gpx"));
+    EXPECT_EQ(testing::Listing(work), (std::vector<std::string>{"drive.csv", "drive.geojson", "drive.gpx",
+                                                                "drive.kmz", "drive.nmea"}))
+        << "the work directory left behind";
+
+    // A log named as an export would be: it is read, never written over.
+    std::filesystem::copy_file(work + "drive.nmea", work + "log.csv");
+    const Outcome over = Run({"--export", "csv", work + "log.csv", work + "log.kmz"});
+    EXPECT_EQ(over.status, kExitExportFailed) << over.err;
+    EXPECT_NE(over.err.find("never written over the log"), std::string::npos) << over.err;
+    EXPECT_EQ(ReadFile(work + "log.csv"), ReadFile(work + "drive.nmea"));
+}
+
+TEST_F(Batch, RefusesBadExportAndFilterValuesNamingTheOption) {
+    SimulateLog(prog + "log.nmea", 5);
+    struct Row {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Row rows[] = {
+        {{"--export", "kml"}, "--export: 'kml' is not gpx|csv|geojson"},
+        {{"--export", "gpx", "--export", "shp"}, "--export: 'gpx,shp' is not gpx|csv|geojson"},
+        {{"--max-hdop", "-1"}, "--max-hdop: '-1' is no value between 0 and 100"},
+        {{"--max-hdop", "low"}, "--max-hdop: 'low' is no value"},
+        {{"--min-satellites", "4.5"}, "--min-satellites: '4.5' is no value between 0 and 99"},
+        {{"--min-satellites", "-3"}, "--min-satellites"},
+        {{"--min-quality", "best"}, "--min-quality: 'best' is not one of no-fix|single|"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = row.args;
+        args.insert(args.end(), {"log.nmea", "out.kmz"});
+        const Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.status, kExitBadCommandLine) << row.err << "\n" << outcome.err;
+        EXPECT_NE(outcome.err.find(row.err), std::string::npos) << outcome.err;
+        EXPECT_FALSE(FileExists(prog + "out.kmz"));
+    }
 }
 
 }  // namespace

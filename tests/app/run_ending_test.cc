@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <string>
+#include <vector>
 
 namespace tervo {
 namespace {
@@ -164,6 +165,36 @@ TEST(EndingOf, NamesTheReferenceOfTheAccuracy) {
         }
         const RunEnding ending = EndingOf(row.result, report, "/d/x.nmea");
         EXPECT_EQ(ending.Status, row.status) << row.legend;
+        EXPECT_EQ(OneLine(ending), row.oneLine) << row.legend;
+    }
+}
+
+// A completed run whose exports could not all be written: its own status, each
+// path with its reason, and the rule behind a refusal.
+TEST(EndingOf, TellsExportsThatCouldNotBeWritten) {
+    struct Row {
+        const char* legend;
+        std::vector<FileFailure> failures;
+        const char* oneLine;
+    } rows[] = {
+        {"one", {{"/d/x.gpx", EISDIR}}, "Cannot write the export (/d/x.gpx: Is a directory)"},
+        {"two: the second one lost",
+         {{"/d/x.gpx", ENOSPC}, {"/d/x.csv", ENOSPC}},
+         "Cannot write the exports (/d/x.gpx: No space left on device). Also /d/x.csv: No space left on "
+         "device."},
+        {"a refusal without its rule",
+         {{"/d/x.csv", EEXIST}},
+         "Cannot write the export (/d/x.csv: File exists). An export is never written over the log or the "
+         "KMZ "
+         "file itself."},
+    };
+    for (const Row& row : rows) {
+        RunReport report;
+        report.NothingRecognised = true;  // the exports' failure comes first
+        report.ExportFailures = row.failures;
+        const RunEnding ending = EndingOf(ConversionResult::Completed, report, "/d/x.nmea");
+        EXPECT_EQ(ending.Status, kExitExportFailed) << row.legend;
+        EXPECT_EQ(ending.Kind, EndingKind::Error) << row.legend;
         EXPECT_EQ(OneLine(ending), row.oneLine) << row.legend;
     }
 }

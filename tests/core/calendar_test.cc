@@ -42,5 +42,34 @@ TEST(DateTextOfDays, IsTheInverse) {
     EXPECT_EQ(DateTextOfDays(19862), "2024-05-19");
 }
 
+TEST(UnixMsOfDateTime, TakesWellFormedInstantsOnly) {
+    struct Case {
+        const char* legend;
+        const char* date;
+        const char* time;
+        std::optional<int64_t> ms;
+    };
+    const std::vector<Case> cases = {
+        {"the epoch", "1970-01-01", "00:00:00", 0},
+        {"a day and a half second in (hours, minutes, fraction all counted)", "2024-05-17", "10:20:30.5",
+         int64_t{1'715'941'230'500}},
+        {"the last millisecond of a day", "1970-01-01", "23:59:59.999", 86'399'999},
+        {"digits past the third are cut, not rounded", "1970-01-01", "00:00:00.1239", 123},
+        {"two digits are hundredths", "1970-01-01", "00:00:00.12", 120},
+        {"hour 24", "2024-05-17", "24:00:00", std::nullopt},
+        {"minute 60", "2024-05-17", "10:60:00", std::nullopt},
+        {"a leap second, which no xsd:dateTime holds", "2024-05-17", "10:20:60", std::nullopt},
+        {"a point without digits", "2024-05-17", "10:20:30.", std::nullopt},
+        {"a comma for the point", "2024-05-17", "10:20:30,5", std::nullopt},
+        {"a digit missing", "2024-05-17", "10:20:3", std::nullopt},
+        {"no time (an epoch whose time field was empty)", "2024-05-17", "", std::nullopt},
+        {"a date that does not exist", "2023-02-29", "10:20:30", std::nullopt},
+        {"no date", "", "10:20:30", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(UnixMsOfDateTime(c.date, c.time), c.ms) << c.legend;
+    }
+}
+
 }  // namespace
 }  // namespace tervo

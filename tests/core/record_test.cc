@@ -224,6 +224,46 @@ TEST(PointList, FreeReleasesFromTheGivenNodeOn) {
     EXPECT_EQ(points.Start, nullptr);
 }
 
+TEST(PointList, UnlinkPassesOverRefusedNodesAndMovesThePointersOn) {
+    struct Case {
+        const char* legend;
+        const char* kept;  // per node, 'k' kept
+        int start;         // Start and FirstFix, as node indices
+        int firstFix;
+        const char* chain;  // the indices Head walks through
+        int startAfter;     // -1: nullptr
+        int firstFixAfter;
+    };
+    const std::vector<Case> cases = {
+        {"all kept: nothing moves", "kkkk", 0, 2, "0123", 0, 2},
+        {"inner nodes out", "k--k", 0, 1, "03", 0, 3},
+        {"the head out: Head and Start move on", "--kk", 0, 0, "23", 2, 2},
+        {"the last nodes out: the chain ends at the last kept", "kk--", 1, 2, "01", 1, -1},
+        {"none kept: everything is nullptr", "----", 0, 1, "", -1, -1},
+    };
+    for (const Case& c : cases) {
+        PointList points;
+        std::vector<list*> nodes;
+        for (size_t i = 0; c.kept[i] != 0; ++i) {
+            nodes.push_back(points.AppendPoint());
+            nodes.back()->Point.TimeMs = static_cast<int32_t>(i);
+            nodes.back()->Point.Time = std::string(20, 'x');  // on the heap: a leak would show
+        }
+        points.Start = nodes[c.start];
+        points.FirstFix = nodes[c.firstFix];
+        points.Unlink([&](const list& node) { return c.kept[node.Point.TimeMs] == 'k'; });
+        std::string chain;
+        for (const list* node = points.Head; node != nullptr; node = node->Next) {
+            chain += static_cast<char>('0' + node->Point.TimeMs);
+        }
+        EXPECT_EQ(chain, c.chain) << c.legend;
+        EXPECT_EQ(points.Start, c.startAfter < 0 ? nullptr : nodes[c.startAfter]) << c.legend;
+        EXPECT_EQ(points.FirstFix, c.firstFixAfter < 0 ? nullptr : nodes[c.firstFixAfter]) << c.legend;
+        // The run's teardown frees from Head; the list frees the rest.
+        points.FreePointList(points.Head);
+    }
+}
+
 TEST(RecordText, HoldsShortAndLongTextsWithTheirNul) {
     const std::string fifteen = "10:15:00.123456";  // one byte past what stays inline
     RecordText text = "10:15:00.00";

@@ -7,6 +7,12 @@
 namespace tervo {
 namespace {
 
+ConversionSettings SettingsWith(const Extras& extras) {
+    ConversionSettings settings;
+    settings.Extras = extras;
+    return settings;
+}
+
 TEST(PlanRun, WritesTheFolderWhileReadingOnlyWhenNothingWaitsForTheWholeLog) {
     struct Row {
         const char* legend;
@@ -63,8 +69,7 @@ TEST(PlanRun, WritesTheFolderWhileReadingOnlyWhenNothingWaitsForTheWholeLog) {
     };
     ConversionSettings settings;
     for (const Row& row : rows) {
-        settings.Extras = row.extras;
-        const RunPlan plan = PlanRun(settings, {}, row.forReport, row.folderOnThread);
+        const RunPlan plan = PlanRun(SettingsWith(row.extras), {}, row.forReport, row.folderOnThread);
         EXPECT_EQ(plan.FolderWhileReading, row.whileReading) << row.legend;
         EXPECT_EQ(plan.HeadAfterReading, row.headAfter) << row.legend;
         EXPECT_EQ(plan.NeedsSummary, row.summary) << row.legend;

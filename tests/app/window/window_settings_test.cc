@@ -406,6 +406,7 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
     initial.ThinSeconds = 12.3456;  // finer than the spin box shows
     initial.MaxPlacemarks = 500;
     initial.Regions = 1;
+    initial.Export = "gpx,csv";
     {
         tervo::ExtrasDialog dialog(initial);
         QCOMPARE(dialog.objectName(), QStringLiteral("ExtrasDialog"));
@@ -423,6 +424,10 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
                      key.Kind == tervo::ExtraKind::Number || key.Kind == tervo::ExtraKind::Count);
             QCOMPARE(dialog.findChild<QComboBox*>(name + QStringLiteral("Value")) != nullptr,
                      key.Kind == tervo::ExtraKind::Choice);
+            if (auto* text = dialog.findChild<QLineEdit*>(name + QStringLiteral("Value"))) {
+                QVERIFY(key.Kind == tervo::ExtraKind::Text);
+                QCOMPARE(text->text().toStdString(), tervo::AskedText(initial, key));
+            }
             if (auto* number = qobject_cast<QDoubleSpinBox*>(value)) {
                 QVERIFY(key.Kind == tervo::ExtraKind::Number);
                 QCOMPARE(number->minimum(), key.Min);
@@ -466,6 +471,7 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
             d.findChild<QCheckBox*>("ThinMetres")->setChecked(true);
             d.findChild<QDoubleSpinBox*>("ThinMetresValue")->setValue(25.5);
             d.findChild<QSpinBox*>("MaxPlacemarksValue")->setValue(750);
+            d.findChild<QLineEdit*>("ExportValue")->setText(" GeoJSON, csv");
         },
         QDialogButtonBox::Ok);
     tervo::Extras expected;
@@ -473,6 +479,7 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
     expected.Regions = 0;  // switched off, not just no longer asked for
     expected.ThinMetres = 25.5;
     expected.MaxPlacemarks = 750;
+    expected.Export = "csv,geojson";  // as the check keeps a list
     QCOMPARE(real.EditExtras(nullptr, initial), std::optional<tervo::Extras>(expected));
 }
 
