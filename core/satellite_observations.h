@@ -77,6 +77,20 @@ public:
     // that system. Beyond kMostPerEpoch of an epoch, new ones are dropped.
     void Add(const list* epoch, const SatelliteObservation& observation);
 
+    // Forgets the epochs of the nodes for which `keep` says false, as
+    // PointList::Unlink takes them out of the list: a walk passes over them.
+    template <typename Keep>
+    void KeepEpochs(Keep keep) {
+        std::erase_if(epochs_, [&](const Epoch& epoch) {
+            if (keep(*epoch.node)) {
+                return false;
+            }
+            size_ -= epoch.count;
+            return true;
+        });
+        inLastEpoch_.reset();
+    }
+
     bool empty() const { return size_ == 0; }
     size_t size() const { return size_; }
 

@@ -235,7 +235,9 @@ void FilterEpochs(RunState& run) {
     for (const list* node = run.points.Head; node != nullptr; node = node->Next) {
         run.filtered->Add(FilterFailures(node->Point, format, filter));
     }
-    run.points.Unlink([&](const list& node) { return PassesFilter(node.Point, format, filter); });
+    const auto keep = [&](const list& node) { return PassesFilter(node.Point, format, filter); };
+    run.points.Unlink(keep);
+    run.observations.KeepEpochs(keep);
 }
 
 // What is worked out from the whole list for the extras, before the folders
