@@ -77,9 +77,7 @@ SignalInfo SignalOf(SatelliteSystem system, int signalId) {
             return {std::string(row.name), row.band};
         }
     }
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    return {signalId >= 0 && signalId < 16 ? std::string(1, kHex[signalId]) : std::to_string(signalId),
-            Band::Unstated};
+    return {std::to_string(signalId), Band::Unstated};
 }
 
 std::span<const SatelliteSystemInfo> SatelliteSystems() { return kSystems; }

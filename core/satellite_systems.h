@@ -68,7 +68,7 @@ inline constexpr int kBandCount = 6;
 std::string_view BandName(Band band);  // "L1" ... "S"; "" for Unstated
 
 struct SignalInfo {
-    std::string Name;  // "L1 C/A", "E5a", "B1I"; the id in hex ("9") where the table has none
+    std::string Name;  // "L1 C/A", "E5a", "B1I"; the id in decimal ("12") where the table has none
     tervo::Band Band = tervo::Band::Unstated;
 };
 

@@ -205,12 +205,16 @@ SystemSignals SystemOf(SatelliteSystem system, const SystemTally& counted, int64
     return signals;
 }
 
-// GPS, SBAS and GLONASS always, the others when seen, in table order.
+// GPS, SBAS and GLONASS when the log has satellites in view at all, the
+// others when seen, in table order. A log without satellites in view has none
+// (its GSA alone say nothing of what was seen): no zero counts that would look
+// like data.
 std::vector<SystemSignals> SystemsOf(const SatelliteTally& tally) {
     std::vector<SystemSignals> systems;
     for (const SatelliteSystemInfo& info : SatelliteSystems()) {
         const SystemTally& counted = tally.Systems[IndexOf(info.System)];
-        if (IndexOf(info.System) <= IndexOf(SatelliteSystem::Glonass) || counted.SatellitesSeen > 0) {
+        const bool tableSystem = IndexOf(info.System) <= IndexOf(SatelliteSystem::Glonass);
+        if ((tableSystem && tally.EpochsWithSatellites > 0) || counted.SatellitesSeen > 0) {
             systems.push_back(SystemOf(info.System, counted, tally.EpochsWithSatellites));
         }
     }
@@ -380,7 +384,11 @@ std::vector<Row> Rows(const Summary& s) {
     for (const QualityCount& count : s.FixesByQuality) {
         rows.push_back({"  " + count.Name, std::to_string(count.Epochs)});
     }
-    rows.push_back({"Satellites by system", "", true});
+    if (s.Systems.empty()) {
+        rows.push_back({"Satellites by system", "none in view"});
+    } else {
+        rows.push_back({"Satellites by system", "", true});
+    }
     for (const SystemSignals& system : s.Systems) {
         AddSystemRows(rows, system);
     }

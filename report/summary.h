@@ -116,7 +116,8 @@ struct Summary {
     // order of first appearance); classes without epochs are left out. The
     // counts of all but "no fix" ("No Fix" in BINR) add up to Fixes.
     std::vector<QualityCount> FixesByQuality;
-    // GPS, SBAS and GLONASS always, then the other systems seen, in table order.
+    // GPS, SBAS and GLONASS when any satellite was in view, then the other
+    // systems seen, in table order; none when no satellite was in view.
     std::vector<SystemSignals> Systems;
 };
 

@@ -341,29 +341,7 @@ TEST(SummaryJson, AnEmptyListExactly) {
               "  \"satellites_used_min\": null,\n"
               "  \"satellites_used_max\": null,\n"
               "  \"fixes_by_quality\": {},\n"
-              "  \"satellites_by_system\": {\n"
-              "    \"GPS\": {\n"
-              "      \"satellites_seen\": 0,\n"
-              "      \"mean_in_view\": null,\n"
-              "      \"mean_snr_dbhz\": null,\n"
-              "      \"mean_used\": null,\n"
-              "      \"signals\": {}\n"
-              "    },\n"
-              "    \"SBAS\": {\n"
-              "      \"satellites_seen\": 0,\n"
-              "      \"mean_in_view\": null,\n"
-              "      \"mean_snr_dbhz\": null,\n"
-              "      \"mean_used\": null,\n"
-              "      \"signals\": {}\n"
-              "    },\n"
-              "    \"GLONASS\": {\n"
-              "      \"satellites_seen\": 0,\n"
-              "      \"mean_in_view\": null,\n"
-              "      \"mean_snr_dbhz\": null,\n"
-              "      \"mean_used\": null,\n"
-              "      \"signals\": {}\n"
-              "    }\n"
-              "  }\n"
+              "  \"satellites_by_system\": {}\n"
               "}\n");
 }
 
@@ -572,6 +550,22 @@ TEST(SummaryOfObservations, HandBuiltSignalsAndUsed) {
                              "  Galileo                1 seen, 0.5 in view, 1 used, mean SNR 36 dB-Hz\n"}) {
         EXPECT_NE(table.find(line), std::string::npos) << line << table;
     }
+}
+
+// Fixes with GSA but no GSV: nothing was seen, so no system is shown, not
+// even GPS with its zeros, and the table says so.
+TEST(SummaryOfObservations, NoSatellitesInViewNoSystems) {
+    PointList points;
+    AppendFix(points, kHandBuilt[1]);
+    AppendFix(points, kHandBuilt[2]);
+    SatelliteObservations observations;
+    ObserveGsa("$GNGSA,A,3,05,07,,,,,,,,,,,1.0,1.0,1.0,1*00", points.Head, observations);
+    ObserveGsa("$GAGSA,A,3,03,,,,,,,,,,,,1.0,1.0,1.0*00", points.Head->Next, observations);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+    EXPECT_TRUE(s.Systems.empty());
+    EXPECT_NE(SummaryJson(s).find("\"satellites_by_system\": {}\n"), std::string::npos);
+    EXPECT_NE(SummaryTable(s).find("Satellites by system     none in view\n"), std::string::npos)
+        << SummaryTable(s);
 }
 
 // Epochs and fixes counted from the text, apart from the reader: checksum-valid
