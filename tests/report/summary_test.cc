@@ -717,5 +717,66 @@ TEST(SummaryOfRealLogs, AGpsAndBeidouLogWorkedOutByHand) {
     }
 }
 
+// Satellites seen per system and per signal in the two shared logs of four and
+// five constellations with signal ids, as a GSV field walk of our own outside
+// the program counts them (checksum-valid GSV from the first epoch on; a block
+// counts once its SNR field is reached). The NMEA 4.11 log's sky, worked out
+// by hand from its first cycle, stays for its minute: GPS 05 10 13 15 16 18 20
+// 21 23 25 26 27 29 and SBAS 44 46 51 (PRN 131 133 138), all on signal 1;
+// GLONASS 66-69 73 74 81-84 on 1; Galileo 03 05 08 09 13 15 21 27 30 36 on 7
+// (E1); BeiDou 04 07 27 28 30 32 33 on 1 (B1I). The other log has signal 0
+// ("all signals") for satellites it lists untracked.
+TEST(SummaryOfRealLogs, SatellitesPerSystemAndSignalAsAFieldWalkCountsThem) {
+    struct Row {
+        const char* log;
+        const char* system;
+        int seen;
+        std::vector<std::pair<std::string, int>> signals;  // name, satellites seen
+    };
+    const Row rows[] = {
+        {"multi-gnss-nmea41-rmc13.nmea", "GPS", 13, {{"L1 C/A", 13}}},
+        {"multi-gnss-nmea41-rmc13.nmea", "SBAS", 3, {{"L1 C/A", 3}}},
+        {"multi-gnss-nmea41-rmc13.nmea", "GLONASS", 10, {{"G1 C/A", 10}}},
+        {"multi-gnss-nmea41-rmc13.nmea", "GALILEO", 10, {{"E1", 10}}},
+        {"multi-gnss-nmea41-rmc13.nmea", "BEIDOU", 7, {{"B1I", 7}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "GPS", 13, {{"L1 C/A", 13}, {"L2C-M", 2}, {"L2C-L", 10}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "SBAS", 4, {{"L1 C/A", 3}, {"all signals", 1}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "GLONASS", 8, {{"G1 C/A", 8}, {"G2 C/A", 8}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "GALILEO", 7, {{"E1", 7}, {"E5b", 6}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "BEIDOU", 12, {{"B1I", 8}, {"B2I", 10}, {"all signals", 2}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "QZSS", 1, {{"L1 C/A", 1}}},
+    };
+    const std::string shared = testing::SharedTestDataDir();
+    std::string readLog;
+    Summary s;
+    size_t systemsChecked = 0;
+    for (const Row& row : rows) {
+        const std::string path = shared + "nmea/" + row.log;
+        if (shared.empty() || !std::filesystem::exists(path)) {
+            GTEST_SKIP() << "no shared receiver logs";
+        }
+        if (readLog != row.log) {
+            EXPECT_TRUE(readLog.empty() || systemsChecked == s.Systems.size())
+                << readLog << ": systems left over";
+            PointList points;
+            SatelliteObservations observations;
+            testing::ReadNmeaBytes(testing::ReadFile(path), points, &observations);
+            s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+            readLog = row.log;
+            systemsChecked = 0;
+        }
+        ASSERT_LT(systemsChecked, s.Systems.size()) << row.log << " " << row.system;
+        const SystemSignals& system = s.Systems[systemsChecked++];
+        EXPECT_EQ(system.Name, row.system) << row.log;
+        EXPECT_EQ(system.SatellitesSeen, row.seen) << row.log << " " << row.system;
+        std::vector<std::pair<std::string, int>> signals;
+        for (const SignalSummary& signal : system.Signals) {
+            signals.emplace_back(signal.Name, signal.SatellitesSeen);
+        }
+        EXPECT_EQ(signals, row.signals) << row.log << " " << row.system;
+    }
+    EXPECT_EQ(systemsChecked, s.Systems.size()) << readLog << ": systems left over";
+}
+
 }  // namespace
 }  // namespace tervo
