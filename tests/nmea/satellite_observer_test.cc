@@ -113,6 +113,9 @@ TEST(ObserveGsv, KeepsWhatTheTableCannotHold) {
          {"$GAGSV,1,1,01,03,44,149,40,7*00", "$GAGSV,1,1,01,03,45,150,41,7*00",
           "$GAGSV,1,1,01,03,44,149,38,1*00"},
          {"E3/7 45,150 41", "E3/1 44,149 38"}},
+        {"NavIC on S",
+         {"$GIGSV,1,1,02,05,40,100,38,09,20,200,41,2*00"},
+         {"I5/2 40,100 38", "I9/2 20,200 41"}},
         {"no satellites", {"$GQGSV,1,1,00,0*64"}, {}},
     };
     for (const Case& c : cases) {
@@ -138,6 +141,7 @@ TEST(ObserveGsa, CountsTheUsedOfTheSystemItSays) {
         {"an empty list still says its system",
          {"$GNGSA,A,3,,,,,,,,,,,,,99.99,99.99,99.99,5*35"},
          {"J used 0"}},
+        {"NavIC by its system id", {"$GNGSA,A,3,05,09,,,,,,,,,,,1.0,1.0,1.0,6*00"}, {"I used 2"}},
         {"two lists of one system in an epoch",
          {"$GNGSA,A,3,01,02,03,04,05,06,07,08,09,10,11,12,1.0,1.0,1.0,1*00",
           "$GNGSA,A,3,13,14,,,,,,,,,,,1.0,1.0,1.0,1*00"},
