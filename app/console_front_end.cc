@@ -17,6 +17,7 @@
 #include "app/run_ending.h"
 #include "app/settings.h"
 #include "app/summary_output.h"
+#include "app/version.h"
 #include "core/paths.h"
 #include "report/summary.h"
 #include "run/conversion.h"
@@ -25,7 +26,7 @@ namespace tervo {
 
 namespace {
 
-constexpr const char* kVersion = "5.2";
+constexpr const char* kVersion = kProgramVersion;
 
 constexpr const char* kUsage =
     "Usage: tervoconverter [--format nmea|binr] INPUT OUTPUT [SETTINGS]\n"
@@ -221,25 +222,34 @@ Parsed ParseCommandLine(int argc, char** argv, CommandLine& line, std::string& r
     return Parsed::Run;
 }
 
-// The extras, each with its option, its key in the settings file and its range.
+// The extras under the titles of their groups, each with its option, its key in
+// the settings file and its range.
 std::string ExtrasHelp() {
+    constexpr size_t kTextColumn = 24;
     std::string text =
         "\nExtras (off unless asked for; each also a key of the [Extras] section of the\n"
         "settings file, which an option overrides):\n";
-    for (const ExtraKey& key : ExtraKeys()) {
-        std::string head = std::string("  ") + key.Option;
-        if (key.Kind != ExtraKind::Flag) {
-            head += " " + ExtraValueName(key);
+    for (const ExtraGroupTitle& group : ExtraGroups()) {
+        const std::span<const ExtraKey> keys = ExtraKeysOf(group.Group);
+        if (keys.empty()) {
+            continue;
         }
-        head.resize(std::max<size_t>(head.size() + 1, 22), ' ');
-        text += head + key.Help + "\n" + std::string(22, ' ') + "[Extras] " + key.Key;
-        if (key.Kind == ExtraKind::Flag) {
-            text += "=1\n";
-        } else if (key.Kind == ExtraKind::Choice || key.Kind == ExtraKind::Text) {
-            text += "=" + ExtraValueName(key) + "\n";
-        } else {
-            text += "=" + std::string(key.Kind == ExtraKind::Count ? "N" : "X") + ", " +
-                    ExtraValueText(key, key.Min) + " to " + ExtraValueText(key, key.Max) + "\n";
+        text += std::string("\n  ") + group.Title + ":\n";
+        for (const ExtraKey& key : keys) {
+            std::string head = std::string("    ") + key.Option;
+            if (key.Kind != ExtraKind::Flag) {
+                head += " " + ExtraValueName(key);
+            }
+            head.resize(std::max(head.size() + 1, kTextColumn), ' ');
+            text += head + key.Help + "\n" + std::string(kTextColumn, ' ') + "[Extras] " + key.Key;
+            if (key.Kind == ExtraKind::Flag) {
+                text += "=1\n";
+            } else if (key.Kind == ExtraKind::Choice || key.Kind == ExtraKind::Text) {
+                text += "=" + ExtraValueName(key) + "\n";
+            } else {
+                text += "=" + std::string(key.Kind == ExtraKind::Count ? "N" : "X") + ", " +
+                        ExtraValueText(key, key.Min) + " to " + ExtraValueText(key, key.Max) + "\n";
+            }
         }
     }
     return text;
@@ -277,7 +287,7 @@ bool PrintSummaries(std::FILE* out, const Extras& extras, const RunReport& repor
     return std::fflush(out) == 0 && std::ferror(out) == 0;
 }
 
-// The specified form, INPUT OUTPUT [SETTINGS], whose INPUT and OUTPUT are
+// The positional form, INPUT OUTPUT [SETTINGS], whose INPUT and OUTPUT are
 // taken from the program's directory; and the summary form, INPUT alone, a
 // form of its own whose INPUT is taken from the current directory.
 ConversionSettings BatchSettings(const CommandLine& line, Platform& platform, std::FILE* err) {

@@ -73,7 +73,7 @@ struct waypoints {
     double Course = 0;  // degrees
     // GGA's geoid separation, metres (0 when the field is empty): the altitude
     // plus it is the height above the WGS 84 ellipsoid. Kept for the accuracy
-    // report only; no output of the conversion shows it.
+    // report and the GPX export; the KML document never shows it.
     double GeoidSeparation = 0;
     SatelliteTable Satellites;
     DTrackSlot DTrack;

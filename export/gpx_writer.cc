@@ -61,6 +61,11 @@ void WritePoint(ExportStream& out, const TimedPoint& timed, LogFormat format) {
         // UnixMsOfDateTime took these texts: they join into an xsd:dateTime.
         out.Text("<time>").Text(point.Date).Text("T").Text(point.Time).Text("Z</time>\n");
     }
+    // GGA's geoid separation; an empty field reads as 0, so 0 is taken as not given.
+    if (format == LogFormat::Nmea && point.HasGga == 1 && point.GeoidSeparation != 0 &&
+        std::isfinite(point.GeoidSeparation)) {
+        out.Text("<geoidheight>").Fixed(point.GeoidSeparation, 3).Text("</geoidheight>\n");
+    }
     if (const std::string_view fix = FixText(point, format); !fix.empty()) {
         out.Text("<fix>").Text(fix).Text("</fix>\n");
     }

@@ -449,14 +449,24 @@ int WaypointPlacemarkCount(std::string_view text) {
     if (folder == std::string_view::npos) {
         return -1;
     }
-    const size_t end = text.find("</Folder>", folder);
-    const std::string_view body = text.substr(folder, end == std::string_view::npos ? end : end - folder);
+    // A start tag's name ends at '>' or white space ("<Placemark\r\n>").
+    const auto isTag = [text](size_t pos, std::string_view name) {
+        const size_t after = pos + name.size();
+        return text.substr(pos, name.size()) == name && after < text.size() &&
+               (text[after] == '>' || IsSpace(static_cast<unsigned char>(text[after])));
+    };
+    // The folder ends at the "</Folder>" of its own level: the hourly folders of
+    // a viewer's document lie within it.
+    int depth = 1;
     int count = 0;
-    for (size_t pos = body.find("<Placemark"); pos != std::string_view::npos;
-         pos = body.find("<Placemark", pos + 1)) {
-        const size_t after = pos + 10;
-        if (after < body.size() && (body[after] == '>' || IsSpace(static_cast<unsigned char>(body[after])))) {
+    for (size_t pos = text.find('<', folder + 1); pos != std::string_view::npos;
+         pos = text.find('<', pos + 1)) {
+        if (isTag(pos, "<Placemark")) {
             ++count;
+        } else if (isTag(pos, "<Folder")) {
+            ++depth;
+        } else if (text.substr(pos, 9) == "</Folder>" && --depth == 0) {
+            break;
         }
     }
     return count;

@@ -24,7 +24,8 @@ std::string LineEndError(std::string_view text);
 // <heading> elements hold one decimal number each. "nan" and "inf" are no numbers.
 std::string NumberError(std::string_view text);
 
-// The number of placemarks in the folder named "WayPoints", or -1 without it.
+// The number of placemarks in the folder named "WayPoints" and the folders
+// within it, or -1 without it.
 int WaypointPlacemarkCount(std::string_view text);
 
 // All of the above on a whole document; `countText` is the last text the run

@@ -1,7 +1,8 @@
 // Fuzz target: a settings file. Checks that an INI document gives back every
 // byte it was read from, that a key written reads back as written while every
 // other key keeps its value, and that whatever values the file holds, the KML of
-// a small fixed log made with them is sound.
+// a small fixed log made with them is sound; the [Extras] section chooses the
+// extras of that run, with whatever values it holds.
 #include <unistd.h>
 
 #include <array>
@@ -16,6 +17,7 @@
 #include "app/file_fields.h"
 #include "app/ini.h"
 #include "app/settings.h"
+#include "fuzz/extras_checks.h"
 #include "fuzz/in_memory_run.h"
 
 namespace {
@@ -36,7 +38,8 @@ constexpr std::array<const char*, 15> kKeys = {"CheckBox1",
                                                "Left",
                                                "Top"};
 
-// One epoch of every sentence the converter reads, and a differential fix.
+// One epoch of every sentence the converter reads and a differential fix, then
+// a ZDA date (for DateFromZda) and an epoch of GGA alone.
 constexpr std::string_view kLog =
     "$GPGGA,101500.00,5545.4296,N,03736.9137,E,1,08,0.9,150.2,M,14.2,M,,*6C\r\n"
     "$GPRMC,101500.00,A,5545.4296,N,03736.9137,E,20.0,356.7,170524,,,A*6E\r\n"
@@ -44,6 +47,7 @@ constexpr std::string_view kLog =
     "$GNGSA,A,3,02,07,15,20,25,,,,,,,,1.6,0.9,1.3*24\r\n"
     "$PORZD,A,1.8*35\r\n"
     "$TVLDR,101500.00,D,5545.4308,N,03736.9125,E,20.0,356.7*39\r\n"
+    "$GPZDA,101500.00,17,05,2024,00,00*64\r\n"
     "$GPGGA,101501.00,5545.4354,N,03736.9131,E,1,08,0.9,150.3,M,14.2,M,,*65\r\n";
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -107,9 +111,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     tervo::MemorySettingsControls controls;
     tervo::LoadSettings(SettingsPath(), controls);
-    tervo::ConversionSettings settings =
-        tervo::MakeConversionSettings(controls.values(), tervo::FileField{}, tervo::FileField{}, 0, false);
+    tervo::ConversionSettings settings = tervo::MakeConversionSettings(
+        controls.values(), tervo::FileField{}, tervo::FileField{}, tervo::LogFormat::Nmea, false);
     const tervo::fuzzing::InMemoryRun run = tervo::fuzzing::ConvertInMemory(kLog, settings);
     tervo::fuzzing::AbortUnlessSound(run, size);
+    tervo::fuzzing::AbortUnlessExtrasSound(run, size);
     return 0;
 }

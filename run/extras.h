@@ -55,8 +55,26 @@ enum class ExtraKind {
     Text,    // a text the key's CheckText accepts (a path, a list of names), kept in its TextMember
 };
 
+// What a user is after: --help and the Extras dialog show the extras by these
+// groups, each under its title (ExtraGroups).
+enum class ExtraGroup {
+    Viewer,    // long logs in a globe viewer
+    Report,    // the summary and the plots
+    Accuracy,  // the fixes against a known point or a better receiver
+    Colours,   // the track coloured by a value
+    Time,      // the track in time and the exports for other tools
+    Filters,   // the fixes left out of everything made with extras
+    Dates,     // dates the log gives beside its positions
+};
+
+struct ExtraGroupTitle {
+    ExtraGroup Group;
+    const char* Title;  // "Long logs in a globe viewer"
+};
+
 // One extra: where it is found in each way in, and its range.
 struct ExtraKey {
+    ExtraGroup Group;
     const char* Option;  // "--thin-seconds"
     const char* Key;     // "ThinSeconds" in [Extras]
     const char* Label;   // the dialog's text for its control
@@ -64,6 +82,10 @@ struct ExtraKey {
     ExtraKind Kind;
     double Min;
     double Max;
+    // Where a control ticked on starts: a value worth a first try, such as the
+    // viewer preset's own, not merely the range's end. A flag's is 1, a
+    // Choice's the index of its first try.
+    double Start;
     std::optional<double> Extras::*Member;
     // The names of a Choice's values, as typed on the command line and kept in
     // the settings file; empty for the other kinds.
@@ -82,8 +104,15 @@ struct ExtraKey {
     bool Repeatable = false;
 };
 
-// Every extra, in the order the help, the settings file and the dialog list them.
+// Every extra, in the order the help, the settings file and the dialog list
+// them: the rows of a group together, the groups in the order of ExtraGroups.
 std::span<const ExtraKey> ExtraKeys();
+
+// The groups in the order they are shown, with their titles.
+std::span<const ExtraGroupTitle> ExtraGroups();
+
+// The rows of ExtraKeys() in `group`; empty for a group without any.
+std::span<const ExtraKey> ExtraKeysOf(ExtraGroup group);
 
 // The values of ColourBy.
 inline constexpr double kColourByQuality = 0;

@@ -38,6 +38,8 @@ dpkg-deb -c "$deb" > "$scratch/listing"
 dpkg -x "$deb" "$root"
 share="$root/usr/share"
 
+# A grep at the end of a pipe reads to its end: "grep -q" leaves at the first
+# match, and under pipefail the writer's broken pipe would fail the check.
 passed=0
 failed=0
 check() {
@@ -55,7 +57,7 @@ check() {
 listed() { grep -q " \./usr/$1\$" "$scratch/listing"; }
 
 png_of_size() {
-  file -b "$1" | grep -q "^PNG image data, $2 x $2,"
+  file -b "$1" | grep "^PNG image data, $2 x $2," > /dev/null
 }
 
 man_page_renders() {
@@ -63,7 +65,7 @@ man_page_renders() {
   err="$(groff -man -Tutf8 -ww "$share/man/man1/tervoconverter.1" 2>&1 > "$scratch/man.txt")"
   [[ -z "$err" ]] || { echo "$err"; return 1; }
   # Bold and italics come as overstrikes: a character, a backspace, a character.
-  sed 's/.\x08//g' "$scratch/man.txt" | grep -q "^EXIT STATUS"
+  sed 's/.\x08//g' "$scratch/man.txt" | grep "^EXIT STATUS" > /dev/null
 }
 
 completes() {
@@ -82,7 +84,7 @@ log_type_registers() {
   update-mime-database "$scratch/mime" && grep -q "^50:text/x-nmea:\*\.nmea$" "$scratch/mime/globs2"
 }
 
-depends_on() { dpkg-deb -f "$deb" Depends | tr ',' '\n' | grep -Eq "^ *$1"; }
+depends_on() { dpkg-deb -f "$deb" Depends | tr ',' '\n' | grep -E "^ *$1" > /dev/null; }
 
 version_runs() {
   local version

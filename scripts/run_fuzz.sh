@@ -12,7 +12,7 @@
 # the next run; the seeds are made afresh in FUZZ_DIR/seeds. An input that
 # crashes a target or breaks a check of its document is written to
 # FUZZ_DIR/artifacts/<target>/; replay it with
-#   FUZZ_DIR/fuzz/<target> FUZZ_DIR/artifacts/<target>/crash-...
+#   LSAN_OPTIONS=suppressions=tests/lsan.supp FUZZ_DIR/fuzz/<target> FUZZ_DIR/artifacts/<target>/crash-...
 # The script ends with status 1 when any target found one.
 set -euo pipefail
 
@@ -41,6 +41,9 @@ here="$(pwd)"
 shopt -s nullglob
 parallel=()
 if ((jobs > 1)); then parallel=(-jobs="$jobs" -workers="$jobs"); fi
+# The plots draw their texts through the system's font library, whose caches
+# live until the process ends: the same suppressions as the sanitizer tests.
+export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 failed=()
 for target in $targets; do
   case "$target" in
@@ -53,9 +56,11 @@ for target in $targets; do
   log="$work/artifacts/$target/last-run.log"
   status=0
   # With several jobs libFuzzer writes one fuzz-N.log per job into the current directory.
+  # An input whose extras draw the plots takes several times as long as one
+  # without: the schedule gives the quicker inputs more of the time.
   (cd "$work/artifacts/$target" && rm -f fuzz-*.log &&
     "$work/fuzz/$target" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 -rss_limit_mb=2048 \
-      "${parallel[@]}" -print_final_stats=1 -artifact_prefix="$work/artifacts/$target/" \
+      -entropic_scale_per_exec_time=1 "${parallel[@]}" -print_final_stats=1 -artifact_prefix="$work/artifacts/$target/" \
       -dict="$here/fuzz/$kind.dict" "$work/corpus/$target" "$work/seeds/$kind") > "$log" 2>&1 || status=$?
   logs=("$log" "$work/artifacts/$target"/fuzz-*.log)
   runs=$(awk '/stat::number_of_executed_units/ {sum += $2} END {print sum + 0}' "${logs[@]}")

@@ -5,13 +5,18 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
+#include <span>
 #include <string_view>
 
 namespace tervo {
@@ -33,43 +38,45 @@ ExtrasDialog::ExtrasDialog(const Extras& initial, QWidget* parent, FileChooser c
     : QDialog(parent), initial_(initial), chooseFile_(std::move(chooseFile)) {
     setObjectName(QStringLiteral("ExtrasDialog"));
     setWindowTitle(QStringLiteral("Extras"));
-    auto* grid = new QGridLayout;
-    int line = 0;
-    for (const ExtraKey& key : ExtraKeys()) {
-        Row row;
-        row.key = &key;
-        row.asked = new QCheckBox(QString::fromUtf8(key.Label), this);
-        row.asked->setObjectName(QString::fromLatin1(key.Key));
-        row.asked->setToolTip(QString::fromUtf8(key.Help));
-        row.asked->setChecked(IsAsked(initial, key) &&
-                              (key.Kind != ExtraKind::Flag || (initial.*key.Member).value_or(0) != 0));
-        grid->addWidget(row.asked, line, 0);
-        if (QWidget* value = MakeValueControl(row, initial)) {
-            value->setObjectName(QString::fromLatin1(key.Key) + QStringLiteral("Value"));
-            value->setToolTip(row.asked->toolTip());
-            value->setEnabled(row.asked->isChecked());
-            connect(row.asked, &QCheckBox::toggled, value, &QWidget::setEnabled);
-            grid->addWidget(value, line, 1);
+    auto* page = new QWidget;
+    auto* boxes = new QVBoxLayout(page);
+    std::vector<QGridLayout*> grids;
+    for (const ExtraGroupTitle& group : ExtraGroups()) {
+        const std::span<const ExtraKey> keys = ExtraKeysOf(group.Group);
+        if (keys.empty()) {
+            continue;
         }
-        if (row.text != nullptr && std::string_view(key.TextMeaning) == "FILE") {
-            auto* choose = new QPushButton(QString::fromUtf8("Choose\u2026"), this);
-            choose->setObjectName(QString::fromLatin1(key.Key) + QStringLiteral("Choose"));
-            choose->setEnabled(row.asked->isChecked());
-            connect(row.asked, &QCheckBox::toggled, choose, &QWidget::setEnabled);
-            QLineEdit* edit = row.text;
-            connect(choose, &QPushButton::clicked, this, [this, edit] {
-                if (!chooseFile_) {
-                    return;
-                }
-                if (const std::optional<std::string> path = chooseFile_(this)) {
-                    edit->setText(QString::fromStdString(*path));
-                }
-            });
-            grid->addWidget(choose, line, 2);
+        auto* box = new QGroupBox(QString::fromUtf8(group.Title), page);
+        auto* grid = new QGridLayout(box);
+        int line = 0;
+        for (const ExtraKey& key : keys) {
+            AddRow(key, *box, *grid, line++);
         }
-        rows_.push_back(row);
-        ++line;
+        boxes->addWidget(box);
+        grids.push_back(grid);
     }
+    boxes->addStretch();
+    // The boxes' value columns line up: every first column as wide as the widest.
+    int labelWidth = 0;
+    for (const Row& row : rows_) {
+        labelWidth = std::max(labelWidth, row.asked->sizeHint().width());
+    }
+    for (QGridLayout* grid : grids) {
+        grid->setColumnMinimumWidth(0, labelWidth);
+    }
+
+    // The groups scroll once they are taller than the screen; the dialog is as
+    // wide as they are, so only the vertical bar ever shows.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("ExtrasGroups"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(page);
+    const QSize pageSize = page->sizeHint();
+    scroll->setMinimumWidth(pageSize.width() +
+                            style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scroll));
+
     problem_ = new QLabel(this);
     problem_->setObjectName(QStringLiteral("Problem"));
     problem_->setStyleSheet(QStringLiteral("color: #b00000"));
@@ -84,40 +91,86 @@ ExtrasDialog::ExtrasDialog(const Extras& initial, QWidget* parent, FileChooser c
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(grid);
+    layout->addWidget(scroll);
     layout->addWidget(problem_);
     layout->addWidget(buttons);
+
+    // Every group at once where the screen allows; its available height less a
+    // tenth for the title bar otherwise.
+    const QMargins margins = layout->contentsMargins();
+    const int whole = margins.top() + pageSize.height() + layout->spacing() + buttons->sizeHint().height() +
+                      margins.bottom();
+    const QScreen* screen = (parent != nullptr ? parent->window() : this)->screen();
+    const int most = screen != nullptr ? screen->availableGeometry().height() * 9 / 10 : whole;
+    resize(minimumSizeHint().width(), std::min(whole, most));
 }
 
-QWidget* ExtrasDialog::MakeValueControl(Row& row, const Extras& initial) {
+void ExtrasDialog::AddRow(const ExtraKey& key, QWidget& box, QGridLayout& grid, int line) {
+    const QString help = QString::fromUtf8(key.Help);
+    Row row;
+    row.key = &key;
+    row.asked = new QCheckBox(QString::fromUtf8(key.Label), &box);
+    row.asked->setObjectName(QString::fromLatin1(key.Key));
+    row.asked->setToolTip(help);
+    row.asked->setChecked(IsAsked(initial_, key) &&
+                          (key.Kind != ExtraKind::Flag || (initial_.*key.Member).value_or(0) != 0));
+    grid.addWidget(row.asked, line, 0);
+    if (QWidget* field = MakeValueField(row, box)) {
+        field->setObjectName(QString::fromLatin1(key.Key) + QStringLiteral("Value"));
+        field->setToolTip(help);
+        field->setEnabled(row.asked->isChecked());
+        connect(row.asked, &QCheckBox::toggled, field, &QWidget::setEnabled);
+        grid.addWidget(field, line, 1);
+    }
+    if (row.text != nullptr && std::string_view(key.TextMeaning) == "FILE") {
+        auto* choose = new QPushButton(QString::fromUtf8("Choose\u2026"), &box);
+        choose->setObjectName(QString::fromLatin1(key.Key) + QStringLiteral("Choose"));
+        choose->setEnabled(row.asked->isChecked());
+        connect(row.asked, &QCheckBox::toggled, choose, &QWidget::setEnabled);
+        QLineEdit* edit = row.text;
+        connect(choose, &QPushButton::clicked, this, [this, edit] {
+            if (!chooseFile_) {
+                return;
+            }
+            if (const std::optional<std::string> path = chooseFile_(this)) {
+                edit->setText(QString::fromStdString(*path));
+            }
+        });
+        grid.addWidget(choose, line, 2);
+    }
+    rows_.push_back(row);
+}
+
+QWidget* ExtrasDialog::MakeValueField(Row& row, QWidget& box) {
     const ExtraKey& key = *row.key;
     if (key.Kind == ExtraKind::Text) {
-        row.text = new QLineEdit(QString::fromStdString((initial.*key.TextMember).value_or("")), this);
+        row.text = new QLineEdit(QString::fromStdString((initial_.*key.TextMember).value_or("")), &box);
         row.text->setPlaceholderText(QString::fromUtf8(key.TextMeaning));
         return row.text;
     }
-    const std::optional<double>& value = initial.*key.Member;
+    // A value not asked for shows the key's Start, where it begins once ticked on.
+    const double shown = (initial_.*key.Member).value_or(key.Start);
     if (key.Kind == ExtraKind::Count) {
-        row.count = new QSpinBox(this);
+        row.count = new QSpinBox(&box);
         row.count->setRange(ClampToInt(key.Min), ClampToInt(key.Max));
-        row.count->setValue(ClampToInt(value.value_or(key.Min)));
+        row.count->setValue(ClampToInt(shown));
         row.shown = row.count->value();
         return row.count;
     }
     if (key.Kind == ExtraKind::Number) {
-        row.number = new QDoubleSpinBox(this);
+        row.number = new QDoubleSpinBox(&box);
         row.number->setDecimals(kNumberDecimals);
         row.number->setRange(key.Min, key.Max);
-        row.number->setValue(value.value_or(key.Min));
+        row.number->setValue(shown);
         row.shown = row.number->value();
         return row.number;
     }
     if (key.Kind == ExtraKind::Choice) {
-        row.choice = new QComboBox(this);
+        row.choice = new QComboBox(&box);
         for (const char* name : key.Choices) {
             row.choice->addItem(QString::fromUtf8(name));
         }
-        row.choice->setCurrentIndex(static_cast<int>(std::clamp(value.value_or(key.Min), key.Min, key.Max)));
+        row.choice->setCurrentIndex(static_cast<int>(std::clamp(shown, key.Min, key.Max)));
         return row.choice;
     }
     return nullptr;

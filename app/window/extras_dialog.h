@@ -1,5 +1,8 @@
-// The Extras dialog: a control for every extra of ExtraKeys(), in the table's
-// order, so that an extra added to the table appears here without more code.
+// The Extras dialog: a control for every extra of ExtraKeys(), in a box titled
+// after its group (ExtraGroups) and in the table's order, so that an extra added
+// to the table appears here without more code. The boxes lie one below the other
+// in a scroll area: every extra stays in one list that shows at a glance what is
+// ticked, and the dialog never grows taller than the screen.
 #pragma once
 
 #include <QDialog>
@@ -13,6 +16,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -26,8 +30,9 @@ namespace tervo {
 // Choices in their place, named the same way; a text a line edit, named the
 // same way, and when its value is a file (its TextMeaning is "FILE") a button
 // "Choose…" named after the key with "Choose" appended, which asks `chooseFile`
-// for the path. Every control's tooltip is the key's Help. OK keeps the dialog
-// open while a checked text is refused, the reason in a label "Problem".
+// for the path. A value not asked for shows the key's Start. Every control's
+// tooltip is the key's Help. OK keeps the dialog open while a checked text is
+// refused, the reason in a label "Problem".
 class ExtrasDialog : public QDialog {
 public:
     // The path a file dialog chose, or nothing when it was cancelled.
@@ -52,8 +57,10 @@ private:
         double shown = 0;                  // the spin box's value when the dialog opened
     };
 
-    // The control beside a row's check box, made for its kind.
-    QWidget* MakeValueControl(Row& row, const Extras& initial);
+    // The check box and value field of `key` on `line` of a group's `grid`.
+    void AddRow(const ExtraKey& key, QWidget& box, QGridLayout& grid, int line);
+    // The field beside a row's check box, made for its kind in `box`.
+    QWidget* MakeValueField(Row& row, QWidget& box);
     // Why OK cannot close the dialog: a checked text refused; empty when it can.
     std::string Problem() const;
 

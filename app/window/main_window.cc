@@ -29,6 +29,7 @@
 #include "app/live_source.h"
 #include "app/run_ending.h"
 #include "app/summary_output.h"
+#include "app/version.h"
 #include "app/window/artwork.h"
 #include "core/errors.h"
 #include "core/paths.h"
@@ -185,7 +186,7 @@ TForm1::TForm1(Platform& platform, SentenceAssembler& assembler, WindowDialogs& 
       defaultSettingsPath_(DefaultSettingsPath(platform, executableName_)),
       settingsDirectory_(DirectoryPart(defaultSettingsPath_)) {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QString::fromLatin1(kWindowCaption));
+    setWindowTitle(QString::fromLatin1(kWindowCaptionLead) + QString::fromLatin1(kProgramVersion));
     setWindowIcon(DrawWindowIcon());
     setFont(SansFont(11));
     setFixedSize(350, 382);

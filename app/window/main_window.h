@@ -31,7 +31,8 @@ class QToolButton;
 namespace tervo {
 
 inline constexpr const char* kApplicationTitle = "TervoConverter";
-inline constexpr const char* kWindowCaption = "TervoConverter  Ver 5.2";
+// The caption is this followed by kProgramVersion: "TervoConverter  Ver 5.2".
+inline constexpr const char* kWindowCaptionLead = "TervoConverter  Ver ";
 
 // The controls, under the names they carry as objectName and in the settings file.
 struct TForm1Controls {

@@ -220,7 +220,7 @@ TEST_F(Batch, ConvertsALogIntoAKmz) {
 
 // The summary goes to standard output; with INPUT alone the log is only read,
 // and INPUT is taken from the current directory as in every form but the
-// specified INPUT OUTPUT [SETTINGS].
+// positional INPUT OUTPUT [SETTINGS].
 TEST_F(Batch, PrintsTheSummaryAndWithInputAloneWritesNoFile) {
     SimulateLog(prog + "log.nmea", 30);
     SimulateLog(work + "here.nmea", 30);

@@ -1,6 +1,6 @@
 // The GPX, CSV and GeoJSON writers, each against the whole text of a small log
 // worked out by hand. The log holds what the formats must tell apart: a GGA and
-// RMC fix, a fix lost (RMC 'V'), a GGA-only fix without HDOP, an RMC-only fix
+// RMC fix with a geoid separation, a fix lost (RMC 'V'), a GGA-only fix without HDOP, an RMC-only fix
 // after a gap of 8 s (no altitude, satellites or HDOP, though the record holds
 // numbers there), and an epoch without time whose latitude is no number.
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ std::vector<waypoints> NmeaLog() {
     std::vector<waypoints> log;
     waypoints p = Epoch("10:00:00", 48.1, 11.5, 545.4);
     p.HasGga = p.HasRmc = 1, p.Status = 'A', p.FixQuality = 1, p.SatellitesUsed = 8, p.Hdop = 0.9;
-    p.Speed = 36, p.Course = 90, p.FixMode = 3, p.Rms = 1.5f;
+    p.Speed = 36, p.Course = 90, p.FixMode = 3, p.Rms = 1.5f, p.GeoidSeparation = 47.3;
     log.push_back(p);
     p = Epoch("10:00:01", 48.15, 11.55, 545);
     p.HasGga = p.HasRmc = 1, p.Status = 'V', p.FixQuality = 0, p.SatellitesUsed = 3, p.Hdop = 9.5;
@@ -67,6 +67,7 @@ TEST(WriteGpx, NmeaTrackWithASegmentPerGap) {
 <trkpt lat="48.1000000" lon="11.5000000">
 <ele>545.400</ele>
 <time>2024-05-17T10:00:00Z</time>
+<geoidheight>47.300</geoidheight>
 <fix>3d</fix>
 <sat>8</sat>
 <hdop>0.90</hdop>

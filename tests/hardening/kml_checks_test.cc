@@ -60,6 +60,10 @@ TEST(KmlChecks, RejectEachFaultAndPassASoundDocument) {
          "is no number"},
         {"a count that differs from the folder", Document(kPlacemark + kPlacemark), "Waypoints 1",
          "WayPoints folder says \"Waypoints 2\""},
+        {"a viewer's hourly folders counted only up to the first one's end",
+         Document("<Folder>\r\n<name>10:00</name>\r\n" + kPlacemark + "</Folder>\r\n<Folder>\r\n" +
+                  kPlacemark + kPlacemark + "</Folder>\r\n"),
+         "Waypoints 2", "WayPoints folder says \"Waypoints 3\""},
     };
     for (const Case& c : cases) {
         const std::string error = KmlDocumentError(c.document, c.countText);

@@ -8,18 +8,21 @@
 #include <QContextMenuEvent>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "app/window/extras_dialog.h"
 #include "scripted_dialogs.h"
@@ -61,6 +64,7 @@ private slots:
     void TheLogoMenuAndTheShortcutOpenTheExtrasDialog();
     void TheExtrasDialogHasAControlForEveryExtra();
     void TheExtrasDialogTakesAReferenceAndRefusesABadOne();
+    void TheExtrasDialogGroupsItsFieldsAndStartsThemUseful();
 };
 
 void WindowSettingsTest::StartsWithTheDefaultSettingsFile() {
@@ -481,6 +485,49 @@ void WindowSettingsTest::TheExtrasDialogHasAControlForEveryExtra() {
     expected.MaxPlacemarks = 750;
     expected.Export = "csv,geojson";  // as the check keeps a list
     QCOMPARE(real.EditExtras(nullptr, initial), std::optional<tervo::Extras>(expected));
+}
+
+void WindowSettingsTest::TheExtrasDialogGroupsItsFieldsAndStartsThemUseful() {
+    tervo::ExtrasDialog dialog(tervo::Extras{});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // Each box, from the top down, with one of its fields.
+    const std::pair<const char*, const char*> groups[] = {
+        {"Long logs in a globe viewer", "MaxPlacemarks"},
+        {"The report (summary, plots)", "Plots"},
+        {"Colours", "ColourBy"},
+        {"Dates", "DateFromZda"},
+    };
+    int above = std::numeric_limits<int>::min();
+    for (const auto& [title, key] : groups) {
+        QGroupBox* box = nullptr;
+        for (QGroupBox* each : dialog.findChildren<QGroupBox*>()) {
+            box = each->title() == QString::fromUtf8(title) ? each : box;
+        }
+        QVERIFY2(box != nullptr, title);
+        QVERIFY2(box->findChild<QCheckBox*>(key) != nullptr, key);
+        QVERIFY2(box->y() > above, title);
+        above = box->y();
+    }
+    for (QCheckBox* asked : dialog.findChildren<QCheckBox*>()) {
+        QVERIFY2(qobject_cast<QGroupBox*>(asked->parentWidget()) != nullptr, qPrintable(asked->objectName()));
+    }
+    // The groups scroll rather than the dialog outgrowing a small screen, and never sideways.
+    QVERIFY(dialog.frameGeometry().height() <= dialog.screen()->availableGeometry().height());
+    auto* scroll = dialog.findChild<QScrollArea*>();
+    QVERIFY(scroll->widget()->minimumSizeHint().width() <= scroll->viewport()->width());
+
+    // A field ticked on starts where a first try would: the preset's budget and
+    // tolerance, not 2 placemarks or a tolerance that keeps every fix.
+    for (const char* key : {"MaxPlacemarks", "LineTolerance", "ThinSeconds", "ColourBy"}) {
+        dialog.findChild<QCheckBox*>(key)->setChecked(true);
+    }
+    tervo::Extras expected;
+    expected.MaxPlacemarks = 2000;
+    expected.LineTolerance = 0.5;
+    expected.ThinSeconds = 10;
+    expected.ColourBy = tervo::kColourByQuality;
+    QCOMPARE(dialog.Values(), expected);
 }
 
 QTEST_MAIN(WindowSettingsTest)
