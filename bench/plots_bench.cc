@@ -58,10 +58,14 @@ int main(int argc, char** argv) {
         const char* name;
         std::vector<uint8_t> (*draw)(const tervo::list*, tervo::LogFormat, tervo::PlotSize);
     };
-    const Plot plots[] = {{"sky", tervo::SkyPlotPng},
-                          {"snr", tervo::SnrPlotPng},
-                          {"speed_altitude", tervo::SpeedAltitudePlotPng},
-                          {"fix_quality", tervo::FixQualityPlotPng}};
+    // The day's satellites are the record's table alone: no observations beside it.
+    const Plot plots[] = {
+        {"sky", [](const tervo::list* start, tervo::LogFormat format,
+                   tervo::PlotSize size) { return tervo::SkyPlotPng(start, format, size); }},
+        {"snr", [](const tervo::list* start, tervo::LogFormat format,
+                   tervo::PlotSize size) { return tervo::SnrPlotPng(start, format, size); }},
+        {"speed_altitude", tervo::SpeedAltitudePlotPng},
+        {"fix_quality", tervo::FixQualityPlotPng}};
     std::printf("%-16s %10s\n", "plot (86400 epochs)", "median ms");
     for (const Plot& plot : plots) {
         std::vector<double> ms;

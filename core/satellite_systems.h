@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "core/colour_scale.h"
@@ -53,5 +54,27 @@ std::optional<SatelliteSystem> SystemOfTalker(std::string_view talker);
 // The system of an NMEA 4.10+ system id: GPS for 1 (SBAS shares it), none for
 // an id outside 1 to 6.
 std::optional<SatelliteSystem> SystemOfNmeaId(int systemId);
+
+// --- Signals.
+
+// The frequency band of a signal, by its carrier: L1 (1559-1610 MHz: GPS L1,
+// GLONASS G1, Galileo E1, BeiDou B1), L2 (1215-1254 MHz), L5 (1164-1215 MHz:
+// GPS L5, Galileo E5a and E5b, BeiDou B2), L6 (1260-1300 MHz: Galileo E6,
+// BeiDou B3, QZSS L6) and S (NavIC's 2492 MHz). Unstated: the sentence named no
+// signal, or one the table does not place.
+enum class Band : uint8_t { L1, L2, L5, L6, S, Unstated };
+inline constexpr int kBandCount = 6;
+
+std::string_view BandName(Band band);  // "L1" ... "S"; "" for Unstated
+
+struct SignalInfo {
+    std::string Name;  // "L1 C/A", "E5a", "B1I"; the id in decimal ("12") where the table has none
+    tervo::Band Band = tervo::Band::Unstated;
+};
+
+// The signal `signalId` (0 to 15, the GSV's last field in NMEA 4.10 and later)
+// of `system`, by the NMEA 4.11 table of signal ids. SBAS takes GPS's table.
+// Id 0 is "all signals".
+SignalInfo SignalOf(SatelliteSystem system, int signalId);
 
 }  // namespace tervo

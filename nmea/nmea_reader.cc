@@ -9,6 +9,7 @@
 
 #include "core/calendar.h"
 #include "nmea/decoders.h"
+#include "nmea/satellite_observer.h"
 
 namespace tervo {
 
@@ -124,9 +125,15 @@ public:
                 return true;
             case Sentence::Gsv:
                 DecodeGsv(text, points_.Tail->Point);
+                if (options_.Observations != nullptr) {
+                    ObserveGsv(text, points_.Tail, *options_.Observations);
+                }
                 return true;
             case Sentence::Gsa:
                 DecodeGsa(text, points_.Tail->Point);
+                if (options_.Observations != nullptr) {
+                    ObserveGsa(text, points_.Tail, *options_.Observations);
+                }
                 return true;
             case Sentence::Porzd:
                 DecodePorzd(text, points_.Tail->Point);

@@ -9,6 +9,7 @@
 #include "core/platform.h"
 #include "core/point_list.h"
 #include "core/read_progress.h"
+#include "core/satellite_observations.h"
 #include "nmea/sentence.h"
 
 namespace tervo {
@@ -27,6 +28,10 @@ struct NmeaReadOptions {
     // follows its epoch's GGA still dates it. Epochs before any ZDA, and
     // epochs without a time, stay without a date.
     bool DatesFromZda = false;
+    // When set, the satellites the report needs beyond the record's table are
+    // kept here, each GSV and GSA read for the epoch the record's decoders give
+    // it to (see satellite_observer.h). The record and the list do not change.
+    SatelliteObservations* Observations = nullptr;
 };
 
 // Reads `input` to its end, builds `points` (Head to Tail, FirstFix, and Start at

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bitset>
 #include <cmath>
+#include <memory>
 
 namespace tervo {
 
@@ -47,6 +48,12 @@ class PassFollower {
 public:
     void Take(long sample, const Sighting& sighting) {
         Track& track = tracks_[IndexOf(sighting.System)][sighting.Number];
+        if (track.sample == sample) {
+            // Another signal of a satellite already placed in this sample.
+            uint8_t& snr = track.pass.Points.back().Snr;
+            snr = std::max(snr, sighting.Snr);
+            return;
+        }
         const SkyPoint point{static_cast<double>(sighting.Elevation), static_cast<double>(sighting.Azimuth),
                              sighting.Snr};
         const DiscPoint here = OnDisc(point.Elevation, point.Azimuth);
@@ -85,6 +92,106 @@ private:
     std::vector<SkyPass> ended_;
 };
 
+// The SNR series of CollectSnrSeries as they grow, epoch by epoch.
+class SnrGatherer {
+public:
+    void Take(double seconds, const std::vector<Sighting>& sightings) {
+        std::array<std::array<double, kSatelliteSystemCount>, kBandCount> sum{};
+        std::array<std::array<int, kSatelliteSystemCount>, kBandCount> count{};
+        for (const Sighting& sighting : sightings) {
+            if (sighting.Snr > 0) {
+                const auto band = static_cast<size_t>(BandOf(sighting));
+                sum[band][IndexOf(sighting.System)] += sighting.Snr;
+                ++count[band][IndexOf(sighting.System)];
+            }
+        }
+        for (size_t b = 0; b < kBandCount; ++b) {
+            for (size_t s = 0; s < kSatelliteSystemCount; ++s) {
+                std::vector<Sample>& samples = series_[b][s];
+                if (count[b][s] > 0) {
+                    samples.push_back({seconds, sum[b][s] / count[b][s]});
+                } else if (!samples.empty() && !std::isnan(samples.back().Value)) {
+                    samples.push_back({seconds, kNaN});
+                }
+            }
+        }
+    }
+
+    std::vector<BandSeries> Finish() {
+        std::vector<BandSeries> bands;
+        for (size_t b = 0; b < kBandCount; ++b) {
+            BandSeries band{static_cast<Band>(b), {}};
+            for (size_t s = 0; s < kSatelliteSystemCount; ++s) {
+                if (!series_[b][s].empty()) {
+                    band.Systems.push_back({static_cast<SatelliteSystem>(s), std::move(series_[b][s])});
+                }
+            }
+            if (!band.Systems.empty()) {
+                bands.push_back(std::move(band));
+            }
+        }
+        return bands;
+    }
+
+private:
+    std::array<std::array<std::vector<Sample>, kSatelliteSystemCount>, kBandCount> series_;
+};
+
+// The counts of CollectSatelliteTally as they grow, epoch by epoch.
+class TallyCounter {
+public:
+    void TakeUsed(const std::array<std::optional<int>, kSatelliteSystemCount>& counts) {
+        for (size_t s = 0; s < kSatelliteSystemCount; ++s) {
+            // SBAS satellites are listed under GPS's word.
+            const bool said = counts[s] || (static_cast<SatelliteSystem>(s) == SatelliteSystem::Sbas &&
+                                            counts[IndexOf(SatelliteSystem::Gps)]);
+            if (said) {
+                tally_.Systems[s].Used += counts[s].value_or(0);
+                ++tally_.Systems[s].UsedEpochs;
+            }
+        }
+    }
+
+    void TakeInView(const std::vector<Sighting>& sightings) {
+        ++tally_.EpochsWithSatellites;
+        std::array<std::bitset<256>, kSatelliteSystemCount> here{};
+        for (const Sighting& sighting : sightings) {
+            const size_t s = IndexOf(sighting.System);
+            SystemTally& system = tally_.Systems[s];
+            seen_[s].set(sighting.Number);
+            here[s].set(sighting.Number);
+            if (sighting.Snr > 0) {
+                system.SnrSum += sighting.Snr;
+                ++system.SnrCount;
+            }
+            if (sighting.Signal < system.Signals.size()) {
+                SignalTally& signal = system.Signals[sighting.Signal];
+                signalSeen_[s][sighting.Signal].set(sighting.Number);
+                signal.SnrSum += sighting.Snr > 0 ? sighting.Snr : 0;
+                signal.SnrCount += sighting.Snr > 0 ? 1 : 0;
+            }
+        }
+        for (size_t s = 0; s < kSatelliteSystemCount; ++s) {
+            tally_.Systems[s].InView += static_cast<int64_t>(here[s].count());
+        }
+    }
+
+    SatelliteTally Finish() {
+        for (size_t s = 0; s < kSatelliteSystemCount; ++s) {
+            tally_.Systems[s].SatellitesSeen = static_cast<int>(seen_[s].count());
+            for (size_t g = 0; g < signalSeen_[s].size(); ++g) {
+                tally_.Systems[s].Signals[g].SatellitesSeen = static_cast<int>(signalSeen_[s][g].count());
+            }
+        }
+        return tally_;
+    }
+
+private:
+    SatelliteTally tally_;
+    std::array<std::bitset<256>, kSatelliteSystemCount> seen_{};
+    std::array<std::array<std::bitset<256>, 16>, kSatelliteSystemCount> signalSeen_{};
+};
+
 }  // namespace
 
 GapRule GapRuleOf(std::optional<double> typicalStepS, double factor) {
@@ -103,33 +210,68 @@ bool HasAltitude(const waypoints& point, LogFormat format) {
     return format == LogFormat::Binr || point.HasGga == 1;
 }
 
-void SatelliteReader::Read(const waypoints& point, std::vector<Sighting>& out) const {
+Band BandOf(const Sighting& sighting) {
+    return sighting.Signal == SatelliteObservation::kNoSignal
+               ? Band::L1
+               : SignalOf(sighting.System, sighting.Signal).Band;
+}
+
+bool EpochSatellites::HasSatellites() const {
+    return point_.HasSatellites == 1 ||
+           std::any_of(observations_.begin(), observations_.end(),
+                       [](const SatelliteObservation& o) { return o.Kind() == ObservationKind::InView; });
+}
+
+void EpochSatellites::Read(std::vector<Sighting>& out) const {
     out.clear();
-    for (const SatelliteRow& row : point.Satellites) {
+    std::array<bool, kSatelliteSystemCount> observed{};
+    for (const SatelliteObservation& o : observations_) {
+        observed[IndexOf(o.System())] = observed[IndexOf(o.System())] || o.Kind() == ObservationKind::InView;
+    }
+    for (const SatelliteRow& row : point_.Satellites) {
         const std::optional<SatelliteSystem> system = TableSystemOf(row.System);
-        if (row.InView == 1 && system) {
+        if (row.InView == 1 && system && !observed[IndexOf(*system)]) {
             out.push_back({*system, row.Number, row.Elevation, row.Azimuth, row.Snr});
+        }
+    }
+    for (const SatelliteObservation& o : observations_) {
+        if (o.Kind() == ObservationKind::InView) {
+            out.push_back({o.System(), o.Number(), o.Elevation(), o.Azimuth(), o.Snr(), o.Signal()});
         }
     }
 }
 
-std::vector<SkyPass> CollectSkyPasses(const list* start, const SatelliteReader& reader, size_t mostSamples) {
+std::array<std::optional<int>, kSatelliteSystemCount> EpochSatellites::UsedCounts() const {
+    std::array<std::optional<int>, kSatelliteSystemCount> counts{};
+    for (const SatelliteObservation& o : observations_) {
+        if (o.Kind() == ObservationKind::UsedCount) {
+            counts[IndexOf(o.System())] = o.Number();
+        }
+    }
+    return counts;
+}
+
+std::vector<SkyPass> CollectSkyPasses(const list* start, const SatelliteObservations* observations,
+                                      size_t mostSamples) {
     size_t satelliteEpochs = 0;
+    SatelliteReader counter(observations, start);
     for (const list* node = start; node != nullptr; node = node->Next) {
-        satelliteEpochs += reader.HasSatellites(node->Point) ? 1 : 0;
+        satelliteEpochs += counter.Next(node).HasSatellites() ? 1 : 0;
     }
     const size_t stride =
         std::max<size_t>(1, (satelliteEpochs + mostSamples - 1) / std::max<size_t>(mostSamples, 1));
     auto follower = std::make_unique<PassFollower>();
+    SatelliteReader reader(observations, start);
     std::vector<Sighting> sightings;
     long sample = -1;
     size_t seen = 0;
     for (const list* node = start; node != nullptr; node = node->Next) {
-        if (!reader.HasSatellites(node->Point) || seen++ % stride != 0) {
+        const EpochSatellites epoch = reader.Next(node);
+        if (!epoch.HasSatellites() || seen++ % stride != 0) {
             continue;
         }
         ++sample;
-        reader.Read(node->Point, sightings);
+        epoch.Read(sightings);
         for (const Sighting& sighting : sightings) {
             if (HasSkyPosition(sighting)) {
                 follower->Take(sample, sighting);
@@ -139,39 +281,22 @@ std::vector<SkyPass> CollectSkyPasses(const list* start, const SatelliteReader& 
     return follower->Finish(sample);
 }
 
-std::vector<SystemSeries> CollectSnrSeries(const list* start, const EpochTimeline& timeline,
-                                           const SatelliteReader& reader) {
-    std::array<SystemSeries, kSatelliteSystemCount> series;
-    std::array<bool, kSatelliteSystemCount> any{};
+std::vector<BandSeries> CollectSnrSeries(const list* start, const EpochTimeline& timeline,
+                                         const SatelliteObservations* observations) {
+    SnrGatherer gatherer;
+    SatelliteReader reader(observations, start);
     std::vector<Sighting> sightings;
     size_t index = 0;
     for (const list* node = start; node != nullptr; node = node->Next, ++index) {
+        const EpochSatellites epoch = reader.Next(node);
         const double seconds = timeline.Seconds[index];
-        if (!reader.HasSatellites(node->Point) || std::isnan(seconds)) {
+        if (!epoch.HasSatellites() || std::isnan(seconds)) {
             continue;
         }
-        std::array<double, kSatelliteSystemCount> sum{};
-        std::array<int, kSatelliteSystemCount> count{};
-        reader.Read(node->Point, sightings);
-        for (const Sighting& sighting : sightings) {
-            if (sighting.Snr > 0) {
-                sum[IndexOf(sighting.System)] += sighting.Snr;
-                ++count[IndexOf(sighting.System)];
-            }
-        }
-        for (size_t s = 0; s < series.size(); ++s) {
-            series[s].Samples.push_back({seconds, count[s] > 0 ? sum[s] / count[s] : kNaN});
-            any[s] = any[s] || count[s] > 0;
-        }
+        epoch.Read(sightings);
+        gatherer.Take(seconds, sightings);
     }
-    std::vector<SystemSeries> present;
-    for (size_t s = 0; s < series.size(); ++s) {
-        if (any[s]) {
-            series[s].System = static_cast<SatelliteSystem>(s);
-            present.push_back(std::move(series[s]));
-        }
-    }
-    return present;
+    return gatherer.Finish();
 }
 
 MotionSeries CollectMotion(const list* start, LogFormat format, const EpochTimeline& timeline) {
@@ -221,30 +346,19 @@ QualityTimeline CollectQualityTimeline(const list* start, LogFormat format, cons
     return quality;
 }
 
-SatelliteTally CollectSatelliteTally(const list* start, const SatelliteReader& reader) {
-    SatelliteTally tally;
-    std::array<std::bitset<256>, kSatelliteSystemCount> seen{};
+SatelliteTally CollectSatelliteTally(const list* start, const SatelliteObservations* observations) {
+    TallyCounter counter;
+    SatelliteReader reader(observations, start);
     std::vector<Sighting> sightings;
     for (const list* node = start; node != nullptr; node = node->Next) {
-        if (!reader.HasSatellites(node->Point)) {
-            continue;
-        }
-        ++tally.EpochsWithSatellites;
-        reader.Read(node->Point, sightings);
-        for (const Sighting& sighting : sightings) {
-            SystemTally& system = tally.Systems[IndexOf(sighting.System)];
-            seen[IndexOf(sighting.System)].set(sighting.Number);
-            ++system.InView;
-            if (sighting.Snr > 0) {
-                system.SnrSum += sighting.Snr;
-                ++system.SnrCount;
-            }
+        const EpochSatellites epoch = reader.Next(node);
+        counter.TakeUsed(epoch.UsedCounts());
+        if (epoch.HasSatellites()) {
+            epoch.Read(sightings);
+            counter.TakeInView(sightings);
         }
     }
-    for (size_t s = 0; s < seen.size(); ++s) {
-        tally.Systems[s].SatellitesSeen = static_cast<int>(seen[s].count());
-    }
-    return tally;
+    return counter.Finish();
 }
 
 }  // namespace tervo

@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "core/fix_quality.h"
 #include "core/point_list.h"
+#include "core/satellite_observations.h"
 #include "core/satellite_systems.h"
 #include "report/timeline.h"
 
@@ -39,23 +41,53 @@ bool HasAltitude(const waypoints& point, LogFormat format);
 
 // --- The satellites of an epoch.
 
-// A satellite in view in one epoch.
+// A satellite in view in one epoch, on one signal.
 struct Sighting {
     SatelliteSystem System = SatelliteSystem::Gps;
     uint8_t Number = 0;  // within its system (SBAS PRN 120-158, GLONASS slot)
     uint8_t Elevation = 0;
     uint16_t Azimuth = 0;
-    uint8_t Snr = 0;  // dB-Hz; 0 when not tracked
+    uint8_t Snr = 0;                                   // dB-Hz; 0 when not tracked
+    uint8_t Signal = SatelliteObservation::kNoSignal;  // the NMEA 4.10+ signal id
 };
 
-// Reads the satellites of the epochs: the rows of the record's satellite table
-// that a GSV (NMEA) or a satellite message (BINR) filled, in id order.
+// The band of a sighting's signal; a sighting without a signal id is taken for
+// the L1 band (logs without signal ids come from receivers that tell of one
+// signal per satellite, their L1 one).
+Band BandOf(const Sighting& sighting);
+
+// The satellites of one epoch: the record's satellite table and the
+// observations kept beside it (SatelliteObservations).
+class EpochSatellites {
+public:
+    EpochSatellites(const waypoints& point, std::span<const SatelliteObservation> observations)
+        : point_(point), observations_(observations) {}
+
+    // Whether the epoch carries satellites in view: rows a GSV (NMEA) or a
+    // satellite message (BINR) filled, or observations of them.
+    bool HasSatellites() const;
+    // The satellites in view into `out` (cleared first): the observations, and
+    // the table's rows (in id order) of the systems they do not show.
+    void Read(std::vector<Sighting>& out) const;
+    // The used counts of the systems a GSA said, or none.
+    std::array<std::optional<int>, kSatelliteSystemCount> UsedCounts() const;
+
+private:
+    const waypoints& point_;
+    std::span<const SatelliteObservation> observations_;
+};
+
+// Reads the epochs of the list from `start` in list order: Next must be
+// called for every node from `start` on, in order. `observations` may be
+// nullptr (a BINR log, or a read without them): the table's rows alone.
 class SatelliteReader {
 public:
-    // Whether the epoch carries satellite rows at all.
-    bool HasSatellites(const waypoints& point) const { return point.HasSatellites == 1; }
-    // The epoch's satellites in view into `out` (cleared first).
-    void Read(const waypoints& point, std::vector<Sighting>& out) const;
+    SatelliteReader(const SatelliteObservations* observations, const list* start)
+        : walk_(observations, start) {}
+    EpochSatellites Next(const list* node) { return {node->Point, walk_.Next(node)}; }
+
+private:
+    SatelliteObservations::Walk walk_;
 };
 
 // --- Sky passes.
@@ -79,12 +111,13 @@ struct SkyPass {
 inline constexpr size_t kMostSkySamples = 1200;
 
 // The passes of every satellite in view with a position (a row of elevation 0
-// and azimuth 0 has none; one above 90 degrees is no position either). A pass
+// and azimuth 0 has none; one above 90 degrees is no position either), with
+// the SNR of its strongest signal in each sample. A pass
 // goes on while its satellite is in view in the next sample and moves at most
 // 0.3 of the plot's radius (the horizon's circle) from one sample to the next.
 // Passes come in the order they ended: when their satellite was next seen, then
 // those that run to the log's end, by system and number.
-std::vector<SkyPass> CollectSkyPasses(const list* start, const SatelliteReader& reader,
+std::vector<SkyPass> CollectSkyPasses(const list* start, const SatelliteObservations* observations,
                                       size_t mostSamples = kMostSkySamples);
 
 // --- Series over time.
@@ -99,11 +132,19 @@ struct SystemSeries {
     std::vector<Sample> Samples;
 };
 
-// Per system with any SNR above 0, in table order: at every timed epoch with
-// satellites the mean SNR of its satellites in view with an SNR above 0 (NaN
-// when it has none there).
-std::vector<SystemSeries> CollectSnrSeries(const list* start, const EpochTimeline& timeline,
-                                           const SatelliteReader& reader);
+// The series of one band.
+struct BandSeries {
+    tervo::Band Band = tervo::Band::L1;
+    std::vector<SystemSeries> Systems;  // in table order
+};
+
+// Per band (BandOf) and system with any SNR above 0, bands and systems in
+// table order: at the timed epochs with satellites the mean SNR of the
+// system's signals of that band in view with an SNR above 0. A series begins
+// at its first value; an epoch without a value after one gives a NaN (one for
+// a run of such epochs).
+std::vector<BandSeries> CollectSnrSeries(const list* start, const EpochTimeline& timeline,
+                                         const SatelliteObservations* observations);
 
 // The speed (km/h) and altitude (m) of the valid fixes: at each timed epoch
 // without a valid fix both get a NaN sample; a valid fix adds its speed when
@@ -135,11 +176,21 @@ QualityTimeline CollectQualityTimeline(const list* start, LogFormat format, cons
 
 // --- Satellites per system, for the summary.
 
+struct SignalTally {
+    int SatellitesSeen = 0;  // distinct satellites ever in view on this signal
+    double SnrSum = 0;       // over its sightings with an SNR above 0
+    int64_t SnrCount = 0;
+};
+
 struct SystemTally {
     int SatellitesSeen = 0;  // distinct satellites ever in view
-    int64_t InView = 0;      // sightings over all epochs
-    double SnrSum = 0;       // over the sightings with an SNR above 0
+    int64_t InView = 0;      // satellites in view (on any signal), summed over the epochs
+    double SnrSum = 0;       // over the sightings (every signal) with an SNR above 0
     int64_t SnrCount = 0;
+    int64_t Used = 0;        // satellites used, summed over the epochs a GSA said the system
+    int64_t UsedEpochs = 0;  // those epochs (for SBAS: those that said GPS)
+    // By signal id 0 to 15; sightings without one are in none.
+    std::array<SignalTally, 16> Signals{};
 };
 
 struct SatelliteTally {
@@ -147,6 +198,6 @@ struct SatelliteTally {
     std::array<SystemTally, kSatelliteSystemCount> Systems{};  // by SatelliteSystem
 };
 
-SatelliteTally CollectSatelliteTally(const list* start, const SatelliteReader& reader);
+SatelliteTally CollectSatelliteTally(const list* start, const SatelliteObservations* observations);
 
 }  // namespace tervo

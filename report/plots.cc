@@ -164,6 +164,57 @@ void DrawMarkerLegend(cairo_t* cr, double left, double top, double width,
     }
 }
 
+// GPS, SBAS and GLONASS, then the other systems that have a pass, in table order.
+std::vector<SatelliteSystem> LegendSystems(const std::vector<SkyPass>& passes) {
+    std::vector<SatelliteSystem> systems;
+    for (const SatelliteSystemInfo& info : SatelliteSystems()) {
+        const bool shown = std::any_of(passes.begin(), passes.end(),
+                                       [&](const SkyPass& pass) { return pass.System == info.System; });
+        if (IndexOf(info.System) <= IndexOf(SatelliteSystem::Glonass) || shown) {
+            systems.push_back(info.System);
+        }
+    }
+    return systems;
+}
+
+// --- The SNR plot's pieces.
+
+// Panel `index` of `count` stacked in `frame`, 14 pixels apart.
+Frame PanelOf(const Frame& frame, size_t index, size_t count) {
+    constexpr double kApart = 14;
+    const double height =
+        (frame.Height() - kApart * static_cast<double>(count - 1)) / static_cast<double>(count);
+    const double top = frame.top + (height + kApart) * static_cast<double>(index);
+    return {frame.left, top, frame.right, top + height};
+}
+
+// The value axis's title of a panel: with several bands, the band's name first.
+std::string SnrAxisTitle(const Frame& panel, const BandSeries* band, bool named) {
+    std::string title = panel.Height() >= 120 ? "SNR (dB-Hz)" : "dB-Hz";
+    if (!named || band == nullptr) {
+        return panel.Height() >= 120 ? "Mean " + title : title;
+    }
+    const std::string_view name = BandName(band->Band);
+    return (name.empty() ? std::string("other") : std::string(name)) + " " + title;
+}
+
+// One band's panel: its value axis (titled with the band's name when the plot
+// has several), the time axis (labelled under the last panel), a line per system.
+void DrawSnrPanel(cairo_t* cr, const Frame& panel, const TimeAxis& axis, double highest,
+                  const BandSeries* band, bool named, bool last) {
+    const int tickCount = named ? std::max(2, static_cast<int>(panel.Height() / 45)) : 6;
+    const Ticks ticks = NiceTicks(0, std::max(highest, 50.0), tickCount);
+    ValueAxis(cr, panel, ticks, SnrAxisTitle(panel, band, named));
+    DrawTimeAxis(cr, panel, axis, last);
+    if (band != nullptr) {
+        for (const SystemSeries& one : band->Systems) {
+            DrawSeries(cr, one.Samples, panel, axis, ticks,
+                       {InfoOf(one.System).Colour, 1.5, SeriesStyle::MeanBand});
+        }
+    }
+    FrameBorder(cr, panel);
+}
+
 // --- The fix-quality plot's pieces.
 
 // The classes that occur, in class order.
@@ -266,8 +317,10 @@ Rgb SystemColour(char system) {
 
 Rgb SnrColour(double snrDbHz) { return Viridis((snrDbHz - kSnrLow) / (kSnrHigh - kSnrLow)); }
 
-std::vector<uint8_t> SkyPlotPng(const list* start, LogFormat, PlotSize size) {
-    const std::vector<SkyPass> passes = CollectSkyPasses(start, SatelliteReader{});
+std::vector<uint8_t> SkyPlotPng(const list* start, LogFormat, PlotSize size,
+                                const SatelliteObservations* observations) {
+    const std::vector<SkyPass> passes = CollectSkyPasses(start, observations);
+    const std::vector<SatelliteSystem> legend = LegendSystems(passes);
 
     Canvas canvas(size.Width, size.Height);
     cairo_t* cr = canvas.cr();
@@ -283,22 +336,34 @@ std::vector<uint8_t> SkyPlotPng(const list* start, LogFormat, PlotSize size) {
         NoData(cr, {disc.cx - radius, disc.cy - radius, disc.cx + radius, disc.cy + radius},
                "No satellite positions in the log");
     }
+    // The colour bar gives way to the legend's rows: 250 pixels of the height
+    // go to the title, the gaps and a legend of three systems.
     const double barLeft = size.Width - sideWidth + 30;
     const double barTop = 82;
-    const double barHeight = std::max(40.0, size.Height - 250.0);
+    const double barHeight = std::max(40.0, size.Height - 196.0 - 18.0 * static_cast<double>(legend.size()));
     DrawSnrBar(cr, barLeft, barTop, barHeight);
-    DrawMarkerLegend(cr, barLeft - 10, barTop + barHeight + 26, sideWidth - 40,
-                     {SatelliteSystem::Gps, SatelliteSystem::Sbas, SatelliteSystem::Glonass});
+    DrawMarkerLegend(cr, barLeft - 10, barTop + barHeight + 26, sideWidth - 40, legend);
     return canvas.Png();
 }
 
-std::vector<uint8_t> SnrPlotPng(const list* start, LogFormat format, PlotSize size) {
+std::vector<uint8_t> SnrPlotPng(const list* start, LogFormat format, PlotSize size,
+                                const SatelliteObservations* observations) {
     const EpochTimeline timeline = TimeEpochs(start, format);
-    const std::vector<SystemSeries> series = CollectSnrSeries(start, timeline, SatelliteReader{});
+    const std::vector<BandSeries> bands = CollectSnrSeries(start, timeline, observations);
     double highest = 0;
-    for (const SystemSeries& one : series) {
-        for (const Sample& sample : one.Samples) {
-            highest = std::isnan(sample.Value) ? highest : std::max(highest, sample.Value);
+    std::vector<LegendEntry> legend;
+    for (const SatelliteSystemInfo& info : SatelliteSystems()) {
+        bool drawn = false;
+        for (const BandSeries& band : bands) {
+            for (const SystemSeries& one : band.Systems) {
+                drawn = drawn || one.System == info.System;
+                for (const Sample& sample : one.Samples) {
+                    highest = std::isnan(sample.Value) ? highest : std::max(highest, sample.Value);
+                }
+            }
+        }
+        if (drawn) {
+            legend.push_back({std::string(info.Label), info.Colour});
         }
     }
 
@@ -308,19 +373,15 @@ std::vector<uint8_t> SnrPlotPng(const list* start, LogFormat format, PlotSize si
           "line: mean SNR of the system's satellites in view; band: its range within a pixel");
     const Frame frame{70, 52, size.Width - 20.0, size.Height - 80.0};
     const TimeAxis axis = TimeAxisOf(timeline);
-    const Ticks ticks = NiceTicks(0, std::max(highest, 50.0), 6);
-    ValueAxis(cr, frame, ticks, "Mean SNR (dB-Hz)");
-    DrawTimeAxis(cr, frame, axis);
-    std::vector<LegendEntry> legend;
-    for (const SystemSeries& one : series) {
-        const SatelliteSystemInfo& info = InfoOf(one.System);
-        DrawSeries(cr, one.Samples, frame, axis, ticks, {info.Colour, 1.5, SeriesStyle::MeanBand});
-        legend.push_back({std::string(info.Label), info.Colour});
+    const size_t panels = std::max<size_t>(1, bands.size());
+    for (size_t i = 0; i < panels; ++i) {
+        const Frame panel = PanelOf(frame, i, panels);
+        const BandSeries* band = i < bands.size() ? &bands[i] : nullptr;
+        DrawSnrPanel(cr, panel, axis, highest, band, panels > 1, i + 1 == panels);
     }
     if (legend.empty()) {
         NoData(cr, frame, "No satellite signals in the log");
     }
-    FrameBorder(cr, frame);
     RowLegend(cr, size.Width / 2.0, size.Height - 14.0, legend);
     return canvas.Png();
 }

@@ -24,6 +24,7 @@
 #include "core/colour_scale.h"
 #include "core/fix_quality.h"
 #include "core/point_list.h"
+#include "core/satellite_observations.h"
 
 namespace tervo {
 
@@ -40,16 +41,21 @@ Rgb SystemColour(char system);
 Rgb SnrColour(double snrDbHz);
 
 // Azimuth around (north up, east right), elevation 90 degrees at the centre and
-// 0 at the rim: each satellite's path over the log, coloured by its SNR, with a
-// marker of its system (a circle for GPS, a square for GLONASS, a triangle for
-// SBAS) and its name at its last position, a small marker where an earlier pass
-// ended, the SNR colour bar and a legend of the marker shapes. Rows of elevation 0 and azimuth 0 (no position
-// sent) are left out.
-std::vector<uint8_t> SkyPlotPng(const list* start, LogFormat format, PlotSize size = {});
+// 0 at the rim: each satellite's path over the log, coloured by its SNR (its
+// strongest signal's), with the marker of its system (SatelliteSystems) and its
+// name at its last position, a small marker where an earlier pass ended, the
+// SNR colour bar and a legend of the marker shapes (GPS, SBAS and GLONASS, and
+// the other systems with a position). Rows of elevation 0 and azimuth 0 (no
+// position sent) are left out. `observations`: those the NMEA read loop kept
+// for this list, or nullptr (the record's satellite table alone).
+std::vector<uint8_t> SkyPlotPng(const list* start, LogFormat format, PlotSize size = {},
+                                const SatelliteObservations* observations = nullptr);
 
-// The mean SNR (dB-Hz) of each system's satellites in view, over time, one
-// line per system in its SystemColour.
-std::vector<uint8_t> SnrPlotPng(const list* start, LogFormat format, PlotSize size = {});
+// The mean SNR (dB-Hz) of each system's signals in view, over time, one line
+// per system in its SystemColour; a panel per band (BandOf) when the log has
+// signals of more than one, over one time axis.
+std::vector<uint8_t> SnrPlotPng(const list* start, LogFormat format, PlotSize size = {},
+                                const SatelliteObservations* observations = nullptr);
 
 // Two panels over one time axis: the speed (km/h) above, the altitude (m)
 // below, of the epochs with a valid fix.

@@ -175,23 +175,48 @@ private:
     int64_t usedCount_ = 0;
 };
 
-// Satellites per system: GPS, SBAS and GLONASS always, in table order.
+std::optional<double> Ratio(double sum, int64_t count) {
+    return count > 0 ? std::optional<double>(sum / static_cast<double>(count)) : std::nullopt;
+}
+
+SystemSignals SystemOf(SatelliteSystem system, const SystemTally& counted, int64_t epochsWithSatellites) {
+    const SatelliteSystemInfo& info = InfoOf(system);
+    SystemSignals signals;
+    signals.System = info.Letter;
+    signals.Name = std::string(info.Name);
+    signals.Label = std::string(info.Label);
+    signals.SatellitesSeen = counted.SatellitesSeen;
+    signals.MeanInView = Ratio(static_cast<double>(counted.InView), epochsWithSatellites);
+    signals.MeanSnrDbHz = Ratio(counted.SnrSum, counted.SnrCount);
+    // A system neither seen nor used has no count of its own to show.
+    if (counted.SatellitesSeen > 0 || counted.Used > 0) {
+        signals.MeanUsed = Ratio(static_cast<double>(counted.Used), counted.UsedEpochs);
+    }
+    for (size_t id = 0; id < counted.Signals.size(); ++id) {
+        const SignalTally& signal = counted.Signals[id];
+        if (signal.SatellitesSeen > 0) {
+            const SignalInfo named = SignalOf(system, static_cast<int>(id));
+            signals.Signals.push_back({static_cast<int>(id), named.Name, named.Band, signal.SatellitesSeen,
+                                       Ratio(signal.SnrSum, signal.SnrCount)});
+        }
+    }
+    std::stable_sort(signals.Signals.begin(), signals.Signals.end(),
+                     [](const SignalSummary& a, const SignalSummary& b) { return a.Band < b.Band; });
+    return signals;
+}
+
+// GPS, SBAS and GLONASS when the log has satellites in view at all, the
+// others when seen, in table order. A log without satellites in view has none
+// (its GSA alone say nothing of what was seen): no zero counts that would look
+// like data.
 std::vector<SystemSignals> SystemsOf(const SatelliteTally& tally) {
     std::vector<SystemSignals> systems;
-    for (SatelliteSystem system : {SatelliteSystem::Gps, SatelliteSystem::Sbas, SatelliteSystem::Glonass}) {
-        const SystemTally& counted = tally.Systems[IndexOf(system)];
-        SystemSignals signals;
-        signals.System = InfoOf(system).Letter;
-        signals.Name = std::string(InfoOf(system).Name);
-        signals.SatellitesSeen = counted.SatellitesSeen;
-        if (tally.EpochsWithSatellites > 0) {
-            signals.MeanInView =
-                static_cast<double>(counted.InView) / static_cast<double>(tally.EpochsWithSatellites);
+    for (const SatelliteSystemInfo& info : SatelliteSystems()) {
+        const SystemTally& counted = tally.Systems[IndexOf(info.System)];
+        const bool tableSystem = IndexOf(info.System) <= IndexOf(SatelliteSystem::Glonass);
+        if ((tableSystem && tally.EpochsWithSatellites > 0) || counted.SatellitesSeen > 0) {
+            systems.push_back(SystemOf(info.System, counted, tally.EpochsWithSatellites));
         }
-        if (counted.SnrCount > 0) {
-            signals.MeanSnrDbHz = counted.SnrSum / static_cast<double>(counted.SnrCount);
-        }
-        systems.push_back(std::move(signals));
     }
     return systems;
 }
@@ -214,7 +239,8 @@ void PlaceInTime(Summary& summary, const EpochTimeline& timeline, std::optional<
 
 }  // namespace
 
-Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions& options) {
+Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions& options,
+                       const SatelliteObservations* observations) {
     Summary summary;
     summary.Format = format;
     const EpochTimeline timeline = TimeEpochs(start, format);
@@ -262,12 +288,13 @@ Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions
     if (format == LogFormat::Nmea) {
         SortByClass(summary.FixesByQuality);
     }
-    summary.Systems = SystemsOf(CollectSatelliteTally(start, SatelliteReader{}));
+    summary.Systems = SystemsOf(CollectSatelliteTally(start, observations));
     return summary;
 }
 
-Summary ComputeSummary(const PointList& points, LogFormat format, const SummaryOptions& options) {
-    return ComputeSummary(points.Head, format, options);
+Summary ComputeSummary(const PointList& points, LogFormat format, const SummaryOptions& options,
+                       const SatelliteObservations* observations) {
+    return ComputeSummary(points.Head, format, options, observations);
 }
 
 // --- Showing it.
@@ -303,6 +330,21 @@ struct Row {
     std::string value;
     bool heading = false;  // a group's title: no value
 };
+
+// A system's row ("12 seen, 9.5 in view, 7.3 used, mean SNR 38.2 dB-Hz"; used
+// only when a GSA said the system), then a row per signal.
+void AddSystemRows(std::vector<Row>& rows, const SystemSignals& system) {
+    rows.push_back({"  " + system.Label,
+                    std::to_string(system.SatellitesSeen) + " seen, " + Or(system.MeanInView, 1, "") +
+                        " in view, " + (system.MeanUsed ? NumberText(*system.MeanUsed, 1) + " used, " : "") +
+                        "mean SNR " + Or(system.MeanSnrDbHz, 1, " dB-Hz")});
+    for (const SignalSummary& signal : system.Signals) {
+        const std::string_view band = BandName(signal.Band);
+        rows.push_back({"    " + signal.Name, std::to_string(signal.SatellitesSeen) + " seen, mean SNR " +
+                                                  Or(signal.MeanSnrDbHz, 1, " dB-Hz") +
+                                                  (band.empty() ? "" : ", " + std::string(band) + " band")});
+    }
+}
 
 std::vector<Row> Rows(const Summary& s) {
     std::vector<Row> rows;
@@ -342,11 +384,13 @@ std::vector<Row> Rows(const Summary& s) {
     for (const QualityCount& count : s.FixesByQuality) {
         rows.push_back({"  " + count.Name, std::to_string(count.Epochs)});
     }
-    rows.push_back({"Satellites by system", "", true});
+    if (s.Systems.empty()) {
+        rows.push_back({"Satellites by system", "none in view"});
+    } else {
+        rows.push_back({"Satellites by system", "", true});
+    }
     for (const SystemSignals& system : s.Systems) {
-        rows.push_back({"  " + system.Name, std::to_string(system.SatellitesSeen) + " seen, " +
-                                                Or(system.MeanInView, 1, "") + " in view, mean SNR " +
-                                                Or(system.MeanSnrDbHz, 1, " dB-Hz")});
+        AddSystemRows(rows, system);
     }
     return rows;
 }
@@ -362,6 +406,26 @@ std::optional<std::string> IsoOf(const std::optional<int64_t>& unixMs) {
 
 std::optional<std::string> DayTimeOf(const std::optional<int32_t>& ms) {
     return ms ? std::optional<std::string>(TimeOfDayText(*ms)) : std::nullopt;
+}
+
+// A system's member of "satellites_by_system".
+std::string SystemJson(const SystemSignals& system) {
+    JsonObject signals(6);
+    for (const SignalSummary& signal : system.Signals) {
+        const std::string_view band = BandName(signal.Band);
+        JsonObject one(8);
+        one.Text("band", band.empty() ? std::nullopt : std::optional<std::string>(band))
+            .Int("satellites_seen", signal.SatellitesSeen)
+            .Num("mean_snr_dbhz", signal.MeanSnrDbHz, 2);
+        signals.Raw(signal.Name, one.str());
+    }
+    JsonObject one(4);
+    one.Int("satellites_seen", system.SatellitesSeen)
+        .Num("mean_in_view", system.MeanInView, 3)
+        .Num("mean_snr_dbhz", system.MeanSnrDbHz, 2)
+        .Num("mean_used", system.MeanUsed, 3)
+        .Raw("signals", signals.str());
+    return one.str();
 }
 
 }  // namespace
@@ -390,11 +454,7 @@ std::string SummaryJson(const Summary& s, const std::vector<JsonMember>& more) {
     }
     JsonObject systems(2);
     for (const SystemSignals& system : s.Systems) {
-        JsonObject one(4);
-        one.Int("satellites_seen", system.SatellitesSeen)
-            .Num("mean_in_view", system.MeanInView, 3)
-            .Num("mean_snr_dbhz", system.MeanSnrDbHz, 2);
-        systems.Raw(system.Name, one.str());
+        systems.Raw(system.Name, SystemJson(system));
     }
     JsonObject root(0);
     root.Text("format", std::string(s.Format == LogFormat::Nmea ? "nmea" : "binr"));

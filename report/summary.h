@@ -27,7 +27,11 @@
 //   nearest rank (the ceil(0.95 n)-th smallest);
 // - satellites per system count every epoch, valid or not: the distinct
 //   satellites ever in view, the mean number in view over the epochs that carry
-//   satellite rows, and the mean SNR over the rows in view whose SNR is above 0.
+//   satellites, and the mean SNR over the signals in view whose SNR is above 0.
+//   NMEA logs read with SatelliteObservations add Galileo, BeiDou, QZSS and
+//   NavIC, each signal a GSV names (distinct satellites and mean SNR per
+//   signal), and the mean number used over the epochs whose GSA said the
+//   system (SBAS: said GPS).
 #pragma once
 
 #include <cstdint>
@@ -54,13 +58,27 @@ struct QualityCount {
     int64_t Epochs = 0;
 };
 
-// The satellites of one system: 'G' GPS, 'S' SBAS, 'R' GLONASS.
+// One signal of a system, by its NMEA 4.10+ signal id.
+struct SignalSummary {
+    int Id = 0;
+    std::string Name;  // SignalOf(...).Name: "L1 C/A"
+    tervo::Band Band = tervo::Band::Unstated;
+    int SatellitesSeen = 0;             // distinct satellites ever in view on it
+    std::optional<double> MeanSnrDbHz;  // over its sightings with SNR above 0
+};
+
+// The satellites of one system: 'G' GPS, 'S' SBAS, 'R' GLONASS, 'E' Galileo,
+// 'C' BeiDou, 'J' QZSS, 'I' NavIC.
 struct SystemSignals {
     char System = 0;
-    std::string Name;
+    std::string Name;                   // the JSON key: "GALILEO"
+    std::string Label;                  // for the tables: "Galileo"
     int SatellitesSeen = 0;             // distinct satellites ever in view
-    std::optional<double> MeanInView;   // per epoch with satellite rows
-    std::optional<double> MeanSnrDbHz;  // over rows in view with SNR above 0
+    std::optional<double> MeanInView;   // per epoch with satellites
+    std::optional<double> MeanSnrDbHz;  // over the signals in view with SNR above 0
+    std::optional<double> MeanUsed;  // per epoch whose GSA said the system; none when neither seen nor used
+    // The signals seen, by band (L1 first), then id; none when no GSV names its signal.
+    std::vector<SignalSummary> Signals;
 };
 
 struct Summary {
@@ -98,15 +116,19 @@ struct Summary {
     // order of first appearance); classes without epochs are left out. The
     // counts of all but "no fix" ("No Fix" in BINR) add up to Fixes.
     std::vector<QualityCount> FixesByQuality;
-    // GPS, SBAS and GLONASS, always all three in this order.
+    // GPS, SBAS and GLONASS when any satellite was in view, then the other
+    // systems seen, in table order; none when no satellite was in view.
     std::vector<SystemSignals> Systems;
 };
 
-// The summary of the nodes from `start` to the end of the list.
-Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions& options = {});
+// The summary of the nodes from `start` to the end of the list. `observations`
+// are those the NMEA read loop kept for this list (NmeaReadOptions), or nullptr.
+Summary ComputeSummary(const list* start, LogFormat format, const SummaryOptions& options = {},
+                       const SatelliteObservations* observations = nullptr);
 // The summary of the whole list, from its Head (not its Start: the time to the
 // first fix is counted from the log's first epoch).
-Summary ComputeSummary(const PointList& points, LogFormat format, const SummaryOptions& options = {});
+Summary ComputeSummary(const PointList& points, LogFormat format, const SummaryOptions& options = {},
+                       const SatelliteObservations* observations = nullptr);
 
 // An aligned two-column text table with units, lines ending in "\n".
 std::string SummaryTable(const Summary& summary);

@@ -53,8 +53,10 @@ struct RunState {
           files(files),
           ownPoints(gate),
           points(ownPoints),
-          logDate(ownLogDate) {}
-    // A run over a list read already, which stays its owner's.
+          logDate(ownLogDate),
+          keepObservations(this->plan.NeedsSummary || this->plan.NeedsPlots) {}
+    // A run over a list read already, which stays its owner's: its satellites
+    // are the record's alone.
     RunState(const ConversionSettings& settings, RunPlan plan, ConversionView& view,
              SentenceAssembler& assembler, Platform& platform, RunFiles& files, const ListDocument& document)
         : settings(settings),
@@ -74,6 +76,7 @@ struct RunState {
                 plan,
                 plan.Format.value_or(LogFormat::Nmea),
                 points,
+                &observations,  // empty unless the read kept them
                 summary ? &*summary : nullptr,
                 plots,
                 accuracy ? &*accuracy : nullptr,
@@ -98,6 +101,10 @@ struct RunState {
     // Where the lines start when not at points.Start: the node before it.
     const list* linesStart = nullptr;
     const bool ownsList = true;
+    // The satellites the summary and the plots need beyond the record's table,
+    // kept while an NMEA log is read when they are drawn or summarised.
+    SatelliteObservations observations;
+    bool keepObservations = false;
     StopReason stop = StopReason::None;
     std::optional<Summary> summary;
     std::vector<NamedPlot> plots;
@@ -154,7 +161,9 @@ std::optional<ConversionResult> ReadLog(RunState& run, const BlockRead& publish)
     const ReadOutcome read =
         *run.plan.Format == LogFormat::Nmea
             ? ReadNmeaLog(run.input.get(), run.view, progressStep, startFirstFix, run.assembler, run.platform,
-                          run.points, run.logDate, publish, {.DatesFromZda = run.plan.DatesFromZda})
+                          run.points, run.logDate, publish,
+                          {.DatesFromZda = run.plan.DatesFromZda,
+                           .Observations = run.keepObservations ? &run.observations : nullptr})
             : ReadBinrLog(run.input.get(), run.view, progressStep, startFirstFix, run.points, publish);
     if (read == ReadOutcome::ListNotCreated) {
         run.stop = StopReason::ListNotCreated;
@@ -231,7 +240,9 @@ void FilterEpochs(RunState& run) {
     for (const list* node = run.points.Head; node != nullptr; node = node->Next) {
         run.filtered->Add(FilterFailures(node->Point, format, filter));
     }
-    run.points.Unlink([&](const list& node) { return PassesFilter(node.Point, format, filter); });
+    const auto keep = [&](const list& node) { return PassesFilter(node.Point, format, filter); };
+    run.points.Unlink(keep);
+    run.observations.KeepEpochs(keep);
 }
 
 // What is worked out from the whole list for the extras, before the folders
@@ -239,7 +250,7 @@ void FilterEpochs(RunState& run) {
 void WorkOutFromList(RunState& run, KmlStream& kml) {
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
     if (run.plan.NeedsSummary) {
-        run.summary = ComputeSummary(run.points, format);
+        run.summary = ComputeSummary(run.points, format, {}, &run.observations);
         run.summary->Filtered = run.filtered;
     }
     if (run.plan.NeedsAccuracy) {
@@ -750,6 +761,7 @@ ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView
                  gate);
     // The list goes however the read ends.
     ScopeExit freeList([&]() noexcept { run.points.FreePointList(run.points.Head); });
+    run.keepObservations = true;
     std::optional<ConversionResult> ended = OpenLog(run);
     if (!ended && run.plan.Format) {
         view.ResetProgress();
@@ -767,7 +779,7 @@ ConversionResult SummariseLog(const ConversionSettings& settings, ConversionView
     }
     FilterEpochs(run);
     const LogFormat format = run.plan.Format.value_or(LogFormat::Nmea);
-    report.Summary = ComputeSummary(run.points, format);
+    report.Summary = ComputeSummary(run.points, format, {}, &run.observations);
     report.Summary->Filtered = run.filtered;
     if (accuracy) {
         MeasureAgainstReference(run);

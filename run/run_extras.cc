@@ -274,9 +274,9 @@ struct PlotRow {
 
 const PlotRow kPlots[] = {
     {"plots/sky.png", "Sky plot",
-     [](const RunContext& run) { return SkyPlotPng(run.Points.Head, run.Format); }},
+     [](const RunContext& run) { return SkyPlotPng(run.Points.Head, run.Format, {}, run.Observations); }},
     {"plots/snr.png", "Signal to noise",
-     [](const RunContext& run) { return SnrPlotPng(run.Points.Head, run.Format); }},
+     [](const RunContext& run) { return SnrPlotPng(run.Points.Head, run.Format, {}, run.Observations); }},
     {"plots/speed_altitude.png", "Speed and altitude",
      [](const RunContext& run) { return SpeedAltitudePlotPng(run.Points.Head, run.Format); }},
     {"plots/fix_quality.png", "Fix quality",

@@ -40,6 +40,9 @@ struct RunContext {
     const RunPlan& Plan;
     LogFormat Format;
     const PointList& Points;
+    // What the NMEA read loop kept beside the list for the summary and the
+    // plots (empty for BINR, and when neither is needed).
+    const SatelliteObservations* Observations;
     const Summary* LogSummary;            // when a row needs it (kNeedsSummary)
     const std::vector<NamedPlot>& Plots;  // drawn when a row needs them (kNeedsPlots)
     // When a row needs it (kNeedsAccuracy) and the extras name a reference.

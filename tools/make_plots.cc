@@ -43,8 +43,10 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     return std::fclose(out) == 0 && written;
 }
 
-// Reads a log into `points`; false, said on standard error, when it cannot.
-bool ReadLog(const std::string& path, bool binr, tervo::PointList& points) {
+// Reads a log into `points`, keeping the satellite observations of an NMEA log
+// in `observations` when given; false, said on standard error, when it cannot.
+bool ReadLog(const std::string& path, bool binr, tervo::PointList& points,
+             tervo::SatelliteObservations* observations = nullptr) {
     std::FILE* input = std::fopen(path.c_str(), "rb");
     if (input == nullptr) {
         std::perror(path.c_str());
@@ -58,7 +60,8 @@ bool ReadLog(const std::string& path, bool binr, tervo::PointList& points) {
     } else {
         tervo::SentenceAssembler assembler;
         tervo::NmeaLogDate logDate;
-        outcome = tervo::ReadNmeaLog(input, progress, 1 << 30, false, assembler, platform, points, logDate);
+        outcome = tervo::ReadNmeaLog(input, progress, 1 << 30, false, assembler, platform, points, logDate,
+                                     {}, {.Observations = observations});
     }
     std::fclose(input);
     if (outcome != tervo::ReadOutcome::Finished) {
@@ -96,8 +99,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     tervo::PointList points;
+    tervo::SatelliteObservations observations;  // NMEA: what the record's satellite table cannot hold
     const auto readStart = std::chrono::steady_clock::now();
-    if (!ReadLog(paths[0], binr, points)) {
+    if (!ReadLog(paths[0], binr, points, &observations)) {
         return 1;
     }
     auto since = [](std::chrono::steady_clock::time_point start) {
@@ -107,7 +111,7 @@ int main(int argc, char** argv) {
 
     const tervo::LogFormat format = binr ? tervo::LogFormat::Binr : tervo::LogFormat::Nmea;
     const auto summaryStart = std::chrono::steady_clock::now();
-    const tervo::Summary summary = tervo::ComputeSummary(points, format);
+    const tervo::Summary summary = tervo::ComputeSummary(points, format, {}, &observations);
     std::fprintf(stderr, "summary: %.0f ms\n", since(summaryStart));
     std::fputs((json ? tervo::SummaryJson(summary) : tervo::SummaryTable(summary)).c_str(), stdout);
 
@@ -116,8 +120,8 @@ int main(int argc, char** argv) {
         std::function<std::vector<uint8_t>()> draw;
     };
     const Plot plots[] = {
-        {"sky_plot.png", [&] { return tervo::SkyPlotPng(points.Head, format); }},
-        {"snr_plot.png", [&] { return tervo::SnrPlotPng(points.Head, format); }},
+        {"sky_plot.png", [&] { return tervo::SkyPlotPng(points.Head, format, {}, &observations); }},
+        {"snr_plot.png", [&] { return tervo::SnrPlotPng(points.Head, format, {}, &observations); }},
         {"speed_altitude_plot.png", [&] { return tervo::SpeedAltitudePlotPng(points.Head, format); }},
         {"fix_quality_plot.png", [&] { return tervo::FixQualityPlotPng(points.Head, format); }},
     };

@@ -3,15 +3,22 @@
 // and $TVLDR sentences.
 //
 //   simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ] [--satellites N]
-//                [--nmea 2.2|2.3|4.1] [--whole-seconds] [--rtk] [--paced] [--out FILE]
-//                [--static] [--error-sigma M] [--error-sigma-up M] [--fine]
-//                [--truth FILE] [--truth-gga-only]
+//                [--nmea 2.2|2.3|4.1|4.11] [--dual-band] [--whole-seconds] [--rtk]
+//                [--paced] [--out FILE] [--static] [--error-sigma M] [--error-sigma-up M]
+//                [--fine] [--truth FILE] [--truth-gga-only]
 //
 // --nmea picks the sentence forms of one protocol version:
 //   2.2  RMC without the mode field (11 commas);
 //   2.3  RMC with the mode field (12 commas), the default;
 //   4.1  GN talker for the fix, RMC with navigational status (13 commas), GSA
-//        with the system id after VDOP (18 commas), Galileo GSV and GSA too.
+//        with the system id after VDOP (18 commas), Galileo GSV and GSA too;
+//   4.11 as 4.1, with BeiDou (GB) and QZSS (GQ) too, and each GSV series
+//        naming its signal by the 4.11 table (GPS L1 C/A 1, GLONASS G1 C/A 1,
+//        Galileo E1 7, BeiDou B1I 1, QZSS L1 C/A 1); with --satellites the
+//        moving sky holds them all (up to 40 satellites).
+// --dual-band (with 4.11) adds a GSV series per system for the L5 band: GPS
+// L5-I (7) of the satellites that send it, Galileo E5a (1), BeiDou B2a (5)
+// and QZSS L5-I (7); GLONASS and SBAS stay on L1.
 // --whole-seconds writes UTC times without a fraction ("101500"), as many
 // receivers do; it needs a rate of 1 Hz.
 // --rtk gives the GGA quality of an RTK receiver: after each fix loss (and at
@@ -52,6 +59,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "simulation.h"
@@ -60,10 +68,11 @@ namespace {
 
 using simulation::Random;
 
-enum class NmeaVersion { V22, V23, V41 };
+enum class NmeaVersion { V22, V23, V41, V411 };
 
 struct Options : simulation::CommonOptions {
     NmeaVersion version = NmeaVersion::V23;
+    bool dualBand = false;
     bool wholeSeconds = false;
     bool rtk = false;
     bool paced = false;
@@ -121,13 +130,22 @@ std::pair<double, double> DegreesOf(double east, double north, double latitude) 
     return {north / meridian * 180.0 / M_PI, east / (primeVertical * std::cos(phi)) * 180.0 / M_PI};
 }
 
-// A satellite system as the log shows it: the talker of its GSV series and the
-// system id of its GSA in NMEA 4.1.
+// A satellite system as the log shows it: the talker of its GSV series, the
+// system id of its GSA in NMEA 4.1, and in NMEA 4.11 the signal ids of its L1
+// and L5 series (0: none).
 struct System {
     const char* talker;
     int systemId;
     std::vector<int> ids;  // in the numbering its talker uses
+    int l1Signal = 1;
+    int l5Signal = 0;
 };
+
+// The GPS satellites that send L5 (blocks IIF and III), by PRN.
+bool SendsL5(int prn) {
+    static constexpr int kL5[] = {1, 3, 4, 6, 8, 9, 10, 11, 14, 18, 23, 24, 25, 26, 27, 28, 30, 32};
+    return std::find(std::begin(kL5), std::end(kL5), prn) != std::end(kL5);
+}
 
 struct Satellite {
     int id;
@@ -151,6 +169,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
                 o->version = NmeaVersion::V23;
             } else if (std::strcmp(v, "4.1") == 0) {
                 o->version = NmeaVersion::V41;
+            } else if (std::strcmp(v, "4.11") == 0) {
+                o->version = NmeaVersion::V411;
             } else {
                 return false;
             }
@@ -172,6 +192,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
             o->truth = truth;
         } else if (std::strcmp(argv[i], "--truth-gga-only") == 0) {
             o->truthGgaOnly = true;
+        } else if (std::strcmp(argv[i], "--dual-band") == 0) {
+            o->dualBand = true;
         } else {
             return false;
         }
@@ -179,13 +201,14 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     if (o->errorSigmaUp < 0) {
         o->errorSigmaUp = 1.5 * o->errorSigma;
     }
-    return simulation::FinishCommonOptions(*o) && !(o->wholeSeconds && o->rate != 1) && o->errorSigma >= 0 &&
-           (o->truth != nullptr || !o->truthGgaOnly);
+    const bool v411 = o->version == NmeaVersion::V411;
+    return simulation::FinishCommonOptions(*o, v411 ? 40 : 24) && !(o->wholeSeconds && o->rate != 1) &&
+           o->errorSigma >= 0 && (o->truth != nullptr || !o->truthGgaOnly) && (!o->dualBand || v411);
 }
 
 // The GSV series of one system: up to four satellites per sentence. NMEA 4.1
-// adds the signal id (1: the L1 signal) as the last field.
-std::string GsvSeries(const System& system, std::vector<Satellite>& sats, Random& random, bool signalId,
+// adds the signal id as the last field (`signalId`; 0: none).
+std::string GsvSeries(const System& system, std::vector<Satellite>& sats, Random& random, int signalId,
                       bool drift) {
     std::string text;
     const int count = static_cast<int>(sats.size());
@@ -204,12 +227,24 @@ std::string GsvSeries(const System& system, std::vector<Satellite>& sats, Random
                           sat.snr);
             gsv += block;
         }
-        if (signalId) {
-            gsv += ",1";
+        if (signalId != 0) {
+            gsv += "," + std::string(1, "0123456789ABCDEF"[signalId & 15]);
         }
         text += WithChecksum(gsv);
     }
     return text;
+}
+
+// The L5 series of a system (dual band): the satellites that send L5, a
+// little apart from their L1 strength.
+std::string L5Series(const System& system, const std::vector<Satellite>& sats, Random& random) {
+    std::vector<Satellite> l5;
+    for (const Satellite& sat : sats) {
+        if (std::strcmp(system.talker, "GP") != 0 || SendsL5(sat.id)) {
+            l5.push_back({sat.id, sat.elevation, sat.azimuth, std::clamp(sat.snr + 3 - sat.id % 5, 0, 55)});
+        }
+    }
+    return l5.empty() ? std::string() : GsvSeries(system, l5, random, system.l5Signal, false);
 }
 
 // One GSA per system: up to twelve used ids, then PDOP, HDOP and VDOP, and in
@@ -235,6 +270,27 @@ std::string Gsa(const System& system, const std::vector<Satellite>& sats, bool f
     return WithChecksum(gsa);
 }
 
+// The sky (index into the systems) and id of a satellite of the moving sky:
+// GPS and SBAS under GP (SBAS PRN - 87), GLONASS under GL (64 + slot), the
+// others under their own talkers by number.
+std::pair<size_t, int> SkyOf(const simulation::SkySatellite& sat) {
+    switch (sat.system) {
+        case simulation::System::Gps:
+            return {0, sat.number};
+        case simulation::System::Sbas:
+            return {0, sat.number - 87};
+        case simulation::System::Glonass:
+            return {1, sat.number + 64};
+        case simulation::System::Galileo:
+            return {2, sat.number};
+        case simulation::System::Beidou:
+            return {3, sat.number};
+        case simulation::System::Qzss:
+            return {4, sat.number};
+    }
+    return {0, sat.number};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -242,9 +298,10 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr,
                      "usage: simulate_log [--epochs N | --hours H] [--seed S] [--rate HZ]\n"
-                     "                    [--satellites 12-24] [--nmea 2.2|2.3|4.1] [--whole-seconds]\n"
-                     "                    [--rtk] [--paced] [--out FILE] [--static] [--error-sigma M]\n"
-                     "                    [--error-sigma-up M] [--fine] [--truth FILE] [--truth-gga-only]\n");
+                     "                    [--satellites 12-24 (4.11: 12-40)] [--nmea 2.2|2.3|4.1|4.11]\n"
+                     "                    [--dual-band] [--whole-seconds] [--rtk] [--paced] [--out FILE]\n"
+                     "                    [--static] [--error-sigma M] [--error-sigma-up M] [--fine]\n"
+                     "                    [--truth FILE] [--truth-gga-only]\n");
         return 2;
     }
     std::FILE* out = options.out ? std::fopen(options.out, "wb") : stdout;
@@ -261,7 +318,8 @@ int main(int argc, char** argv) {
     // bytes of a log without them stay as they were.
     Random errors(options.seed ^ 0xE770125EEDull);
     const int minuteDecimals = options.fine ? 7 : 4;
-    const bool v41 = options.version == NmeaVersion::V41;
+    const bool v411 = options.version == NmeaVersion::V411;
+    const bool v41 = options.version == NmeaVersion::V41 || v411;
     const char* fixTalker = v41 ? "GN" : "GP";
     Random random(options.seed);
     double lat = 55.75 + random.Unit() * 0.01;
@@ -276,6 +334,17 @@ int main(int argc, char** argv) {
     if (v41) {
         systems.push_back({"GA", 3, {3, 8, 11, 24}});
     }
+    if (v411) {
+        // BeiDou and QZSS, and the signals of NMEA 4.11.
+        systems.push_back({"GB", 4, {6, 14, 27, 33, 38}});
+        systems.push_back({"GQ", 5, {2}});
+        const int l1[] = {1, 1, 7, 1, 1};
+        const int l5[] = {7, 0, 1, 5, 7};
+        for (size_t s = 0; s < systems.size(); ++s) {
+            systems[s].l1Signal = l1[s];
+            systems[s].l5Signal = options.dualBand ? l5[s] : 0;
+        }
+    }
     std::vector<std::vector<Satellite>> skies;
     for (const System& system : systems) {
         std::vector<Satellite> sky;
@@ -287,7 +356,7 @@ int main(int argc, char** argv) {
 
     std::optional<simulation::MovingSky> moving;
     if (options.satellites > 0) {
-        moving.emplace(options.satellites, options.seed);
+        moving.emplace(options.satellites, options.seed, v411);
     }
     const long startMs = (10 * 3600 + 15 * 60) * 1000L;
     const auto pacedStart = std::chrono::steady_clock::now();
@@ -315,14 +384,16 @@ int main(int argc, char** argv) {
             std::snprintf(dateText, sizeof dateText, "%02u%02u%02u", static_cast<unsigned>(date.day()),
                           static_cast<unsigned>(date.month()), static_cast<unsigned>(int{date.year()} % 100));
             moving->MoveTo(static_cast<double>(elapsedMs) / 1000.0);
-            skies[0].clear();
-            skies[1].clear();
+            // The moving sky holds GPS, SBAS and GLONASS (in 4.11 every system);
+            // Galileo in 4.1 keeps the fixed sky.
+            for (size_t sky = 0; sky < skies.size(); ++sky) {
+                if (sky < 2 || v411) {
+                    skies[sky].clear();
+                }
+            }
             for (const simulation::SkySatellite& sat : moving->InView()) {
-                const int id = sat.system == simulation::System::Gps       ? sat.number
-                               : sat.system == simulation::System::Glonass ? sat.number + 64
-                                                                           : sat.number - 87;
-                skies[sat.system == simulation::System::Glonass ? 1 : 0].push_back(
-                    {id, sat.elevation, sat.azimuth, sat.snr});
+                const auto [sky, id] = SkyOf(sat);
+                skies[sky].push_back({id, sat.elevation, sat.azimuth, sat.snr});
             }
         }
         // Every fifth spell of 20 epochs without a fix; in the long logs 50 seconds every 20 minutes.
@@ -392,7 +463,11 @@ int main(int argc, char** argv) {
         }
         text += WithChecksum(rmc);
         for (size_t s = 0; s < systems.size(); ++s) {
-            text += GsvSeries(systems[s], skies[s], random, v41, !moving || s == 2);
+            text += GsvSeries(systems[s], skies[s], random, v41 ? systems[s].l1Signal : 0,
+                              !moving || (s == 2 && !v411));
+            if (systems[s].l5Signal != 0) {
+                text += L5Series(systems[s], skies[s], random);
+            }
         }
         for (size_t s = 0; s < systems.size(); ++s) {
             text += Gsa(systems[s], skies[s], fix, v41);

@@ -71,39 +71,36 @@ inline bool TakeCommonOption(int argc, char** argv, int& i, CommonOptions& o) {
 }
 
 // Turns --hours into epochs; false when a common option is out of range.
-inline bool FinishCommonOptions(CommonOptions& o) {
+inline bool FinishCommonOptions(CommonOptions& o, int mostSatellites = 24) {
     if (o.hours >= 0) {
         o.epochs = std::lround(o.hours * 3600 * o.rate);
     }
     return o.epochs >= 0 && o.rate >= 1 && o.rate <= 1000 &&
-           (o.satellites == 0 || (o.satellites >= 12 && o.satellites <= 24));
+           (o.satellites == 0 || (o.satellites >= 12 && o.satellites <= mostSatellites));
 }
 
-enum class System { Gps, Glonass, Sbas };
+enum class System { Gps, Glonass, Sbas, Galileo, Beidou, Qzss };
 
 struct SkySatellite {
     System system;
-    int number;   // GPS PRN 1-32, GLONASS slot 1-24, SBAS PRN 120-151
+    int number;   // GPS PRN 1-32, GLONASS slot 1-24, SBAS PRN 120-151, Galileo 1-36, BeiDou 1-46, QZSS 1-7
     int channel;  // GLONASS frequency channel -7 to 6; 0 for the others
     int elevation;
     int azimuth;
     int snr;
 };
 
-// A fixed number of satellites in view over GPS, GLONASS and SBAS, as a day
-// long log sees them: each GPS and GLONASS satellite rises, passes and sets
-// within hours and another one of its system takes its place; the SBAS
-// satellites stand still. Signal strength follows the elevation with a little
-// noise, so low satellites drop out of the fix.
+// A fixed number of satellites in view over GPS, GLONASS and SBAS (with
+// `multiGnss` Galileo, BeiDou and from 20 satellites on one of QZSS too), as a
+// day long log sees them: each satellite rises, passes and sets within hours
+// and another one of its system takes its place; the SBAS satellites stand
+// still. Signal strength follows the elevation with a little noise, so low
+// satellites drop out of the fix.
 class MovingSky {
 public:
-    MovingSky(int count, uint64_t seed) : random_(seed ^ 0x5EED5C1E5ull) {
-        const int sbas = std::max(1, count / 12);
-        const int glonass = (count - sbas) * 2 / 5;
+    MovingSky(int count, uint64_t seed, bool multiGnss = false) : random_(seed ^ 0x5EED5C1E5ull) {
         for (int i = 0; i < count; ++i) {
-            const System system = i < count - sbas - glonass ? System::Gps
-                                  : i < count - sbas         ? System::Glonass
-                                                             : System::Sbas;
+            const System system = multiGnss ? MultiGnssSlot(i, count) : SlotSystem(i, count);
             Slot slot;
             slot.satellite.system = system;
             slot.snrNoise = random_.Range(-3, 3);
@@ -142,10 +139,36 @@ public:
         });
     }
 
-    // Sorted by system (GPS, GLONASS, SBAS), then by number.
+    // Sorted by system (GPS, GLONASS, SBAS, Galileo, BeiDou, QZSS), then by number.
     const std::vector<SkySatellite>& InView() const { return view_; }
 
 private:
+    // GPS, then GLONASS (two fifths of the rest), then SBAS (one in twelve).
+    static System SlotSystem(int i, int count) {
+        const int sbas = std::max(1, count / 12);
+        const int glonass = (count - sbas) * 2 / 5;
+        return i < count - sbas - glonass ? System::Gps : i < count - sbas ? System::Glonass : System::Sbas;
+    }
+
+    // Two ninths each of GLONASS, Galileo and BeiDou, GPS the rest, after one
+    // SBAS in sixteen and a QZSS satellite.
+    static System MultiGnssSlot(int i, int count) {
+        const int sbas = std::max(1, count / 16);
+        const int qzss = count >= 20 ? 1 : 0;
+        const int share = (count - sbas - qzss) * 2 / 9;
+        const int gps = count - sbas - qzss - 3 * share;
+        static constexpr System kOrder[] = {System::Gps,    System::Glonass, System::Galileo,
+                                            System::Beidou, System::Qzss,    System::Sbas};
+        const int sizes[] = {gps, share, share, share, qzss, sbas};
+        for (int k = 0, end = 0; k < 6; ++k) {
+            end += sizes[k];
+            if (i < end) {
+                return kOrder[k];
+            }
+        }
+        return System::Sbas;
+    }
+
     struct Slot {
         SkySatellite satellite{};
         double riseTime = 0;
@@ -180,14 +203,28 @@ private:
                 case System::Sbas:
                     number = kSbasNumbers[random_.Range(0, 7)];
                     break;
+                case System::Galileo:
+                    number = random_.Range(1, 36);
+                    break;
+                case System::Beidou:
+                    number = random_.Range(1, 46);
+                    break;
+                case System::Qzss:
+                    number = random_.Range(1, 7);
+                    break;
             }
         } while (Taken(system, number));
         s.number = number;
         s.channel = system == System::Glonass ? (s.number * 5) % 14 - 7 : 0;
         slot.riseTime = seconds;
-        const double hours = system == System::Gps ? 4.0 + 3.0 * random_.Unit() : 3.5 + 2.5 * random_.Unit();
+        const bool longPass = system == System::Gps || system == System::Galileo || system == System::Beidou;
+        const double hours = system == System::Qzss ? 7.0 + random_.Unit()
+                             : longPass             ? 4.0 + 3.0 * random_.Unit()
+                                                    : 3.5 + 2.5 * random_.Unit();
         slot.duration = hours * 3600;
-        slot.peak = system == System::Sbas ? random_.Range(20, 35) : random_.Range(25, 88);
+        slot.peak = system == System::Sbas   ? random_.Range(20, 35)
+                    : system == System::Qzss ? random_.Range(60, 88)
+                                             : random_.Range(25, 88);
         slot.azimuth = random_.Range(0, 359);
         slot.sweep = random_.Range(-150, 150);
     }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "nmea/satellite_observer.h"
 #include "report_logs.h"
 
 namespace tervo {
@@ -125,7 +126,7 @@ TEST(SkyPasses, BrokenByAMissedSampleOrAJump) {
             AppendEpoch(points, static_cast<int>(e), c.epochs[e]);
         }
         std::vector<std::string> passes;
-        for (const SkyPass& pass : CollectSkyPasses(points.Head, SatelliteReader{}, c.mostSamples)) {
+        for (const SkyPass& pass : CollectSkyPasses(points.Head, nullptr, c.mostSamples)) {
             passes.push_back(Describe(pass));
         }
         EXPECT_EQ(passes, c.passes) << c.name;
@@ -136,7 +137,7 @@ TEST(SkyPasses, KeepTheirPositionsAndSnr) {
     PointList points;
     AppendEpoch(points, 0, {{5, 30, 100, 40}});
     AppendEpoch(points, 1, {{5, 31, 102, 44}});
-    const std::vector<SkyPass> passes = CollectSkyPasses(points.Head, SatelliteReader{});
+    const std::vector<SkyPass> passes = CollectSkyPasses(points.Head, nullptr);
     ASSERT_EQ(passes.size(), 1u);
     ASSERT_EQ(passes[0].Points.size(), 2u);
     EXPECT_EQ(passes[0].Points[1].Elevation, 31);
@@ -150,19 +151,23 @@ TEST(SnrSeries, MeansOfTheSignalsAboveZero) {
     AppendEpoch(points, 1, {});  // no satellites: no sample
     AppendEpoch(points, 2, {{66, 30, 100, 20}, {67, 30, 100, 25}});
     AppendEpoch(points, 3, {{5, 30, 100, 42}}).Time = "";  // no time: no sample
-    const std::vector<SystemSeries> series =
-        CollectSnrSeries(points.Head, TimeEpochs(points.Head, LogFormat::Nmea), SatelliteReader{});
+    const std::vector<BandSeries> bands =
+        CollectSnrSeries(points.Head, TimeEpochs(points.Head, LogFormat::Nmea), nullptr);
+    ASSERT_EQ(bands.size(), 1u) << "no signal ids: the L1 band";
+    EXPECT_EQ(bands[0].Band, Band::L1);
+    const std::vector<SystemSeries>& series = bands[0].Systems;
     ASSERT_EQ(series.size(), 2u) << "no SBAS";
     EXPECT_EQ(series[0].System, SatelliteSystem::Gps);
     EXPECT_EQ(series[1].System, SatelliteSystem::Glonass);
     ASSERT_EQ(series[0].Samples.size(), 2u);
-    ASSERT_EQ(series[1].Samples.size(), 2u);
     EXPECT_EQ(series[0].Samples[0].Seconds, 0);
     EXPECT_EQ(series[0].Samples[0].Value, 35);
     EXPECT_EQ(series[0].Samples[1].Seconds, 2);
     EXPECT_TRUE(std::isnan(series[0].Samples[1].Value));
-    EXPECT_TRUE(std::isnan(series[1].Samples[0].Value)) << "a 0 dB-Hz row is no signal";
-    EXPECT_EQ(series[1].Samples[1].Value, 22.5);
+    ASSERT_EQ(series[1].Samples.size(), 1u)
+        << "a 0 dB-Hz row is no signal; a series begins at its first value";
+    EXPECT_EQ(series[1].Samples[0].Seconds, 2);
+    EXPECT_EQ(series[1].Samples[0].Value, 22.5);
 }
 
 TEST(Motion, SpeedFromTheReceiverAltitudeFromTheGga) {
@@ -226,6 +231,140 @@ TEST(QualityTimeline, EachEpochCoversTheTimeToTheNext) {
         EXPECT_EQ(quality.Spans[i].To, expected[i].to) << i;
         EXPECT_EQ(quality.Spans[i].Class, expected[i].fixClass) << i;
     }
+}
+
+// A GPS and Galileo receiver on two bands: three epochs, the observations made
+// from their sentences. Epoch 0: G5 on L1 C/A (40) and L5-I (44), G7 on L1
+// C/A (30), E3 on E1 not tracked; GSA: GPS uses 2, Galileo 1. Epoch 1: G5 on
+// L1 C/A (42), E3 on E1 (36) and E5a (38); GPS uses 1. Epoch 2: a GSA only,
+// GPS using none. The record's rows (G5 and G7 of the last GSV) stand beside.
+struct TwoBandLog {
+    PointList points;
+    SatelliteObservations observations;
+    TwoBandLog() {
+        const list* e0 = &*points.AppendPoint();
+        const list* e1 = &*points.AppendPoint();
+        const list* e2 = &*points.AppendPoint();
+        for (const char* gsv : {"$GPGSV,1,1,02,05,40,100,40,07,20,200,30,1*00",
+                                "$GPGSV,1,1,01,05,40,100,44,7*00", "$GAGSV,1,1,01,03,50,300,,7*00"}) {
+            ObserveGsv(gsv, e0, observations);
+        }
+        ObserveGsa("$GNGSA,A,3,05,07,,,,,,,,,,,1.0,1.0,1.0,1*00", e0, observations);
+        ObserveGsa("$GNGSA,A,3,03,,,,,,,,,,,,1.0,1.0,1.0,3*00", e0, observations);
+        for (const char* gsv : {"$GPGSV,1,1,01,05,41,101,42,1*00", "$GAGSV,1,1,01,03,51,301,36,7*00",
+                                "$GAGSV,1,1,01,03,51,301,38,1*00"}) {
+            ObserveGsv(gsv, e1, observations);
+        }
+        ObserveGsa("$GNGSA,A,3,05,,,,,,,,,,,,1.0,1.0,1.0,1*00", e1, observations);
+        ObserveGsa("$GNGSA,A,3,,,,,,,,,,,,,1.0,1.0,1.0,1*00", e2, observations);
+        int second = 0;
+        for (list* node = points.Head; node != nullptr; node = node->Next, ++second) {
+            node->Point.Time = "10:00:0" + std::to_string(second);
+            node->Point.TimeMs = second * 1000;
+        }
+        // The record's table as its decoder leaves it: the last GSV's values.
+        AppendRow(points.Head->Point, {5, 40, 100, 44});
+        AppendRow(points.Head->Point, {7, 20, 200, 30});
+        AppendRow(points.Head->Next->Point, {5, 41, 101, 42});
+    }
+    static void AppendRow(waypoints& p, const Row& row) {
+        SatelliteInfo& info = p.Satellites[static_cast<size_t>(row.id)];
+        info = {'G',
+                static_cast<uint8_t>(row.id),
+                0,
+                static_cast<uint8_t>(row.elevation),
+                static_cast<uint16_t>(row.azimuth),
+                static_cast<uint8_t>(row.snr),
+                0,
+                1};
+        p.HasSatellites = 1;
+    }
+};
+
+TEST(EpochSatellites, ObservationsStandInForTheirSystem) {
+    TwoBandLog log;
+    // A GLONASS row the observations do not show stays.
+    TwoBandLog::AppendRow(log.points.Head->Point, {66, 10, 10, 25});
+    log.points.Head->Point.Satellites[66].System = 'R';
+    log.points.Head->Point.Satellites[66].Number = 2;
+    SatelliteReader reader(&log.observations, log.points.Head);
+    const EpochSatellites first = reader.Next(log.points.Head);
+    std::vector<Sighting> sightings;
+    first.Read(sightings);
+    std::vector<std::string> read;
+    for (const Sighting& s : sightings) {
+        read.push_back(std::string(1, InfoOf(s.System).Letter) + std::to_string(s.Number) + "/" +
+                       std::to_string(s.Signal) + " " + std::to_string(s.Snr));
+    }
+    EXPECT_EQ(read, (std::vector<std::string>{"R2/255 25", "G5/1 40", "G7/1 30", "G5/7 44", "E3/7 0"}));
+    EXPECT_EQ(first.UsedCounts()[IndexOf(SatelliteSystem::Gps)], 2);
+    EXPECT_EQ(first.UsedCounts()[IndexOf(SatelliteSystem::Galileo)], 1);
+    EXPECT_FALSE(first.UsedCounts()[IndexOf(SatelliteSystem::Beidou)]);
+    reader.Next(log.points.Head->Next);
+    const EpochSatellites last = reader.Next(log.points.Head->Next->Next);
+    EXPECT_FALSE(last.HasSatellites()) << "a GSA alone";
+    EXPECT_EQ(last.UsedCounts()[IndexOf(SatelliteSystem::Gps)], 0);
+}
+
+TEST(SatelliteTally, PerSignalAndUsed) {
+    TwoBandLog log;
+    const SatelliteTally tally = CollectSatelliteTally(log.points.Head, &log.observations);
+    EXPECT_EQ(tally.EpochsWithSatellites, 2);
+    const SystemTally& gps = tally.Systems[IndexOf(SatelliteSystem::Gps)];
+    EXPECT_EQ(gps.SatellitesSeen, 2);
+    EXPECT_EQ(gps.InView, 3) << "G5 and G7, then G5: a satellite once whatever its signals";
+    EXPECT_EQ(gps.SnrSum, 40 + 44 + 30 + 42);
+    EXPECT_EQ(gps.SnrCount, 4);
+    EXPECT_EQ(gps.Signals[1].SatellitesSeen, 2);
+    EXPECT_EQ(gps.Signals[1].SnrSum, 40 + 30 + 42);
+    EXPECT_EQ(gps.Signals[7].SatellitesSeen, 1);
+    EXPECT_EQ(gps.Used, 3);
+    EXPECT_EQ(gps.UsedEpochs, 3);
+    const SystemTally& sbas = tally.Systems[IndexOf(SatelliteSystem::Sbas)];
+    EXPECT_EQ(sbas.UsedEpochs, 3) << "said with GPS";
+    EXPECT_EQ(sbas.Used, 0);
+    const SystemTally& galileo = tally.Systems[IndexOf(SatelliteSystem::Galileo)];
+    EXPECT_EQ(galileo.SatellitesSeen, 1);
+    EXPECT_EQ(galileo.InView, 2);
+    EXPECT_EQ(galileo.SnrSum, 36 + 38);
+    EXPECT_EQ(galileo.Signals[7].SatellitesSeen, 1);
+    EXPECT_EQ(galileo.Signals[7].SnrCount, 1) << "not tracked in epoch 0";
+    EXPECT_EQ(galileo.Signals[1].SnrSum, 38);
+    EXPECT_EQ(galileo.Used, 1);
+    EXPECT_EQ(galileo.UsedEpochs, 1);
+}
+
+TEST(SnrSeries, ABandEach) {
+    TwoBandLog log;
+    const std::vector<BandSeries> bands =
+        CollectSnrSeries(log.points.Head, TimeEpochs(log.points.Head, LogFormat::Nmea), &log.observations);
+    auto text = [](const SystemSeries& series) {
+        std::string out(1, InfoOf(series.System).Letter);
+        for (const Sample& s : series.Samples) {
+            out += " " + std::to_string(static_cast<int>(s.Seconds)) + "=" +
+                   (std::isnan(s.Value) ? "-" : std::to_string(static_cast<int>(s.Value)));
+        }
+        return out;
+    };
+    ASSERT_EQ(bands.size(), 2u);
+    EXPECT_EQ(bands[0].Band, Band::L1);
+    ASSERT_EQ(bands[0].Systems.size(), 2u);
+    EXPECT_EQ(text(bands[0].Systems[0]), "G 0=35 1=42");
+    EXPECT_EQ(text(bands[0].Systems[1]), "E 1=36");
+    EXPECT_EQ(bands[1].Band, Band::L5);
+    ASSERT_EQ(bands[1].Systems.size(), 2u);
+    EXPECT_EQ(text(bands[1].Systems[0]), "G 0=44 1=-");
+    EXPECT_EQ(text(bands[1].Systems[1]), "E 1=38");
+}
+
+TEST(SkyPasses, ASatelliteOnTwoSignalsIsOnePass) {
+    TwoBandLog log;
+    std::vector<std::string> passes;
+    for (const SkyPass& pass : CollectSkyPasses(log.points.Head, &log.observations)) {
+        passes.push_back(Describe(pass) + " " + std::to_string(pass.Points.front().Snr));
+    }
+    EXPECT_EQ(passes, (std::vector<std::string>{"G5:2 end 44", "G7:1 30", "E3:2 end 0"}))
+        << "G5 at its strongest signal; G7 ends before the log does";
 }
 
 }  // namespace

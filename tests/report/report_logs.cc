@@ -19,14 +19,15 @@ std::string SimulatedNmea(const std::string& arguments, const TempDir& dir) {
     return ReadFile(path);
 }
 
-void ReadNmeaBytes(const std::string& bytes, PointList& points) {
+void ReadNmeaBytes(const std::string& bytes, PointList& points, SatelliteObservations* observations) {
     RecordingView view;
     view.recordTicks = false;
     SentenceAssembler assembler;
     TestPlatform platform;
     NmeaLogDate logDate;
     std::FILE* input = MemoryInput(bytes);
-    ASSERT_EQ(ReadNmeaLog(input, view, 1 << 30, false, assembler, platform, points, logDate),
+    ASSERT_EQ(ReadNmeaLog(input, view, 1 << 30, false, assembler, platform, points, logDate, {},
+                          {.Observations = observations}),
               ReadOutcome::Finished);
     std::fclose(input);
 }

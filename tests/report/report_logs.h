@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/point_list.h"
+#include "core/satellite_observations.h"
 #include "support/test_files.h"
 
 namespace tervo::testing {
@@ -12,8 +13,10 @@ namespace tervo::testing {
 // The bytes simulate_log writes with `arguments` (TERVO_TOOLS_DIR names its folder).
 std::string SimulatedNmea(const std::string& arguments, const TempDir& dir);
 
-// Reads NMEA bytes into `points` as the run does (no start at the first fix).
-void ReadNmeaBytes(const std::string& bytes, PointList& points);
+// Reads NMEA bytes into `points` as the run does (no start at the first fix),
+// keeping the satellite observations in `observations` when given.
+void ReadNmeaBytes(const std::string& bytes, PointList& points,
+                   SatelliteObservations* observations = nullptr);
 
 // A fix of one NMEA epoch with GGA and RMC, for hand-built lists.
 struct NmeaFix {

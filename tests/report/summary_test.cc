@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "nmea/satellite_observer.h"
 #include "report/timeline.h"
 #include "report_logs.h"
 #include "support/test_files.h"
@@ -340,23 +341,7 @@ TEST(SummaryJson, AnEmptyListExactly) {
               "  \"satellites_used_min\": null,\n"
               "  \"satellites_used_max\": null,\n"
               "  \"fixes_by_quality\": {},\n"
-              "  \"satellites_by_system\": {\n"
-              "    \"GPS\": {\n"
-              "      \"satellites_seen\": 0,\n"
-              "      \"mean_in_view\": null,\n"
-              "      \"mean_snr_dbhz\": null\n"
-              "    },\n"
-              "    \"SBAS\": {\n"
-              "      \"satellites_seen\": 0,\n"
-              "      \"mean_in_view\": null,\n"
-              "      \"mean_snr_dbhz\": null\n"
-              "    },\n"
-              "    \"GLONASS\": {\n"
-              "      \"satellites_seen\": 0,\n"
-              "      \"mean_in_view\": null,\n"
-              "      \"mean_snr_dbhz\": null\n"
-              "    }\n"
-              "  }\n"
+              "  \"satellites_by_system\": {}\n"
               "}\n");
 }
 
@@ -378,7 +363,7 @@ TEST(SummaryJson, HandBuiltValuesWithAPointInAnyLocale) {
           "\"satellites_used_mean\": 9.75,",
           "\"fixes_by_quality\": {\n    \"no fix\": 1,\n    \"single\": 1,\n    \"differential\": 1,\n"
           "    \"RTK fixed\": 1,\n    \"RTK float\": 1\n  },",
-          "\"mean_snr_dbhz\": 37.33\n"}) {
+          "\"mean_snr_dbhz\": 37.33,\n"}) {
         EXPECT_NE(json.find(member), std::string::npos) << member << "\n" << json;
     }
     EXPECT_NE(table.find("Satellites used          mean 9.8, 8 to 12\n"), std::string::npos) << table;
@@ -479,6 +464,108 @@ TEST(SummaryOfSimulatedLog, AnHourOfAMovingSky) {
         EXPECT_GT(system.SatellitesSeen, 0) << system.Name;
         EXPECT_GT(system.MeanSnrDbHz.value(), 10) << system.Name;
     }
+}
+
+TEST(SummaryOfSimulatedLog, FourConstellationsOnTwoBands) {
+    testing::TempDir dir;
+    PointList points;
+    SatelliteObservations observations;
+    testing::ReadNmeaBytes(testing::SimulatedNmea("--epochs 60 --nmea 4.11 --dual-band --seed 2", dir),
+                           points, &observations);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+    // The simulator's fixed sky: GPS 2 5 7 12 15 20 25 29 (of which 25 sends
+    // L5) and SBAS PRN 131 under GP, GLONASS 66 67 75 81, Galileo 3 8 11 24,
+    // BeiDou 6 14 27 33 38 and QZSS 2, on L1 and, but for GLONASS and SBAS, L5.
+    struct Row {
+        const char* system;
+        int seen;
+        std::vector<std::pair<std::string, int>> signals;  // name, satellites seen
+    };
+    const Row rows[] = {
+        {"GPS", 8, {{"L1 C/A", 8}, {"L5-I", 1}}}, {"SBAS", 1, {{"L1 C/A", 1}}},
+        {"GLONASS", 4, {{"G1 C/A", 4}}},          {"GALILEO", 4, {{"E1", 4}, {"E5a", 4}}},
+        {"BEIDOU", 5, {{"B1I", 5}, {"B2a", 5}}},  {"QZSS", 1, {{"L1 C/A", 1}, {"L5-I", 1}}},
+    };
+    ASSERT_EQ(s.Systems.size(), std::size(rows));
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const SystemSignals& system = s.Systems[i];
+        EXPECT_EQ(system.Name, rows[i].system);
+        EXPECT_EQ(system.SatellitesSeen, rows[i].seen) << system.Name;
+        EXPECT_DOUBLE_EQ(system.MeanInView.value(), rows[i].seen) << system.Name;
+        ASSERT_EQ(system.Signals.size(), rows[i].signals.size()) << system.Name;
+        for (size_t g = 0; g < system.Signals.size(); ++g) {
+            EXPECT_EQ(system.Signals[g].Name, rows[i].signals[g].first) << system.Name;
+            EXPECT_EQ(system.Signals[g].SatellitesSeen, rows[i].signals[g].second) << system.Name;
+            EXPECT_EQ(system.Signals[g].Band, g == 0 ? Band::L1 : Band::L5) << system.Name;
+        }
+    }
+    const std::string json = SummaryJson(s);
+    EXPECT_NE(json.find("\"E5a\": {\n          \"band\": \"L5\",\n          \"satellites_seen\": 4,"),
+              std::string::npos)
+        << json;
+}
+
+TEST(SummaryOfObservations, HandBuiltSignalsAndUsed) {
+    // GPS on two signals and Galileo, as an NMEA 4.11 receiver reports them:
+    // epoch 0 G5 L1 C/A 40, L5-I 44, G7 L1 C/A 30, E3 E1 36; GSA: GPS 5 and 7
+    // used, Galileo 3. Epoch 1: G5 L1 C/A 42, a GSA of GPS using 5.
+    PointList points;
+    AppendFix(points, kHandBuilt[1]);
+    AppendFix(points, kHandBuilt[2]);
+    SatelliteObservations observations;
+    for (const char* sentence :
+         {"$GPGSV,1,1,02,05,40,100,40,07,20,200,30,1*00", "$GPGSV,1,1,01,05,40,100,44,7*00",
+          "$GAGSV,1,1,01,03,50,300,36,7*00", "$GNGSA,A,3,05,07,,,,,,,,,,,1.0,1.0,1.0,1*00",
+          "$GNGSA,A,3,03,,,,,,,,,,,,1.0,1.0,1.0,3*00"}) {
+        (std::string_view(sentence).substr(3, 3) == "GSA" ? ObserveGsa : ObserveGsv)(sentence, points.Head,
+                                                                                     observations);
+    }
+    ObserveGsv("$GPGSV,1,1,01,05,41,101,42,1*00", points.Head->Next, observations);
+    ObserveGsa("$GNGSA,A,3,05,,,,,,,,,,,,1.0,1.0,1.0,1*00", points.Head->Next, observations);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+    ASSERT_EQ(s.Systems.size(), 4u) << "GPS, SBAS, GLONASS, and Galileo seen";
+    const SystemSignals& gps = s.Systems[0];
+    EXPECT_EQ(gps.SatellitesSeen, 2);
+    EXPECT_DOUBLE_EQ(gps.MeanInView.value(), 1.5);
+    EXPECT_DOUBLE_EQ(gps.MeanSnrDbHz.value(), (40 + 44 + 30 + 42) / 4.0);
+    EXPECT_DOUBLE_EQ(gps.MeanUsed.value(), 1.5);
+    EXPECT_FALSE(s.Systems[1].MeanUsed) << "SBAS, neither seen nor used";
+    EXPECT_FALSE(s.Systems[2].MeanUsed) << "GLONASS, never said";
+    EXPECT_EQ(s.Systems[3].Label, "Galileo");
+    EXPECT_DOUBLE_EQ(s.Systems[3].MeanInView.value(), 0.5);
+    EXPECT_DOUBLE_EQ(s.Systems[3].MeanUsed.value(), 1);
+    const std::string json = SummaryJson(s);
+    for (const char* member :
+         {"\"mean_used\": 1.5,\n",
+          "\"signals\": {\n        \"L1 C/A\": {\n          \"band\": \"L1\",\n"
+          "          \"satellites_seen\": 2,\n          \"mean_snr_dbhz\": 37.33\n        },\n"
+          "        \"L5-I\": {\n          \"band\": \"L5\",\n"
+          "          \"satellites_seen\": 1,\n          \"mean_snr_dbhz\": 44\n        }\n      }",
+          "\"GALILEO\": {\n      \"satellites_seen\": 1,"}) {
+        EXPECT_NE(json.find(member), std::string::npos) << member << "\n" << json;
+    }
+    const std::string table = SummaryTable(s);
+    for (const char* line : {"  GPS                    2 seen, 1.5 in view, 1.5 used, mean SNR 39 dB-Hz\n",
+                             "    L5-I                 1 seen, mean SNR 44 dB-Hz, L5 band\n",
+                             "  Galileo                1 seen, 0.5 in view, 1 used, mean SNR 36 dB-Hz\n"}) {
+        EXPECT_NE(table.find(line), std::string::npos) << line << table;
+    }
+}
+
+// Fixes with GSA but no GSV: nothing was seen, so no system is shown, not
+// even GPS with its zeros, and the table says so.
+TEST(SummaryOfObservations, NoSatellitesInViewNoSystems) {
+    PointList points;
+    AppendFix(points, kHandBuilt[1]);
+    AppendFix(points, kHandBuilt[2]);
+    SatelliteObservations observations;
+    ObserveGsa("$GNGSA,A,3,05,07,,,,,,,,,,,1.0,1.0,1.0,1*00", points.Head, observations);
+    ObserveGsa("$GAGSA,A,3,03,,,,,,,,,,,,1.0,1.0,1.0*00", points.Head->Next, observations);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+    EXPECT_TRUE(s.Systems.empty());
+    EXPECT_NE(SummaryJson(s).find("\"satellites_by_system\": {}\n"), std::string::npos);
+    EXPECT_NE(SummaryTable(s).find("Satellites by system     none in view\n"), std::string::npos)
+        << SummaryTable(s);
 }
 
 // Epochs and fixes counted from the text, apart from the reader: checksum-valid
@@ -586,6 +673,109 @@ TEST(SummaryOfRealLogs, EpochsAndFixesAsTheTextCountsThem) {
             EXPECT_EQ(summarised, epochs) << c.file << " quality " << quality;
         }
     }
+}
+
+// The GSV and GSA of a small GPS and BeiDou log worked out by hand. The list
+// begins at its first RMC (its GGA have 15 commas): the GSV cycle before it
+// belongs to no epoch, so one cycle counts, read for the epoch at 07:41:54.
+// GPS: 20 satellites in view, 13 with an SNR (50 47 24 23 46 44 49 27 29 37
+// 24 24 43: 467 / 13). BeiDou: 12 in view, 4 with an SNR (35 37 42 45: 159 /
+// 4). Nine epochs have a GSA of each talker: GPS uses 0 0 0 0 2 4 4 4 4 (18 /
+// 9), BeiDou 0 0 0 0 3 3 3 3 3 (15 / 9).
+TEST(SummaryOfRealLogs, AGpsAndBeidouLogWorkedOutByHand) {
+    const std::string shared = testing::SharedTestDataDir();
+    const std::string path = shared + "nmea/bd-gn-gga15commas-nofix-to-fix.nmea";
+    if (shared.empty() || !std::filesystem::exists(path)) {
+        GTEST_SKIP() << "no shared receiver logs";
+    }
+    PointList points;
+    SatelliteObservations observations;
+    testing::ReadNmeaBytes(testing::ReadFile(path), points, &observations);
+    const Summary s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+    struct Row {
+        const char* system;
+        int seen;
+        std::optional<double> inView, snr, used;
+    };
+    const Row rows[] = {
+        {"GPS", 20, 20, 467 / 13.0, 18 / 9.0},
+        {"SBAS", 0, 0, std::nullopt, std::nullopt},
+        {"GLONASS", 0, 0, std::nullopt, std::nullopt},
+        {"BEIDOU", 12, 12, 159 / 4.0, 15 / 9.0},
+    };
+    ASSERT_EQ(s.Systems.size(), std::size(rows));
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        const SystemSignals& system = s.Systems[i];
+        EXPECT_EQ(system.Name, rows[i].system);
+        EXPECT_EQ(system.SatellitesSeen, rows[i].seen) << system.Name;
+        EXPECT_EQ(system.MeanInView, rows[i].inView) << system.Name;
+        EXPECT_EQ(system.MeanUsed.has_value(), rows[i].used.has_value()) << system.Name;
+        EXPECT_NEAR(system.MeanUsed.value_or(-1), rows[i].used.value_or(-1), 1e-12) << system.Name;
+        EXPECT_EQ(system.MeanSnrDbHz.has_value(), rows[i].snr.has_value()) << system.Name;
+        EXPECT_NEAR(system.MeanSnrDbHz.value_or(-1), rows[i].snr.value_or(-1), 1e-12) << system.Name;
+        EXPECT_TRUE(system.Signals.empty()) << "no signal ids in this log";
+    }
+}
+
+// Satellites seen per system and per signal in the two shared logs of four and
+// five constellations with signal ids, as a GSV field walk of our own outside
+// the program counts them (checksum-valid GSV from the first epoch on; a block
+// counts once its SNR field is reached). The NMEA 4.11 log's sky, worked out
+// by hand from its first cycle, stays for its minute: GPS 05 10 13 15 16 18 20
+// 21 23 25 26 27 29 and SBAS 44 46 51 (PRN 131 133 138), all on signal 1;
+// GLONASS 66-69 73 74 81-84 on 1; Galileo 03 05 08 09 13 15 21 27 30 36 on 7
+// (E1); BeiDou 04 07 27 28 30 32 33 on 1 (B1I). The other log has signal 0
+// ("all signals") for satellites it lists untracked.
+TEST(SummaryOfRealLogs, SatellitesPerSystemAndSignalAsAFieldWalkCountsThem) {
+    struct Row {
+        const char* log;
+        const char* system;
+        int seen;
+        std::vector<std::pair<std::string, int>> signals;  // name, satellites seen
+    };
+    const Row rows[] = {
+        {"multi-gnss-nmea41-rmc13.nmea", "GPS", 13, {{"L1 C/A", 13}}},
+        {"multi-gnss-nmea41-rmc13.nmea", "SBAS", 3, {{"L1 C/A", 3}}},
+        {"multi-gnss-nmea41-rmc13.nmea", "GLONASS", 10, {{"G1 C/A", 10}}},
+        {"multi-gnss-nmea41-rmc13.nmea", "GALILEO", 10, {{"E1", 10}}},
+        {"multi-gnss-nmea41-rmc13.nmea", "BEIDOU", 7, {{"B1I", 7}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "GPS", 13, {{"L1 C/A", 13}, {"L2C-M", 2}, {"L2C-L", 10}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "SBAS", 4, {{"L1 C/A", 3}, {"all signals", 1}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "GLONASS", 8, {{"G1 C/A", 8}, {"G2 C/A", 8}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "GALILEO", 7, {{"E1", 7}, {"E5b", 6}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "BEIDOU", 12, {{"B1I", 8}, {"B2I", 10}, {"all signals", 2}}},
+        {"multi-gnss-rtcm3-binary-mixed.nmea", "QZSS", 1, {{"L1 C/A", 1}}},
+    };
+    const std::string shared = testing::SharedTestDataDir();
+    std::string readLog;
+    Summary s;
+    size_t systemsChecked = 0;
+    for (const Row& row : rows) {
+        const std::string path = shared + "nmea/" + row.log;
+        if (shared.empty() || !std::filesystem::exists(path)) {
+            GTEST_SKIP() << "no shared receiver logs";
+        }
+        if (readLog != row.log) {
+            EXPECT_TRUE(readLog.empty() || systemsChecked == s.Systems.size())
+                << readLog << ": systems left over";
+            PointList points;
+            SatelliteObservations observations;
+            testing::ReadNmeaBytes(testing::ReadFile(path), points, &observations);
+            s = ComputeSummary(points, LogFormat::Nmea, {}, &observations);
+            readLog = row.log;
+            systemsChecked = 0;
+        }
+        ASSERT_LT(systemsChecked, s.Systems.size()) << row.log << " " << row.system;
+        const SystemSignals& system = s.Systems[systemsChecked++];
+        EXPECT_EQ(system.Name, row.system) << row.log;
+        EXPECT_EQ(system.SatellitesSeen, row.seen) << row.log << " " << row.system;
+        std::vector<std::pair<std::string, int>> signals;
+        for (const SignalSummary& signal : system.Signals) {
+            signals.emplace_back(signal.Name, signal.SatellitesSeen);
+        }
+        EXPECT_EQ(signals, row.signals) << row.log << " " << row.system;
+    }
+    EXPECT_EQ(systemsChecked, s.Systems.size()) << readLog << ": systems left over";
 }
 
 }  // namespace

@@ -199,6 +199,30 @@ TEST(CheckExportList, KeepsEachNameOnceInItsOrder) {
 }
 
 // --min-quality's names are the fix classes' keys, in class order: a name
+// The filter takes the second of three epochs out; the Galileo satellites of
+// the two kept epochs (E01 and E02, then E04) are still found beside them.
+TEST(ExportExtras, TheSatellitesOfTheEpochsKeptOutliveTheFilter) {
+    std::string log;
+    const char* hdops[] = {"0.9", "5.0", "0.9"};
+    const char* galileo[] = {"2,01,40,100,41,02,30,200,39", "1,03,20,300,35", "1,04,50,050,44"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string time = "10150" + std::to_string(i) + ".00";
+        log += NmeaSentence("GPGGA," + time + ",5545.0455,N,03736.9375,E,1,08," + hdops[i] +
+                            ",150.0,M,14.0,M,,") +
+               NmeaSentence(std::string("GAGSV,1,1,0") + galileo[i]);
+    }
+    ConversionSettings settings;
+    settings.Extras = {.Summary = 1, .MaxHdop = 2};
+    const fuzzing::InMemoryRun run = fuzzing::ConvertInMemory(log, settings);
+    ASSERT_EQ(run.result, ConversionResult::Completed);
+    const std::vector<SystemSignals>& systems = run.report.Summary->Systems;
+    ASSERT_EQ(systems.size(), 4u);
+    EXPECT_EQ(systems[3].Name, "GALILEO");
+    EXPECT_EQ(systems[3].SatellitesSeen, 3);
+    EXPECT_EQ(systems[3].MeanInView, 1.5);
+    EXPECT_EQ(systems[3].MeanSnrDbHz, (41.0 + 39 + 44) / 3);
+}
+
 // taken for another class would filter by the wrong rank.
 TEST(CheckExportList, MinQualityNamesTheFixClasses) {
     for (const ExtraKey& key : ExtraKeys()) {

@@ -88,6 +88,29 @@ TEST_F(ReportExtras, FrontEndSummariesLeaveTheDocumentAlone) {
     EXPECT_GT(run.report.Summary->DistanceM, 0);
 }
 
+// A receiver of four constellations on two bands: the read keeps what the
+// summary needs beyond the record, and only when a summary or plots are asked for.
+TEST_F(ReportExtras, EveryConstellationAndBandReachTheSummary) {
+    testing::TempDir dir;
+    const std::string path = dir.File("multi.nmea");
+    const std::string command = std::string(std::getenv("TERVO_TOOLS_DIR")) +
+                                "/simulate_log --epochs 30 --nmea 4.11 --dual-band --seed 2 --out " + path;
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::string log = testing::ReadFile(path);
+    ConversionSettings settings;
+    settings.Extras = Extras{.Summary = 1, .SummaryInKml = 1};
+    const fuzzing::InMemoryRun run = fuzzing::ConvertInMemory(log, settings);
+    ASSERT_EQ(run.result, ConversionResult::Completed);
+    std::vector<std::string> systems;
+    for (const SystemSignals& system : run.report.Summary->Systems) {
+        systems.push_back(system.Name + " " + std::to_string(system.Signals.size()));
+    }
+    EXPECT_EQ(systems,
+              (std::vector<std::string>{"GPS 2", "SBAS 1", "GLONASS 1", "GALILEO 2", "BEIDOU 2", "QZSS 2"}));
+    EXPECT_NE(run.kml.find("<th align=left>Galileo</th>"), std::string::npos);
+    EXPECT_NE(run.kml.find("<th align=left>B2a</th>"), std::string::npos);
+}
+
 TEST_F(ReportExtras, DocumentExtrasAddTheirPartsAndEntries) {
     const std::string png = "\x89PNG\r\n\x1a\n";
     struct Row {
