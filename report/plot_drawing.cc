@@ -89,7 +89,11 @@ void Title(cairo_t* cr, int width, std::string_view title, std::string_view note
 
 std::string Label(double value, int decimals) {
     char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) {
+        // Too long as a fixed number (1e300): the shortest form always fits.
+        result = std::to_chars(text, text + sizeof text, value, std::chars_format::general);
+    }
     std::string out(text, result.ptr);
     return out == "-0" ? "0" : out;
 }
@@ -97,9 +101,20 @@ std::string Label(double value, int decimals) {
 // --- Scales and ticks.
 
 Ticks NiceTicks(double low, double high, int count) {
+    count = std::max(count, 1);
+    if (low > high) {
+        std::swap(low, high);
+    }
     if (!(high > low)) {
-        low -= 1;
-        high += 1;
+        const double widen = std::max(1.0, std::abs(low) * 1e-6);
+        low -= widen;
+        high += widen;
+    }
+    // A scale needs a finite span: values no axis can span (a hostile log's
+    // altitude of 1e308 beside one of -1e308, or no number) get 0 to 1.
+    if (!std::isfinite(low) || !std::isfinite(high) || !std::isfinite(high - low) || !(high > low)) {
+        low = 0;
+        high = 1;
     }
     const double raw = (high - low) / count;
     const double magnitude = std::pow(10, std::floor(std::log10(raw)));
@@ -115,8 +130,10 @@ Ticks NiceTicks(double low, double high, int count) {
     ticks.low = std::floor(low / step + 1e-9) * step;
     ticks.high = std::ceil(high / step - 1e-9) * step;
     const double exponent = -std::floor(std::log10(step) + 1e-9);
-    ticks.decimals =
-        std::max(0, static_cast<int>(exponent) + (std::fmod(step / magnitude, 1.0) > 0.01 ? 1 : 0));
+    // More decimals than a double holds tell nothing (a span of 1e-300).
+    ticks.decimals = std::clamp(
+        static_cast<int>(std::min(exponent, 17.0)) + (std::fmod(step / magnitude, 1.0) > 0.01 ? 1 : 0), 0,
+        17);
     return ticks;
 }
 

@@ -24,6 +24,14 @@ TEST(ExtrasFromLastBytes, AUsualEndingAsksForNoneAndEachBitForItsExtra) {
         {"bit 0 of the last byte missed", "$\r\x0B", 0, {.ThinSeconds = 2}},
         {"the high half taken from the last byte", "$-:", 0, {.Viewer = 1, .LineTolerance = 1000}},
         {"colour by quality winning over speed", std::string("\x11\x83", 2), 1, {.ColourBy = kColourBySpeed}},
+        {"the track in time and the filters missed",
+         "$M\n",
+         0,
+         {.TimeTrack = 1, .MinQuality = 1, .MaxHdop = 5, .MinSatellites = 4}},
+        {"the error colours missed beside the accuracy",
+         std::string("$\x8C\x8A", 3),
+         0,
+         {.ColourBy = kColourByError, .ReferencePoint = "mean"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ExtrasFromLastBytes(c.log, c.format), c.expected) << c.legend;

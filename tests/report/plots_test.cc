@@ -17,9 +17,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
+#include "report/plot_drawing.h"
 #include "report_logs.h"
 
 // Fontconfig, which Cairo asks for DejaVu Sans, keeps its configuration for the
@@ -230,6 +232,55 @@ TEST(Plots, ADayOfEpochs) {
         const Picture picture = Decode(plot.draw(points.Head, {}));
         EXPECT_EQ(picture.width, 640) << plot.name;
     }
+}
+
+}  // namespace
+}  // namespace tervo
+
+namespace tervo {
+namespace {
+
+// The scales of the plots' value axes, worked out by hand; the last rows are
+// what hostile logs gave the plots (a range no double spans, no number, one
+// huge value), which must still give a few finite ticks.
+TEST(NiceTicks, WholeStepsAndSaneScalesForAnyRange) {
+    struct Case {
+        double low, high;
+        int count;
+        Ticks expected;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const Case cases[] = {
+        {0, 10, 5, {0, 10, 2, 0}},
+        {0, 1, 4, {0, 1, 0.25, 2}},
+        {5, 5, 4, {4, 6, 0.5, 1}},                // one value: widened by 1 each way
+        {10, 0, 5, {0, 10, 2, 0}},                // given the wrong way round
+        {-1.7e308, 1.7e308, 4, {0, 1, 0.25, 2}},  // a span beyond a double
+        {NAN, 3, 4, {0, 1, 0.25, 2}},
+        {-inf, 0, 4, {0, 1, 0.25, 2}},
+        {0, 10, 0, {0, 10, 10, 0}},  // no count: one step
+    };
+    for (const Case& c : cases) {
+        const Ticks t = NiceTicks(c.low, c.high, c.count);
+        EXPECT_DOUBLE_EQ(t.low, c.expected.low) << c.low << " " << c.high;
+        EXPECT_DOUBLE_EQ(t.high, c.expected.high) << c.low << " " << c.high;
+        EXPECT_DOUBLE_EQ(t.step, c.expected.step) << c.low << " " << c.high;
+        EXPECT_EQ(t.decimals, c.expected.decimals) << c.low << " " << c.high;
+    }
+    // A single huge value: widened by a millionth of itself, so the scale has
+    // a span and a handful of steps.
+    const Ticks huge = NiceTicks(1e300, 1e300, 4);
+    EXPECT_GT(huge.step, 0);
+    EXPECT_LE(huge.low, 1e300);
+    EXPECT_GE(huge.high, 1e300);
+    EXPECT_LE((huge.high - huge.low) / huge.step, 6);
+    EXPECT_EQ(huge.decimals, 0);
+}
+
+TEST(Label, FixedDecimalsOrTheShortestFormWhenTooLong) {
+    EXPECT_EQ(Label(2.5, 2), "2.50");
+    EXPECT_EQ(Label(-0.0, 0), "0");
+    EXPECT_EQ(Label(1e300, 0), "1e+300");
 }
 
 }  // namespace
