@@ -330,8 +330,13 @@ int RunBatch(const CommandLine& line, Platform& platform, SentenceAssembler& ass
     }
     view.FinishBar();
     if (result == ConversionResult::Completed) {
-        if (!summaryOnly) {
+        if (!summaryOnly && report.Pieces.empty()) {
             std::fprintf(err, "KMZ file written: %s\n", view.outputPath().c_str());
+        } else if (!summaryOnly) {
+            std::fprintf(err, "KMZ files written, one for each piece of the log:\n");
+            for (const WrittenPiece& piece : report.Pieces) {
+                std::fprintf(err, "  %s  Waypoints %d\n", piece.Path.c_str(), piece.Placemarks);
+            }
         }
         if (!PrintSummaries(out, settings.Extras, report)) {
             std::fprintf(err, "tervoconverter: the summary could not be written to standard output\n");
@@ -347,6 +352,10 @@ int RunManyLogsForm(CommandLine& line, Platform& platform, std::FILE* out, std::
     ManyLogsLine& many = line.many;
     if (many.outDir.empty() && many.mergePath.empty()) {
         return BadCommandLine(err, "--jobs and --settings go with --out-dir DIR or --merge OUT.kmz");
+    }
+    if (!many.mergePath.empty() && (line.extras.SplitGap || line.extras.SplitDay.value_or(0) != 0)) {
+        return BadCommandLine(err,
+                              "--split-gap and --split-day do not go with --merge, which writes one file");
     }
     many.logs = line.positional;
     many.format = line.format;
@@ -383,6 +392,10 @@ int RunLiveForm(CommandLine& line, Platform& platform, std::FILE* err) {
     }
     if (line.positional[0].empty() || line.live.source.empty()) {
         return BadCommandLine(err, "the source and the output name must not be empty");
+    }
+    if (line.extras.SplitGap || line.extras.SplitDay.value_or(0) != 0) {
+        return BadCommandLine(err,
+                              "--split-gap and --split-day do not go with --live, which keeps one KMZ file");
     }
     line.live.positional = line.positional;
     line.live.format = line.format;

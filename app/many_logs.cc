@@ -84,6 +84,18 @@ void DescribeEnding(const RunEnding& ending, const RunReport& report, const std:
     outcome.text = OneLine(ending);
 }
 
+// What a completed run wrote: "written <path>", or the paths of its pieces.
+std::string WrittenText(const RunReport& report, const std::string& outputPath) {
+    if (report.Pieces.empty()) {
+        return "written " + outputPath;
+    }
+    std::string text = "written " + std::to_string(report.Pieces.size()) + " pieces:";
+    for (const WrittenPiece& piece : report.Pieces) {
+        text += " " + piece.Path;
+    }
+    return text;
+}
+
 // One log of either form, from its start to its ending; never throws.
 LogOutcome ConvertOne(const ManyLogsLine& line, const WindowSettings& values, const std::string& logPath,
                       const std::string& outputPath, size_t index, Platform& platform, AllocationGate* gate) {
@@ -101,7 +113,8 @@ LogOutcome ConvertOne(const ManyLogsLine& line, const WindowSettings& values, co
         if (line.mergePath.empty()) {
             RunReport report;
             const ConversionResult result = RunConversion(settings, view, assembler, platform, gate, &report);
-            DescribeEnding(EndingOf(result, report, logPath), report, "written " + outputPath, outcome);
+            DescribeEnding(EndingOf(result, report, logPath), report, WrittenText(report, outputPath),
+                           outcome);
         } else {
             outcome.merged = ConvertForMerge(settings, index, view, assembler, platform, gate);
             const MergedLog& merged = outcome.merged;

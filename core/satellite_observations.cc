@@ -7,7 +7,7 @@ namespace tervo {
 
 namespace {
 
-// Whether `node` is `start` or comes after it.
+// Whether `node` is `start` or comes after it, following Next.
 bool Reaches(const list* start, const list* node) {
     for (const list* at = start; at != nullptr; at = at->Next) {
         if (at == node) {
@@ -119,7 +119,12 @@ SatelliteObservations::Walk::Walk(const SatelliteObservations* observations, con
     size_t high = epochs.size();
     while (low < high) {
         const size_t middle = low + (high - low) / 2;
-        if (Reaches(start, epochs[middle].node)) {
+        // At or after `start`: `start` is not ahead of it. Asked so, and not as
+        // whether the node is ahead of `start`, the answer stays ordered for a
+        // list cut short behind `start` (one piece of a split log), whose later
+        // nodes `start` no longer reaches.
+        const list* node = epochs[middle].node;
+        if (node == start || !Reaches(node, start)) {
             high = middle;
         } else {
             low = middle + 1;

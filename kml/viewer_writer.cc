@@ -52,6 +52,45 @@ std::vector<bool> Evenly(size_t total, size_t count) {
 
 }  // namespace
 
+void WriteBriefPlacemark(KmlStream& stream, const waypoints& point, int number, std::string_view iconName,
+                         LogFormat format, bool extrude, std::string_view scale) {
+    stream.Text("<Placemark>\n"_kml);
+    stream.Text("<description>Point "_kml).Int(number);
+    if (!point.Time.empty()) {
+        stream.Text(", "_kml);
+        if (!point.Date.empty()) {
+            stream.Value(point.Date).Text(" "_kml);
+        }
+        stream.Value(point.Time).Text(" UTC"_kml);
+    }
+    stream.Text(": "_kml).Fixed(point.Speed, 1).Text(" km/h, course "_kml).Fixed(point.Course, 1);
+    stream.Text("°, altitude "_kml).Fixed(point.Altitude, 1).Text(" m, "_kml);
+    WriteFixStatus(stream, point, format);
+    stream.Text(", HDOP "_kml).Fixed(point.Hdop, 1);
+    // The binary protocol marks an unknown satellite count with -1.
+    if (format != LogFormat::Binr || point.SatellitesUsed != -1) {
+        stream.Text(", "_kml).Int(point.SatellitesUsed).Text(" satellites"_kml);
+    }
+    stream.Text("</description>\n"_kml);
+    WritePlacemarkTail(stream, point, iconName, extrude, scale);
+}
+
+void WriteBriefDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int number,
+                               std::string_view iconName, std::string_view scale) {
+    stream.Text("<Placemark>\n"_kml);
+    stream.Text("<description>D-Track point "_kml).Int(number);
+    if (!dtrack.Time.empty()) {
+        stream.Text(", "_kml).Value(dtrack.Time);
+    }
+    stream.Text(": "_kml).Fixed(dtrack.Speed, 1).Text(" km/h, course "_kml).Fixed(dtrack.Course, 1);
+    stream.Text("°"_kml);
+    if (dtrack.Status != 0) {
+        stream.Text(", status "_kml).Char(dtrack.Status);
+    }
+    stream.Text("</description>\n"_kml);
+    WriteDTrackPlacemarkTail(stream, dtrack, iconName, scale);
+}
+
 WaypointsOutcome WriteViewerWaypoints(KmlStream& stream, list* start, const WaypointOptions& options,
                                       const NmeaLogDate& logDate, LogFormat format,
                                       const ViewerOptions& viewer, int* written) {
@@ -94,10 +133,20 @@ WaypointsOutcome WriteViewerWaypoints(KmlStream& stream, list* start, const Wayp
     }
     *written = static_cast<int>(kept.size());
 
+    const auto write = [&](const Candidate& candidate) {
+        if (!viewer.BriefPlacemarks) {
+            folder.WriteAt(*candidate.point, candidate.placement, candidate.number);
+            return;
+        }
+        const bool valid = candidate.placement == WaypointFolder::Placement::Valid;
+        WriteBriefPlacemark(stream, *candidate.point, candidate.number,
+                            valid ? options.ValidIconName : options.InvalidIconName, format, options.Extrude,
+                            options.Scale);
+    };
     folder.Begin();
     if (!viewer.Regions) {
         for (const Candidate& candidate : kept) {
-            folder.WriteAt(*candidate.point, candidate.placement, candidate.number);
+            write(candidate);
         }
     } else {
         std::vector<const waypoints*> keptPoints;
@@ -115,7 +164,7 @@ WaypointsOutcome WriteViewerWaypoints(KmlStream& stream, list* start, const Wayp
                 WriteRegion(stream, Reachable(*box));
             }
             for (size_t i = group.Begin; i < group.End; ++i) {
-                folder.WriteAt(*kept[i].point, kept[i].placement, kept[i].number);
+                write(kept[i]);
             }
             stream.Text("</Folder>\n"_kml);
         }
@@ -146,7 +195,10 @@ void WriteViewerDTrackWaypoints(KmlStream& stream, const list* start, const Wayp
     stream.Text("<Folder>\n"_kml);
     stream.Text("<name>D-Track WayPoints</name>\n"_kml);
     for (size_t i = 0; i < candidates.size(); ++i) {
-        if (keep[i]) {
+        if (keep[i] && viewer.BriefPlacemarks) {
+            WriteBriefDTrackPlacemark(stream, *candidates[i].dtrack, candidates[i].number,
+                                      options.DTrackIconName, options.Scale);
+        } else if (keep[i]) {
             WriteDTrackPlacemark(stream, *candidates[i].dtrack, candidates[i].number, options.DTrackIconName,
                                  options.Scale);
         }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string_view>
 
 #include "core/point_list.h"
 #include "kml/kml_stream.h"
@@ -19,6 +20,9 @@ struct ViewerOptions {
     size_t MaxPlacemarks = 0;             // at most so many per folder; 0: no budget
     std::optional<double> LineTolerance;  // metres; nothing: every fix
     bool Regions = false;
+    // Placemarks in the brief form (WriteBriefPlacemark), for a viewer that
+    // builds every placemark when it loads the document.
+    bool BriefPlacemarks = false;
 
     // Whether the placemark folders are chosen from rather than written whole.
     bool ChoosesPlacemarks() const {
@@ -42,5 +46,21 @@ WaypointsOutcome WriteViewerWaypoints(KmlStream& stream, list* start, const Wayp
 // and last kept), without differential fixes that have no position.
 void WriteViewerDTrackWaypoints(KmlStream& stream, const list* start, const WaypointOptions& options,
                                 const ViewerOptions& viewer);
+
+// A placemark in the brief form: no <name>, whose label a globe viewer draws
+// beside every arrow, and a description of one line of plain text instead of
+// the two tables ("Point 7, 2013-04-02 12:35:19.00 UTC: 12.5 km/h, course
+// 84.4°, altitude 150.2 m, Diff fix valid (2), 3D (3), HDOP 0.9, 9
+// satellites"). A viewer parses the tables as HTML for every placemark when it
+// loads the document; in CesiumJS they and the labels took most of the time to
+// the first complete frame of a day-long log. The rest is the full form's: the
+// arrow turned to the course in the colour of the fix's validity, the time
+// stamp and the LookAt.
+void WriteBriefPlacemark(KmlStream& stream, const waypoints& point, int number, std::string_view iconName,
+                         LogFormat format, bool extrude, std::string_view scale);
+// A differential fix the same way: "D-Track point 3, 12:35:19.00: 12.5 km/h,
+// course 84.4°, status D".
+void WriteBriefDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int number,
+                               std::string_view iconName, std::string_view scale);
 
 }  // namespace tervo

@@ -160,6 +160,11 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
         WriteSatelliteTable(stream, point, format);
     }
     stream.Text("]]></description>\n"_kml);
+    WritePlacemarkTail(stream, point, iconName, extrude, scale);
+}
+
+void WritePlacemarkTail(KmlStream& stream, const waypoints& point, std::string_view iconName, bool extrude,
+                        std::string_view scale) {
     WriteLookAt(stream, point.Longitude, point.Latitude);
     // A viewer refuses a whole document over one time stamp that is no time
     // ("2000-01-01TZ" for an empty time field), so only real ones are written.
@@ -200,6 +205,11 @@ void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int numb
     stream.Text("\t<tr><th>COG</th><td>"_kml).Fixed(dtrack.Course, 1).Text("</td></tr>\n"_kml);
     stream.Text("\t</table>\n"_kml);
     stream.Text("]]></description>\n"_kml);
+    WriteDTrackPlacemarkTail(stream, dtrack, iconName, scale);
+}
+
+void WriteDTrackPlacemarkTail(KmlStream& stream, const DTrackPoint& dtrack, std::string_view iconName,
+                              std::string_view scale) {
     WriteLookAt(stream, dtrack.Longitude, dtrack.Latitude);
     WriteIconStyle(stream, scale, dtrack.Course, iconName);
     stream.Text("<Point>\n"_kml);
@@ -210,6 +220,16 @@ void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int numb
         .Text(",0.000000</coordinates>\n"_kml);
     stream.Text("</Point>\n"_kml);
     stream.Text("</Placemark>\n"_kml);
+}
+
+void WriteFixStatus(KmlStream& stream, const waypoints& point, LogFormat format) {
+    if (format == LogFormat::Binr) {
+        stream.Value(point.StatusText);
+        return;
+    }
+    WriteLabelledCode(stream, kQualityLabels, point.FixQuality);
+    stream.Text(", "_kml);
+    WriteLabelledCode(stream, kModeLabels, point.FixMode);
 }
 
 WaypointFolder::WaypointFolder(KmlStream& stream, const WaypointOptions& options, LogFormat format)

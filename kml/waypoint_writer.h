@@ -49,6 +49,18 @@ void WritePlacemark(KmlStream& stream, const waypoints& point, int number, std::
 void WriteDTrackPlacemark(KmlStream& stream, const DTrackPoint& dtrack, int number, std::string_view iconName,
                           std::string_view scale);
 
+// What follows a placemark's description, to </Placemark>: its LookAt, time
+// stamp, arrow style and point; the same for a differential fix. For writers
+// of other placemark forms.
+void WritePlacemarkTail(KmlStream& stream, const waypoints& point, std::string_view iconName, bool extrude,
+                        std::string_view scale);
+void WriteDTrackPlacemarkTail(KmlStream& stream, const DTrackPoint& dtrack, std::string_view iconName,
+                              std::string_view scale);
+
+// The fix status as the description's rows label it, on one line: "Fix valid
+// (1), 3D (3)" for the GGA quality and GSA mode, or the binary fix-status text.
+void WriteFixStatus(KmlStream& stream, const waypoints& point, LogFormat format);
+
 // The "WayPoints" folder, written one point at a time (a run writes it while
 // its log is still being read).
 class WaypointFolder {

@@ -27,11 +27,16 @@ namespace {
 constexpr size_t kChunkSize = 64 * 1024;
 // 2.0, the version that brought deflate; the upper byte 0 says MS-DOS attributes.
 constexpr uint16_t kZipVersion = 20;
+// 4.5, the version that brought Zip64, for the entries and records that need it.
+constexpr uint16_t kZip64Version = 45;
 constexpr uint16_t kMethodDeflate = 8;
+// Flag bit 3: the CRC and sizes follow the data, in a data descriptor.
+constexpr uint16_t kFlagDataDescriptor = 0x0008;
 constexpr uint32_t kArchiveAttribute = 0x20;
-// Without Zip64 every size and offset must fit 32 bits.
-constexpr uint64_t kZip32Limit = 0xFFFFFFFFu;
-constexpr size_t kLocalTimeOffset = 10;
+// A 32-bit field that says "the value is in the Zip64 record".
+constexpr uint32_t kZip64Marker = 0xFFFFFFFFu;
+constexpr uint16_t kZip64ExtraId = 0x0001;
+constexpr size_t kLocalVersionOffset = 4;
 
 // Raised anywhere inside the packing; PackKmz reports it as CreateFileError.
 // Carries the errno of the call that failed, taken when it is thrown.
@@ -47,6 +52,16 @@ void PutU16(std::vector<uint8_t>& out, uint32_t value) {
 void PutU32(std::vector<uint8_t>& out, uint32_t value) {
     PutU16(out, value & 0xFFFF);
     PutU16(out, value >> 16);
+}
+
+void PutU64(std::vector<uint8_t>& out, uint64_t value) {
+    PutU32(out, static_cast<uint32_t>(value));
+    PutU32(out, static_cast<uint32_t>(value >> 32));
+}
+
+// A value of a 32-bit field, or the marker when the Zip64 record holds it.
+uint32_t Field32(uint64_t value, bool inZip64) {
+    return inZip64 ? kZip64Marker : static_cast<uint32_t>(value);
 }
 
 struct DosTime {
@@ -75,10 +90,26 @@ struct Entry {
     std::string sourcePath;
     DosTime modified;
     uint32_t crc = 0;
-    uint32_t compressedSize = 0;
-    uint32_t uncompressedSize = 0;
-    uint32_t localOffset = 0;
+    uint64_t compressedSize = 0;
+    uint64_t uncompressedSize = 0;
+    uint64_t localOffset = 0;
+    // The sizes did not fit the local header: they follow the data in a Zip64
+    // data descriptor, and the local header holds zeros.
+    bool sizesAfterData = false;
 };
+
+// Which of an entry's values a plain ZIP record cannot hold: above `zip32Limit`
+// (at most 0xFFFFFFFE, as 0xFFFFFFFF itself means "see the Zip64 record").
+struct Zip64Fields {
+    bool sizes = false;
+    bool offset = false;
+    bool Any() const { return sizes || offset; }
+};
+
+Zip64Fields Zip64FieldsOf(const Entry& entry, uint64_t zip32Limit) {
+    return {entry.compressedSize > zip32Limit || entry.uncompressedSize > zip32Limit,
+            entry.localOffset > zip32Limit};
+}
 
 class Descriptor {
 public:
@@ -178,76 +209,114 @@ size_t ReadSome(int fd, uint8_t* out, size_t size) {
     }
 }
 
+// The local header's fields from the version needed on: the ones known when the
+// data is written whole, or those of an entry whose sizes follow the data.
+std::vector<uint8_t> LocalFieldsFromVersion(const Entry& entry) {
+    std::vector<uint8_t> fields;
+    PutU16(fields, entry.sizesAfterData ? kZip64Version : kZipVersion);
+    // No UTF-8 names; a data descriptor only for sizes the header cannot hold.
+    PutU16(fields, entry.sizesAfterData ? kFlagDataDescriptor : 0);
+    PutU16(fields, kMethodDeflate);
+    PutU16(fields, entry.modified.time);
+    PutU16(fields, entry.modified.date);
+    PutU32(fields, entry.sizesAfterData ? 0 : entry.crc);
+    PutU32(fields, entry.sizesAfterData ? 0 : static_cast<uint32_t>(entry.compressedSize));
+    PutU32(fields, entry.sizesAfterData ? 0 : static_cast<uint32_t>(entry.uncompressedSize));
+    return fields;
+}
+
 std::vector<uint8_t> LocalHeader(const Entry& entry) {
     std::vector<uint8_t> header;
     PutU32(header, 0x04034b50);
-    PutU16(header, kZipVersion);
-    PutU16(header, 0);  // flags: no data descriptor, no UTF-8 names
-    PutU16(header, kMethodDeflate);
-    PutU16(header, entry.modified.time);
-    PutU16(header, entry.modified.date);
-    PutU32(header, entry.crc);
-    PutU32(header, entry.compressedSize);
-    PutU32(header, entry.uncompressedSize);
+    const std::vector<uint8_t> fields = LocalFieldsFromVersion(entry);
+    header.insert(header.end(), fields.begin(), fields.end());
     PutU16(header, static_cast<uint32_t>(entry.name.size()));
     PutU16(header, 0);  // extra field length
     header.insert(header.end(), entry.name.begin(), entry.name.end());
     return header;
 }
 
-void AppendCentralHeader(std::vector<uint8_t>& out, const Entry& entry) {
+void AppendCentralHeader(std::vector<uint8_t>& out, const Entry& entry, uint64_t zip32Limit) {
+    const Zip64Fields zip64 = Zip64FieldsOf(entry, zip32Limit);
+    // The Zip64 extended information: the sizes, then the offset, each only
+    // when its own field holds the marker.
+    std::vector<uint8_t> extra;
+    if (zip64.Any()) {
+        PutU16(extra, kZip64ExtraId);
+        PutU16(extra, (zip64.sizes ? 16 : 0) + (zip64.offset ? 8 : 0));
+        if (zip64.sizes) {
+            PutU64(extra, entry.uncompressedSize);
+            PutU64(extra, entry.compressedSize);
+        }
+        if (zip64.offset) {
+            PutU64(extra, entry.localOffset);
+        }
+    }
+    const uint16_t version = zip64.Any() ? kZip64Version : kZipVersion;
     PutU32(out, 0x02014b50);
-    PutU16(out, kZipVersion);  // made by
-    PutU16(out, kZipVersion);  // needed to extract
-    PutU16(out, 0);
+    PutU16(out, version);  // made by
+    PutU16(out, version);  // needed to extract
+    PutU16(out, entry.sizesAfterData ? kFlagDataDescriptor : 0);
     PutU16(out, kMethodDeflate);
     PutU16(out, entry.modified.time);
     PutU16(out, entry.modified.date);
     PutU32(out, entry.crc);
-    PutU32(out, entry.compressedSize);
-    PutU32(out, entry.uncompressedSize);
+    PutU32(out, Field32(entry.compressedSize, zip64.sizes));
+    PutU32(out, Field32(entry.uncompressedSize, zip64.sizes));
     PutU16(out, static_cast<uint32_t>(entry.name.size()));
-    PutU16(out, 0);  // extra field length
+    PutU16(out, static_cast<uint32_t>(extra.size()));
     PutU16(out, 0);  // comment length
     PutU16(out, 0);  // disk number start
     PutU16(out, 0);  // internal attributes
     PutU32(out, kArchiveAttribute);
-    PutU32(out, entry.localOffset);
+    PutU32(out, Field32(entry.localOffset, zip64.offset));
     out.insert(out.end(), entry.name.begin(), entry.name.end());
+    out.insert(out.end(), extra.begin(), extra.end());
 }
 
-// The local header's fields from the modification time on, once they are known.
+// The local header is written before the data, when no size is known yet, with
+// no room for a Zip64 extra field; adding one later would mean moving the data.
+// So sizes too large for it go behind the data, in a Zip64 data descriptor (as
+// streaming writers do), and only the header's fixed fields are patched: a
+// container without large entries keeps the plain form, byte for byte.
 void PatchLocalHeader(ContainerWriter& out, const Entry& entry) {
-    std::vector<uint8_t> known;
-    PutU16(known, entry.modified.time);
-    PutU16(known, entry.modified.date);
-    PutU32(known, entry.crc);
-    PutU32(known, entry.compressedSize);
-    PutU32(known, entry.uncompressedSize);
-    out.Patch(entry.localOffset + kLocalTimeOffset, known);
+    out.Patch(entry.localOffset + kLocalVersionOffset, LocalFieldsFromVersion(entry));
 }
 
-// The local header, with zero CRC and sizes until PatchLocalHeader.
+void WriteDataDescriptor(ContainerWriter& out, const Entry& entry) {
+    std::vector<uint8_t> descriptor;
+    PutU32(descriptor, 0x08074b50);
+    PutU32(descriptor, entry.crc);
+    PutU64(descriptor, entry.compressedSize);
+    PutU64(descriptor, entry.uncompressedSize);
+    out.Write(descriptor);
+}
+
+// The local header, with zero CRC and sizes until PatchLocalHeader. An offset
+// beyond 4 GiB goes into the central directory's Zip64 record.
 void BeginEntry(ContainerWriter& out, Entry& entry) {
-    if (entry.name.size() > 0xFFFF || out.Position() > kZip32Limit) {
-        throw PackFailure{};
+    if (entry.name.size() > 0xFFFF) {
+        // No call failed: the errno of the moment would name a reason that is not.
+        throw PackFailure{ENAMETOOLONG};
     }
-    entry.localOffset = static_cast<uint32_t>(out.Position());
+    entry.localOffset = out.Position();
     out.Write(LocalHeader(entry));
 }
 
 // The deflated data is complete: the entry takes its CRC and sizes.
-void EndEntry(ContainerWriter& out, Entry& entry, const ParallelDeflater& deflater, Platform& platform) {
-    if (deflater.InputSize() > kZip32Limit || deflater.OutputSize() > kZip32Limit) {
-        throw PackFailure{};
-    }
+void EndEntry(ContainerWriter& out, Entry& entry, const ParallelDeflater& deflater, Platform& platform,
+              uint64_t zip32Limit) {
     CivilTime modified;
     if (platform.LastWriteTime(entry.sourcePath, &modified)) {
         entry.modified = ToDosTime(modified);
     }
     entry.crc = deflater.Crc();
-    entry.compressedSize = static_cast<uint32_t>(deflater.OutputSize());
-    entry.uncompressedSize = static_cast<uint32_t>(deflater.InputSize());
+    entry.compressedSize = deflater.OutputSize();
+    entry.uncompressedSize = deflater.InputSize();
+    entry.sizesAfterData = Zip64FieldsOf(entry, zip32Limit).sizes;
+    if (entry.sizesAfterData) {
+        WriteDataDescriptor(out, entry);
+    }
     PatchLocalHeader(out, entry);
 }
 
@@ -258,7 +327,7 @@ ParallelDeflater::Output Into(ContainerWriter& out) {
 
 // Streams one source file through deflate into the container, a large one on
 // every core. Neither the file nor its deflated form is held in memory whole.
-void WriteEntry(ContainerWriter& out, Entry& entry, Platform& platform) {
+void WriteEntry(ContainerWriter& out, Entry& entry, Platform& platform, uint64_t zip32Limit) {
     Descriptor source(::open(entry.sourcePath.c_str(), O_RDONLY | O_CLOEXEC));
     if (source.get() < 0) {
         throw PackFailure{};
@@ -277,7 +346,7 @@ void WriteEntry(ContainerWriter& out, Entry& entry, Platform& platform) {
         deflater.Write(input.data(), got);
     }
     deflater.Finish();
-    EndEntry(out, entry, deflater, platform);
+    EndEntry(out, entry, deflater, platform, zip32Limit);
 }
 
 // The file to replace: the container path itself, or the file a symbolic link
@@ -313,24 +382,6 @@ int CreateSibling(const std::string& target, std::string* siblingPath) {
     return -1;
 }
 
-// Removes the temporary container unless it was moved into place.
-class PendingFile {
-public:
-    explicit PendingFile(std::string path) : path_(std::move(path)) {}
-    ~PendingFile() {
-        if (!kept_) {
-            ::unlink(path_.c_str());
-        }
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    void Keep() { kept_ = true; }
-
-private:
-    std::string path_;
-    bool kept_ = false;
-};
-
 // What PackKmz takes over from a KmlPacker: the temporary container with the
 // whole KML entry in it.
 struct PackedStart {
@@ -361,7 +412,8 @@ struct KmlPackerAccess {
     // The packed entry, when it is whole and meant for this container and this
     // KML file; otherwise the packing is given up and nullptr returned.
     static std::unique_ptr<PackedStart> TakeOver(KmlPacker& packer, const std::string& target,
-                                                 const Entry& expected, Platform& platform) {
+                                                 const Entry& expected, Platform& platform,
+                                                 uint64_t zip32Limit) {
         if (!packer.state_) {
             return nullptr;
         }
@@ -373,7 +425,7 @@ struct KmlPackerAccess {
         }
         try {
             state.deflater->Finish();
-            EndEntry(*state.out, state.entry, *state.deflater, platform);
+            EndEntry(*state.out, state.entry, *state.deflater, platform, zip32Limit);
         } catch (const std::exception&) {
             packer.Abandon();
             return nullptr;
@@ -436,10 +488,10 @@ void CheckReplaceable(const std::string& target, const struct stat& existing,
 // The temporary container beside `target`: the one the packer began, with the
 // KML entry whole in it, or a new empty one.
 std::unique_ptr<PackedStart> StartTemporaryFile(const std::string& target, const Entry& kmlEntry,
-                                                Platform& platform, KmlPacker* packed) {
+                                                Platform& platform, KmlPacker* packed, uint64_t zip32Limit) {
     std::unique_ptr<PackedStart> start;
     if (packed != nullptr) {
-        start = KmlPackerAccess::TakeOver(*packed, target, kmlEntry, platform);
+        start = KmlPackerAccess::TakeOver(*packed, target, kmlEntry, platform, zip32Limit);
     }
     if (!start) {
         start = std::make_unique<PackedStart>();
@@ -452,58 +504,77 @@ std::unique_ptr<PackedStart> StartTemporaryFile(const std::string& target, const
     return start;
 }
 
-// The central directory and its end record, behind the entries.
-void WriteCentralDirectory(ContainerWriter& out, const std::vector<Entry>& entries) {
+// The Zip64 end of central directory record and its locator, which a reader
+// finds just before the end record.
+void WriteZip64End(ContainerWriter& out, uint64_t count, uint64_t centralSize, uint64_t centralOffset) {
+    const uint64_t zip64EndOffset = out.Position();
+    std::vector<uint8_t> end;
+    PutU32(end, 0x06064b50);
+    PutU64(end, 44);             // the size of the rest of this record
+    PutU16(end, kZip64Version);  // made by
+    PutU16(end, kZip64Version);  // needed to extract
+    PutU32(end, 0);              // this disk
+    PutU32(end, 0);              // disk of the central directory
+    PutU64(end, count);          // entries on this disk
+    PutU64(end, count);
+    PutU64(end, centralSize);
+    PutU64(end, centralOffset);
+    PutU32(end, 0x07064b50);
+    PutU32(end, 0);  // disk of the Zip64 end record
+    PutU64(end, zip64EndOffset);
+    PutU32(end, 1);  // disks in all
+    out.Write(end);
+}
+
+// The central directory and its end record, behind the entries; a Zip64 end
+// record before it when the directory lies beyond 4 GiB.
+void WriteCentralDirectory(ContainerWriter& out, const std::vector<Entry>& entries, uint64_t zip32Limit) {
     const uint64_t centralOffset = out.Position();
     std::vector<uint8_t> central;
     for (const Entry& entry : entries) {
-        AppendCentralHeader(central, entry);
-    }
-    if (centralOffset > kZip32Limit || centralOffset + central.size() > kZip32Limit) {
-        throw PackFailure{};
+        AppendCentralHeader(central, entry, zip32Limit);
     }
     out.Write(central);
+    const bool countInZip64 = entries.size() >= 0xFFFF;
+    const bool sizeInZip64 = central.size() > zip32Limit;
+    const bool offsetInZip64 = centralOffset > zip32Limit;
+    if (countInZip64 || sizeInZip64 || offsetInZip64) {
+        WriteZip64End(out, entries.size(), central.size(), centralOffset);
+    }
+    const uint32_t count = countInZip64 ? 0xFFFF : static_cast<uint32_t>(entries.size());
     std::vector<uint8_t> end;
     PutU32(end, 0x06054b50);
     PutU16(end, 0);  // this disk
     PutU16(end, 0);  // disk of the central directory
-    PutU16(end, static_cast<uint32_t>(entries.size()));
-    PutU16(end, static_cast<uint32_t>(entries.size()));
-    PutU32(end, static_cast<uint32_t>(central.size()));
-    PutU32(end, static_cast<uint32_t>(centralOffset));
+    PutU16(end, count);
+    PutU16(end, count);
+    PutU32(end, Field32(central.size(), sizeInZip64));
+    PutU32(end, Field32(centralOffset, offsetInZip64));
     PutU16(end, 0);  // comment length
     out.Write(end);
     out.Finish();
 }
 
-// Moves the finished temporary file into the container's place.
-void Commit(const std::string& temporaryPath, const std::string& target, PendingFile& pending) {
-    if (::rename(temporaryPath.c_str(), target.c_str()) != 0) {
-        throw PackFailure{};
-    }
-    pending.Keep();
-    // The new name should survive a crash as the data does; a failure here no
-    // longer endangers the old container, so it is not reported.
-    std::string directory = DirectoryPart(target);
-    Descriptor directoryFd(
-        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (directoryFd.get() >= 0) {
-        ::fsync(directoryFd.get());
-    }
-}
-
-void WriteContainer(const std::string& containerPath, const std::vector<KmzSource>& sources,
-                    Platform& platform, KmlPacker* packed) {
+std::unique_ptr<PackedKmz> WriteContainer(const std::string& containerPath,
+                                          const std::vector<KmzSource>& sources, Platform& platform,
+                                          KmlPacker* packed, uint64_t zip32Limit) {
     std::vector<Entry> entries = CollectEntries(sources);
     const std::string target = ReplacedFile(containerPath);
     struct stat existing {};
     const bool replacing = ::stat(target.c_str(), &existing) == 0;
+    if (replacing && S_ISDIR(existing.st_mode)) {
+        // Said before anything is written: one container of several packed
+        // aside must not wait until the others are in place to fail.
+        throw PackFailure{EISDIR};
+    }
     if (replacing) {
         CheckReplaceable(target, existing, entries);
     }
 
-    std::unique_ptr<PackedStart> start = StartTemporaryFile(target, entries.front(), platform, packed);
-    PendingFile pending(start->temporaryPath);
+    std::unique_ptr<PackedStart> start =
+        StartTemporaryFile(target, entries.front(), platform, packed, zip32Limit);
+    // Removed again unless it is moved into place.
+    auto pending = std::make_unique<PackedKmz>(start->temporaryPath, target, containerPath);
     ContainerWriter& out = *start->out;
     // A replaced container keeps its permissions and, where we may, its owner,
     // as it did when it was overwritten in place.
@@ -519,10 +590,10 @@ void WriteContainer(const std::string& containerPath, const std::vector<KmzSourc
         written = 1;
     }
     for (size_t i = written; i < entries.size(); ++i) {
-        WriteEntry(out, entries[i], platform);
+        WriteEntry(out, entries[i], platform, zip32Limit);
     }
-    WriteCentralDirectory(out, entries);
-    Commit(start->temporaryPath, target, pending);
+    WriteCentralDirectory(out, entries, zip32Limit);
+    return pending;
 }
 
 }  // namespace
@@ -538,13 +609,48 @@ void PackKmz(const std::string& containerPath, const std::string& kmlPath, const
 }
 
 void PackKmz(const std::string& containerPath, const std::vector<KmzSource>& sources, Platform& platform,
-             KmlPacker* packed) {
+             KmlPacker* packed, uint64_t zip32Limit) {
+    PackKmzAside(containerPath, sources, platform, packed, zip32Limit)->Commit();
+}
+
+std::unique_ptr<PackedKmz> PackKmzAside(const std::string& containerPath,
+                                        const std::vector<KmzSource>& sources, Platform& platform,
+                                        KmlPacker* packed, uint64_t zip32Limit) {
     try {
-        WriteContainer(containerPath, sources, platform, packed);
+        return WriteContainer(containerPath, sources, platform, packed, std::min(zip32Limit, kZip32Limit));
     } catch (const PackFailure& failure) {
         throw CreateFileError(containerPath, failure.error);
     } catch (const std::bad_alloc&) {
         throw CreateFileError(containerPath, ENOMEM);
+    }
+}
+
+PackedKmz::PackedKmz(std::string temporaryPath, std::string target, std::string containerPath)
+    : temporaryPath_(std::move(temporaryPath)),
+      target_(std::move(target)),
+      containerPath_(std::move(containerPath)) {}
+
+PackedKmz::~PackedKmz() {
+    if (!committed_) {
+        ::unlink(temporaryPath_.c_str());
+    }
+}
+
+void PackedKmz::Commit() {
+    if (committed_) {
+        return;
+    }
+    if (::rename(temporaryPath_.c_str(), target_.c_str()) != 0) {
+        throw CreateFileError(containerPath_, errno);
+    }
+    committed_ = true;
+    // The new name should survive a crash as the data does; a failure here no
+    // longer endangers the old container, so it is not reported.
+    const std::string directory = DirectoryPart(target_);
+    Descriptor directoryFd(
+        ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directoryFd.get() >= 0) {
+        ::fsync(directoryFd.get());
     }
 }
 

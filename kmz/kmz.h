@@ -1,6 +1,7 @@
 // The KMZ container: a ZIP file of the KML document and its icons.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,9 +31,45 @@ struct KmzSource {
 void PackKmz(const std::string& containerPath, const std::string& kmlPath, const std::string& validIconPath,
              const std::string& invalidIconPath, const std::string& dtrackIconPath, Platform& platform,
              KmlPacker* packed = nullptr);
+// The largest size or offset a plain ZIP record holds (0xFFFFFFFF itself
+// means "in the Zip64 record").
+inline constexpr uint64_t kZip32Limit = 0xFFFFFFFE;
+
 // The same with the entries named as `sources` says, the KML document first.
+//
+// A size or offset above `zip32Limit` (at most kZip32Limit; a test passes a
+// small one to see the records on small files) goes into Zip64 records: the
+// sizes of such an entry in a Zip64 data descriptor behind its data and a Zip64
+// extra field of its central header, a directory beyond the limit behind a
+// Zip64 end record. A container with nothing that large is plain ZIP.
 void PackKmz(const std::string& containerPath, const std::vector<KmzSource>& sources, Platform& platform,
-             KmlPacker* packed = nullptr);
+             KmlPacker* packed = nullptr, uint64_t zip32Limit = kZip32Limit);
+
+// A container packed beside its place, complete and on the disk, but not yet
+// in its place: for a run that writes several containers and puts them into
+// place only once all of them are written. It is removed when it goes
+// without Commit.
+class PackedKmz {
+public:
+    PackedKmz(std::string temporaryPath, std::string target, std::string containerPath);
+    ~PackedKmz();
+    PackedKmz(const PackedKmz&) = delete;
+    PackedKmz& operator=(const PackedKmz&) = delete;
+    // Moves the container into its place. Throws CreateFileError with the
+    // container's path; the container is then removed when this goes.
+    void Commit();
+
+private:
+    std::string temporaryPath_;
+    std::string target_;  // the container's path, or the file its link names
+    std::string containerPath_;
+    bool committed_ = false;
+};
+
+// PackKmz up to the move into place; the same checks, the same failures.
+std::unique_ptr<PackedKmz> PackKmzAside(const std::string& containerPath,
+                                        const std::vector<KmzSource>& sources, Platform& platform,
+                                        KmlPacker* packed = nullptr, uint64_t zip32Limit = kZip32Limit);
 
 // Packs the KML document into the new container while the run writes it, so
 // that deflating it (the bulk of a run's work) overlaps with writing it. Nothing

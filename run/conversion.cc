@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "binr/binr_reader.h"
+#include "core/calendar.h"
+#include "core/log_pieces.h"
 #include "kml/document.h"
 #include "kml/kml_stream.h"
 #include "kml/track_writer.h"
@@ -200,7 +202,10 @@ std::optional<ConversionResult> ReadReference(RunState& run) {
 void MeasureAgainstReference(RunState& run) {
     run.accuracy = MeasureAccuracy(run.plan.Extras, run.points, run.plan.Format.value_or(LogFormat::Nmea),
                                    run.referenceTrack);
-    run.referenceTrack = {};
+    // The pieces of a split log are each measured against it too.
+    if (!run.plan.Split) {
+        run.referenceTrack = {};
+    }
 }
 
 // The longest step within a track segment by the gap rule of the epochs from
@@ -362,22 +367,25 @@ void WriteLines(RunState& run, KmlStream& kml) {
     }
 }
 
-// The closed document and the icons into the container, the final texts, and
-// what the rows tell the front end. A KML file that did not reach the disk
-// whole is never packed or called finished.
-ConversionResult Pack(RunState& run, KmlStream& kml, RunReport* report) {
-    run.input.reset();
+// The document closed; a KML file that did not reach the disk whole is never
+// packed or called finished.
+std::optional<ConversionResult> CloseDocument(RunState& run, KmlStream& kml) {
     if (!kml.Close()) {
         return Fail(run.view, "Can't write the output file", ConversionResult::WriteFailed);
     }
-    if (run.ownsList) {
-        run.points.FreePointList(run.points.Head);
-    }
+    return std::nullopt;
+}
+
+void PackDocument(RunState& run) {
     run.files.Pack(run.options.ValidIconName, run.options.InvalidIconName, run.options.DTrackIconName);
+}
+
+// The final texts, and what the rows tell the front end; the files beside the
+// container are in place (or failed) by now.
+ConversionResult Finish(RunState& run, KmlStream& kml, RunReport* report) {
     if (report != nullptr) {
         report->ExportFailures = run.files.BesideFailures();
     }
-
     run.view.ShowStatus("");
     run.view.ShowStatus("The progress finished");
     if (run.settings.Interactive) {
@@ -410,17 +418,22 @@ void EndReport(const RunState& run, ConversionResult result, RunReport& report) 
     }
 }
 
-// The run's steps between its opening and its end, in order.
-ConversionResult RunPhases(RunState& run, RunReport* report, bool& runDisabled, std::optional<KmlStream>& kml,
-                           std::optional<FolderWriter>& folder) {
-    if (const std::optional<ConversionResult> failed = OpenLog(run)) {
+// The closed document and the icons into the container, the list freed first.
+ConversionResult Pack(RunState& run, KmlStream& kml, RunReport* report) {
+    run.input.reset();
+    if (const std::optional<ConversionResult> failed = CloseDocument(run, kml)) {
         return *failed;
     }
-    ByteSink* sink = run.files.CreateDocument();
-    if (sink == nullptr) {
-        return Fail(run.view, "Can't create the output file", ConversionResult::OutputNotCreated);
+    if (run.ownsList) {
+        run.points.FreePointList(run.points.Head);
     }
-    kml.emplace(*sink);
+    PackDocument(run);
+    return Finish(run, kml, report);
+}
+
+// The view made ready for a run that has its log open, and the Run button
+// disabled: from now on the teardown unlocks the controls.
+void PrepareView(RunState& run, bool& runDisabled) {
     run.view.SetOutputPath(run.files.ContainerPath());
     run.view.ResetProgress();
     run.view.ShowStatus(" ");
@@ -428,13 +441,201 @@ ConversionResult RunPhases(RunState& run, RunReport* report, bool& runDisabled, 
     run.view.DisableRun();
     runDisabled = true;
     run.options = PlacemarkOptions(run.settings, run.plan);
-    if (!run.plan.HeadAfterReading) {
-        WriteHead(run, *kml);
-    }
+}
 
+void BeginReading(RunState& run) {
     run.view.ShowStatus("");
     run.view.ShowStatus("The progress started");
     run.view.LockControls();
+}
+
+// A piece of a split log: its epochs from the first to the last the filter
+// keeps, and its container's path.
+struct PieceOfLog {
+    list* first = nullptr;  // nullptr: the filter kept none of its epochs
+    list* last = nullptr;
+    std::string path;
+    std::optional<FilteredOut> filtered;  // what the filter takes out of it
+    bool wholeList = false;               // a log without epochs: the list as it is
+};
+
+// Points the list at one piece of it while it lives: Head and Start at the
+// piece's first node, Tail at its last, whose Next is cut; at nothing for a
+// piece the filter kept nothing of.
+class ListPiece {
+public:
+    ListPiece(PointList& points, const PieceOfLog& piece)
+        : points_(points), head_(points.Head), start_(points.Start), tail_(points.Tail), last_(piece.last) {
+        if (piece.wholeList) {
+            last_ = nullptr;
+            return;
+        }
+        if (last_ != nullptr) {
+            next_ = last_->Next;
+            last_->Next = nullptr;
+        }
+        points.Head = points.Start = piece.first;
+        points.Tail = last_;
+    }
+    ~ListPiece() {
+        if (last_ != nullptr) {
+            last_->Next = next_;
+        }
+        points_.Head = head_;
+        points_.Start = start_;
+        points_.Tail = tail_;
+    }
+    ListPiece(const ListPiece&) = delete;
+    ListPiece& operator=(const ListPiece&) = delete;
+
+private:
+    PointList& points_;
+    list* head_;
+    list* start_;
+    list* tail_;
+    list* last_;
+    list* next_ = nullptr;
+};
+
+// The pieces of the list from Start as the log was recorded, before the filter
+// takes epochs out, each with its container's path, so that a piece is the
+// part of the log a run of it alone converts; one of everything for a log
+// without epochs. Pieces without a day of their own are named by the fallback
+// date when the run gives one.
+std::vector<PieceOfLog> ChoosePieces(const RunState& run) {
+    std::vector<list*> nodes;
+    std::vector<const waypoints*> points;
+    for (list* node = run.points.Start; node != nullptr; node = node->Next) {
+        nodes.push_back(node);
+        points.push_back(&node->Point);
+    }
+    std::vector<LogPiece> pieces = SplitLog(points, *run.plan.Split);
+    if (pieces.empty()) {
+        PieceOfLog whole;
+        whole.wholeList = true;
+        return {whole};
+    }
+    const std::optional<int64_t> defaultDay =
+        run.settings.CheckBox1 ? DaysOfDateText(run.settings.MaskEdit1) : std::nullopt;
+    const std::vector<std::string> paths =
+        PiecePaths(run.files.ContainerPath(), pieces, run.plan.Split->ByDay, defaultDay);
+    const FixFilter& filter = run.plan.Filter;
+    const bool filtering = filter.IsActive() && run.plan.Format;
+    std::vector<PieceOfLog> chosen;
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        PieceOfLog& piece = chosen.emplace_back();
+        piece.path = paths[i];
+        if (filtering) {
+            piece.filtered.emplace();
+        }
+        for (size_t k = pieces[i].Begin; k < pieces[i].End; ++k) {
+            const uint8_t failures =
+                filtering ? FilterFailures(nodes[k]->Point, *run.plan.Format, filter) : 0;
+            if (failures != 0) {
+                piece.filtered->Add(failures);
+                continue;
+            }
+            piece.first = piece.first == nullptr ? nodes[k] : piece.first;
+            piece.last = nodes[k];
+        }
+    }
+    return chosen;
+}
+
+// One piece of a split log as a complete document of its own, packed beside
+// its place.
+std::optional<ConversionResult> WritePiece(RunState& run, const PieceOfLog& piece,
+                                           std::optional<KmlStream>& kml, RunReport* report) {
+    const ListPiece cut(run.points, piece);
+    run.files.BeginPiece(piece.path);
+    ByteSink* sink = run.files.CreateDocument();
+    if (sink == nullptr) {
+        return Fail(run.view, "Can't create the output file", ConversionResult::OutputNotCreated);
+    }
+    kml.emplace(*sink);
+    if (!piece.wholeList) {
+        run.filtered = piece.filtered;
+    }
+    WorkOutFromList(run, *kml);
+    WriteHead(run, *kml);
+    std::optional<FolderWriter> noFolder;
+    if (run.plan.Format) {
+        if (const std::optional<ConversionResult> stopped = WriteFolders(run, *kml, noFolder)) {
+            return stopped;
+        }
+    }
+    WriteLines(run, *kml);
+    if (const std::optional<ConversionResult> failed = CloseDocument(run, *kml)) {
+        return failed;
+    }
+    PackDocument(run);
+    if (report != nullptr) {
+        report->Pieces.push_back({piece.path, run.placemarks});
+    }
+    return std::nullopt;
+}
+
+// A log split into pieces: read once, cut, filtered once, then each piece
+// written as a container of its own (with its own files beside it), and all of
+// them put into place once every one is written. The summary, plots and
+// accuracy a front end is told of are the whole log's.
+ConversionResult RunPieces(RunState& run, RunReport* report, bool& runDisabled,
+                           std::optional<KmlStream>& kml) {
+    PrepareView(run, runDisabled);
+    BeginReading(run);
+    if (const std::optional<ConversionResult> stopped = ReadLog(run, {})) {
+        return *stopped;
+    }
+    run.input.reset();
+    const std::vector<PieceOfLog> pieces = ChoosePieces(run);
+    FilterEpochs(run);
+    if (run.plan.NeedsAccuracy) {
+        if (const std::optional<ConversionResult> failed = ReadReference(run)) {
+            return *failed;
+        }
+    }
+    StringSink nowhere;
+    KmlStream wholeLog(nowhere);
+    WorkOutFromList(run, wholeLog);
+    const std::optional<Summary> summary = run.summary;
+    const std::vector<NamedPlot> plots = run.plots;
+    const std::optional<AccuracyOutcome> accuracy = run.accuracy;
+    int placemarks = 0;
+    for (const PieceOfLog& piece : pieces) {
+        if (const std::optional<ConversionResult> ended = WritePiece(run, piece, kml, report)) {
+            return *ended;
+        }
+        placemarks += run.placemarks;
+    }
+    run.referenceTrack = {};
+    run.files.CommitPieces();
+    run.summary = summary;
+    run.plots = plots;
+    run.accuracy = accuracy;
+    run.placemarks = placemarks;
+    run.countText = "Waypoints " + std::to_string(placemarks);
+    return Finish(run, *kml, report);
+}
+
+// The run's steps between its opening and its end, in order.
+ConversionResult RunPhases(RunState& run, RunReport* report, bool& runDisabled, std::optional<KmlStream>& kml,
+                           std::optional<FolderWriter>& folder) {
+    if (const std::optional<ConversionResult> failed = OpenLog(run)) {
+        return *failed;
+    }
+    if (run.plan.Split) {
+        return RunPieces(run, report, runDisabled, kml);
+    }
+    ByteSink* sink = run.files.CreateDocument();
+    if (sink == nullptr) {
+        return Fail(run.view, "Can't create the output file", ConversionResult::OutputNotCreated);
+    }
+    kml.emplace(*sink);
+    PrepareView(run, runDisabled);
+    if (!run.plan.HeadAfterReading) {
+        WriteHead(run, *kml);
+    }
+    BeginReading(run);
     if (run.plan.FolderWhileReading && run.plan.Format) {
         folder.emplace(*kml, run.options, *run.plan.Format, run.settings.CheckBox4, true);
     }

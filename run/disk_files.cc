@@ -126,9 +126,12 @@ FileFailure DiskFiles::LastFailure() const {
     return failure_;
 }
 
+void RunFiles::BeginPiece(const std::string& containerPath) { throw CreateFileError(containerPath, ENOTSUP); }
+
 ByteSink* DiskFiles::CreateDocument() {
-    // Beside the container, so that packing stays on one file system.
-    if (!workDir_.MakeIn(DirectoryPart(containerPath_))) {
+    // Beside the container, so that packing stays on one file system; the
+    // pieces of a split log, all in one directory, share it.
+    if (!workDir_.made() && !workDir_.MakeIn(DirectoryPart(containerPath_))) {
         failure_ = {containerPath_, errno};
         return nullptr;
     }
@@ -203,7 +206,15 @@ void DiskFiles::Pack(const std::string& validIcon, const std::string& invalidIco
                                       {invalidIcon, workDir_.path() + invalidIcon},
                                       {dtrackIcon, workDir_.path() + dtrackIcon}};
     sources.insert(sources.end(), entries_.begin(), entries_.end());
+    if (pieces_) {
+        packedPieces_.push_back(PackKmzAside(containerPath_, sources, platform_, packer_.get()));
+        return;
+    }
     PackKmz(containerPath_, sources, platform_, packer_.get());
+    MoveBesideIntoPlace();
+}
+
+void DiskFiles::MoveBesideIntoPlace() {
     // Only beside a container that was written; one that cannot be moved stays
     // in the work directory, which goes with it.
     for (const KmzSource& file : beside_) {
@@ -212,6 +223,26 @@ void DiskFiles::Pack(const std::string& validIcon, const std::string& invalidIco
         }
     }
     beside_.clear();
+}
+
+void DiskFiles::BeginPiece(const std::string& containerPath) {
+    // The piece before is packed aside by now: its document and packer go,
+    // and the files of the work directory are written anew; its files beside
+    // it wait there, under names of their own, for CommitPieces.
+    sink_.reset();
+    packer_.reset();
+    kmlFile_.reset();
+    entries_.clear();
+    pieces_ = true;
+    containerPath_ = containerPath;
+    kmlName_ = FileNamePart(ChangeFileExtension(containerPath_, ".kml"));
+}
+
+void DiskFiles::CommitPieces() {
+    for (const std::unique_ptr<PackedKmz>& piece : packedPieces_) {
+        piece->Commit();
+    }
+    MoveBesideIntoPlace();
 }
 
 }  // namespace tervo

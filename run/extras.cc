@@ -55,6 +55,7 @@ constexpr ExportName kExportNames[] = {{ExportFormat::Gpx, "gpx", ".gpx"},
 
 constexpr ExtraGroupTitle kGroups[] = {
     {ExtraGroup::Viewer, "Long logs in a globe viewer"},
+    {ExtraGroup::Pieces, "A KMZ file per piece of the log"},
     {ExtraGroup::Report, "The report (summary, plots)"},
     {ExtraGroup::Accuracy, "Accuracy against a reference"},
     {ExtraGroup::Colours, "Colours"},
@@ -66,7 +67,7 @@ constexpr ExtraGroupTitle kGroups[] = {
 // Each row: group; option, key, label, help; kind, min, max, start; member (and choices).
 const ExtraKey kKeys[] = {
     {ExtraGroup::Viewer, "--viewer", "Viewer", "Ready for a globe viewer (preset)",
-     "at most 2000 placemarks per folder, lines within 0.5 m, regions on", ExtraKind::Flag, 0, 1, 1,
+     "at most 1000 brief placemarks per folder, lines within 0.5 m, regions on", ExtraKind::Flag, 0, 1, 1,
      &Extras::Viewer},
     {ExtraGroup::Viewer, "--thin-seconds", "ThinSeconds", "Placemark at least every (s)",
      "a placemark at least every X seconds (the lines keep every fix)", ExtraKind::Number, 0, 86400, 10,
@@ -84,6 +85,12 @@ const ExtraKey kKeys[] = {
     {ExtraGroup::Viewer, "--regions", "Regions", "Placemarks by the hour, shown when zoomed in",
      "placemarks in hourly folders that a viewer draws only when zoomed in", ExtraKind::Flag, 0, 1, 1,
      &Extras::Regions},
+    {ExtraGroup::Pieces, "--split-gap", "SplitGap", "A KMZ file per piece between gaps of (s)",
+     "a KMZ file per piece of the log between gaps longer than X seconds (NAME-1.kmz, NAME-2.kmz ...)",
+     ExtraKind::Number, 0.1, 1e7, 300, &Extras::SplitGap},
+    {ExtraGroup::Pieces, "--split-day", "SplitDay", "A KMZ file per UTC day",
+     "a KMZ file per UTC day of the log (NAME-2024-05-17.kmz ...)", ExtraKind::Flag, 0, 1, 1,
+     &Extras::SplitDay},
     {ExtraGroup::Report, "--summary", "Summary", "Summary on standard output",
      "print the log's summary table on standard output (with INPUT alone: only that)", ExtraKind::Flag, 0, 1,
      1, &Extras::Summary},

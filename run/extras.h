@@ -23,6 +23,9 @@ struct Extras {
     std::optional<double> MaxPlacemarks{};  // at most so many placemarks per folder
     std::optional<double> LineTolerance{};  // metres a line may pass a fix by
     std::optional<double> Regions{};        // placemarks in hourly folders with levels of detail
+    // A container of its own for each piece of the log.
+    std::optional<double> SplitGap{};  // a piece ends at a gap longer than so many seconds
+    std::optional<double> SplitDay{};  // a piece ends where a UTC day ends
     // What the log holds, beside the map.
     std::optional<double> Summary{};       // the summary table on standard output
     std::optional<double> SummaryJson{};   // the summary as JSON on standard output
@@ -59,6 +62,7 @@ enum class ExtraKind {
 // groups, each under its title (ExtraGroups).
 enum class ExtraGroup {
     Viewer,    // long logs in a globe viewer
+    Pieces,    // a container of its own for each piece of the log
     Report,    // the summary and the plots
     Accuracy,  // the fixes against a known point or a better receiver
     Colours,   // the track coloured by a value
@@ -142,9 +146,12 @@ bool AsksForAccuracy(const Extras& extras);
 // The section of the settings file that holds the extras.
 inline constexpr const char* kExtrasSection = "Extras";
 
-// What the viewer preset asks for: at most 2,000 placemarks per folder, lines
-// within 0.5 m of every fix, regions on.
-inline constexpr double kViewerMaxPlacemarks = 2000;
+// What the viewer preset asks for: at most 1,000 placemarks per folder, lines
+// within 0.5 m of every fix, regions on; and of its own, the placemarks in their
+// brief form (ViewerOptions::BriefPlacemarks). A globe viewer that builds every
+// placemark at load (CesiumJS) is held back by their number as much as by
+// their form; Google Earth draws each hour's placemarks only once zoomed in.
+inline constexpr double kViewerMaxPlacemarks = 1000;
 inline constexpr double kViewerLineTolerance = 0.5;
 
 // The values a run uses: the preset's parts filled in where they were not

@@ -111,7 +111,8 @@ void FolderWriter::Run() {
             while (datesKnown && done < snapshot.complete && !cancelled_) {
                 list* node = last == nullptr ? snapshot.head : last->Next;
                 if (node == nullptr) {
-                    // A list document may end before the store's last node (a live stretch).
+                    // A list document may end before the store's last node (a live
+                    // stretch, or one piece of a split log).
                     break;
                 }
                 last = node;

@@ -413,6 +413,9 @@ ConversionResult LiveRun::Finish(ConversionView& view, RunReport* report) {
     batch.InputName = FileNamePart(recordingPath_);
     batch.OutputPath = paths_.Container;
     batch.OutputName = FileNamePart(paths_.Container);
+    // The link file names the one container: a split (from a settings file) is not made.
+    batch.Extras.SplitGap.reset();
+    batch.Extras.SplitDay.reset();
     // A fresh assembler, as a program started to convert the recording has.
     SentenceAssembler assembler;
     const ConversionResult result = RunConversion(batch, view, assembler, platform_, nullptr, report);

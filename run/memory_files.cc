@@ -48,6 +48,19 @@ std::string MemoryFiles::MakeIcon(int32_t colour) {
     return WaypointIconName(colour);
 }
 
+void MemoryFiles::BeginPiece(const std::string& containerPath) {
+    CommitPieces();
+    pieces_.push_back({containerPath, "", {}});
+    containerPath_ = containerPath;
+}
+
+void MemoryFiles::CommitPieces() {
+    if (!pieces_.empty() && pieces_.back().kml.empty()) {
+        pieces_.back().kml = std::move(sink_.text);
+        sink_.text.clear();
+    }
+}
+
 void MemoryFiles::AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) {
     entries_.push_back({name, bytes});
 }
@@ -55,7 +68,8 @@ void MemoryFiles::AddEntry(const std::string& name, const std::vector<uint8_t>& 
 bool MemoryFiles::WriteBeside(const std::string& extension, const std::function<bool(ByteSink&)>& write) {
     StringSink sink;
     const bool written = write(sink);
-    besides_.push_back({extension, std::vector<uint8_t>(sink.text.begin(), sink.text.end())});
+    (pieces_.empty() ? besides_ : pieces_.back().besides)
+        .push_back({extension, std::vector<uint8_t>(sink.text.begin(), sink.text.end())});
     return written;
 }
 

@@ -21,6 +21,13 @@ public:
         std::string name;
         std::vector<uint8_t> bytes;
     };
+    // A piece of a split log: its container's path, its document and the
+    // files beside it (as besides() keeps them).
+    struct Piece {
+        std::string path;
+        std::string kml;
+        std::vector<Entry> besides;
+    };
 
     // The log is `log` itself; it must outlive the run.
     static MemoryFiles OfText(std::string_view log);
@@ -33,12 +40,14 @@ public:
     std::string MakeIcon(int32_t colour) override;
     void Pack(const std::string&, const std::string&, const std::string&) override {}
     void AddEntry(const std::string& name, const std::vector<uint8_t>& bytes) override;
-    // Kept in besides() by extension; nothing is refused.
+    // Kept in besides() (a piece's in its own) by extension; nothing is refused.
     bool WriteBeside(const std::string& extension, const std::function<bool(ByteSink&)>& write) override;
     bool FolderWhileReading() const override { return folderWhileReading_; }
     void NoteReadError(int error) override { failure_ = {logPath_, error}; }
     FileFailure LastFailure() const override { return failure_; }
     DocumentPlace Place() const override { return place_; }
+    void BeginPiece(const std::string& containerPath) override;
+    void CommitPieces() override;
     // The reference named `path` is `text` when SetReference named it so; any
     // other is opened from the disk.
     InputFile OpenReference(const std::string& path, int64_t* size, FileFailure* failure) override;
@@ -57,6 +66,8 @@ public:
     std::string TakeKml() { return std::move(sink_.text); }
     const std::vector<int32_t>& iconColours() const { return iconColours_; }
     std::vector<Entry>& entries() { return entries_; }
+    // The pieces of a split log, each document whole once the run committed them.
+    const std::vector<Piece>& pieces() const { return pieces_; }
     // The files beside the container: the extension as the name, the text as bytes.
     std::vector<Entry>& besides() { return besides_; }
 
@@ -75,6 +86,7 @@ private:
     std::vector<Entry> entries_;
     std::vector<Entry> besides_;
     FileFailure failure_;
+    std::vector<Piece> pieces_;
 };
 
 }  // namespace tervo

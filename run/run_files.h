@@ -81,6 +81,13 @@ public:
     virtual FileFailure LastFailure() const { return {}; }
     // Where the document stands; a document of its own unless told otherwise.
     virtual DocumentPlace Place() const { return {}; }
+    // A log split into pieces (Extras SplitGap, SplitDay): from now on the
+    // document, the icons, the further entries and Pack are those of the piece
+    // whose container is `containerPath`; Pack packs it beside its place, and
+    // CommitPieces moves every piece packed so into its place, once all are.
+    // Throws CreateFileError; one that keeps a single document refuses pieces.
+    virtual void BeginPiece(const std::string& containerPath);
+    virtual void CommitPieces() {}
     // The reference log of the accuracy extras, `path` as the extra names it
     // (relative to the current directory), opened as the log is, with its size;
     // nullptr when it cannot be opened, `failure` then saying why.
@@ -113,9 +120,13 @@ public:
     std::vector<FileFailure> BesideFailures() const override { return besideFailures_; }
     void NoteReadError(int error) override;
     FileFailure LastFailure() const override;
+    void BeginPiece(const std::string& containerPath) override;
+    void CommitPieces() override;
 
 private:
     class PackingSink;
+
+    void MoveBesideIntoPlace();
 
     const ConversionSettings& settings_;
     Platform& platform_;
@@ -130,6 +141,10 @@ private:
     std::vector<KmzSource> beside_;   // WriteBeside's: the final path (name) and the file written
     std::vector<FileFailure> besideFailures_;
     FileFailure failure_;
+    // The pieces packed beside their places, in order; Pack adds to them once
+    // BeginPiece was called.
+    bool pieces_ = false;
+    std::vector<std::unique_ptr<PackedKmz>> packedPieces_;
 };
 
 }  // namespace tervo

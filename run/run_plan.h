@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/log_format.h"
+#include "core/log_pieces.h"
 #include "kml/viewer_writer.h"
 #include "run/extras.h"
 #include "run/run_extras.h"
@@ -44,6 +45,9 @@ struct RunPlan {
     bool FolderWhileReading = false;
     // Dateless NMEA epochs take the date of the latest ZDA sentence.
     bool DatesFromZda = false;
+    // The log is cut into pieces, each written as a container of its own; never
+    // for one log's part of a merged document.
+    std::optional<SplitRule> Split;
 };
 
 // `forReport`: the caller asks for a RunReport (a front end); `folderOnThread`:

@@ -28,6 +28,12 @@ enum class StopReason {
     DateNotFound,    // a point had no date source ("Date isn't found")
 };
 
+// A piece of a split log, as the run wrote it.
+struct WrittenPiece {
+    std::string Path;
+    int Placemarks = 0;  // in its "WayPoints" folder
+};
+
 // The accuracy of a run's log against the reference the extras name.
 struct AccuracyOutcome {
     // How the tables name the reference: "the point 48.1, 11.5, 540.2 m", "the
@@ -45,7 +51,9 @@ enum class ReferenceTrouble {
 };
 
 struct RunReport {
-    int Placemarks = 0;  // in the "WayPoints" folder
+    int Placemarks = 0;  // in the "WayPoints" folder (of every piece of a split log)
+    // The pieces of a split log, in log order; empty for a run that was not split.
+    std::vector<WrittenPiece> Pieces;
     // Neither format found anything of its own at the start of the log.
     bool NothingRecognised = false;
     StopReason Stop = StopReason::None;

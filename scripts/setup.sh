@@ -19,6 +19,7 @@ targets=("${@:2}")
 with_window="${TERVO_WITH_WINDOW:-ON}"
 
 packages=(cmake g++ make pkg-config libgtest-dev zlib1g-dev libpng-dev libcli11-dev unzip libxml2-utils locales
+  python3 python3-gdal gdal-bin
   libgeographiclib-dev libcairo2-dev fonts-dejavu-core
   # The live sources' tests: a pseudo-terminal pair, and gpsd fed by gpsfake.
   socat gpsd gpsd-clients)

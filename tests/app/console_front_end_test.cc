@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/many_logs.h"
+#include "support/test_builders.h"
 #include "support/test_files.h"
 #include "support/zip_reader.h"
 
@@ -353,6 +354,8 @@ TEST_F(Batch, RefusesManyLogsFormsThatCannotBeRun) {
         {"--settings without a form run", {"--settings", "s.ini", "a.nmea", "out.kmz"}, "go with --out-dir"},
         {"no job accepted", {"--jobs", "0", "--out-dir", "out", "a.nmea"}, "--jobs"},
         {"two logs written to one name", {"--out-dir", "out", "x/a.nmea", "y/a.nmea"}, "a.nmea.kmz"},
+        {"a merge split into pieces", {"--split-day", "--merge", "m.kmz", "a.nmea"}, "--merge"},
+        {"a live run split into pieces", {"--split-gap", "60", "--live", "-", "out.kmz"}, "go with --live"},
         {"exports of merged logs dropped in silence",
          {"--export", "gpx", "--merge", "m.kmz", "a.nmea"},
          "does not go with --merge"},
@@ -362,6 +365,32 @@ TEST_F(Batch, RefusesManyLogsFormsThatCannotBeRun) {
         EXPECT_EQ(outcome.status, kExitBadCommandLine) << row.legend << "\n" << outcome.err;
         EXPECT_NE(outcome.err.find(row.err), std::string::npos) << row.legend << "\n" << outcome.err;
     }
+}
+
+// A split log: a KMZ file per piece, each listed; the same with --out-dir.
+TEST_F(Batch, SplitsALogIntoAKmzFilePerPieceAndListsThem) {
+    const std::string log = testing::NmeaEpoch("100000", "170524") + testing::NmeaEpoch("100001", "170524") +
+                            testing::NmeaEpoch("100500", "170524");
+    WriteFile(prog + "gap.nmea", log);
+    const Outcome one = Run({"--split-gap", "60", "gap.nmea", "gap.kmz"});
+    EXPECT_EQ(one.status, kExitCompleted) << one.err;
+    EXPECT_NE(one.err.find("\n  " + prog + "gap-1.kmz  Waypoints 2\n  " + prog + "gap-2.kmz  Waypoints 1\n"),
+              std::string::npos)
+        << one.err;
+    EXPECT_FALSE(FileExists(prog + "gap.kmz"));
+
+    WriteFile(work + "gap.nmea", log);
+    std::filesystem::create_directory(work + "kmz");
+    const Outcome many = Run({"--split-gap", "60", "--out-dir", "kmz", "gap.nmea"});
+    EXPECT_EQ(many.status, kExitCompleted) << many.err;
+    EXPECT_NE(
+        many.err.find("written 2 pieces: " + work + "kmz/gap.nmea-1.kmz " + work + "kmz/gap.nmea-2.kmz"),
+        std::string::npos)
+        << many.err;
+
+    const Outcome zero = Run({"--split-gap", "0", "gap.nmea", "gap.kmz"});
+    EXPECT_EQ(zero.status, kExitBadCommandLine);
+    EXPECT_NE(zero.err.find("--split-gap: '0' is no value between 0.1 and"), std::string::npos) << zero.err;
 }
 
 // Logs converted at once give the KMZs of one at a time and of the one-log form;
@@ -594,7 +623,7 @@ TEST_F(Batch, WritesTheExportsBesideTheKmz) {
     EXPECT_EQ(ReadFile(work + "log.csv"), ReadFile(work + "drive.nmea"));
 }
 
-TEST_F(Batch, RefusesBadExportAndFilterValuesNamingTheOption) {
+TEST_F(Batch, RefusesBadExportFilterAndSplitValuesNamingTheOption) {
     SimulateLog(prog + "log.nmea", 5);
     struct Row {
         std::vector<std::string> args;
@@ -608,6 +637,8 @@ TEST_F(Batch, RefusesBadExportAndFilterValuesNamingTheOption) {
         {{"--min-satellites", "4.5"}, "--min-satellites: '4.5' is no value between 0 and 99"},
         {{"--min-satellites", "-3"}, "--min-satellites"},
         {{"--min-quality", "best"}, "--min-quality: 'best' is not one of no-fix|single|"},
+        {{"--split-gap", "-60"}, "--split-gap: '-60' is no value between 0.1 and 10000000"},
+        {{"--split-gap", "hour"}, "--split-gap: 'hour' is no value"},
     };
     for (const Row& row : rows) {
         std::vector<std::string> args = row.args;

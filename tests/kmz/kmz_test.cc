@@ -349,16 +349,165 @@ TEST(KmlPacker, PacksTheDocumentWrittenMeanwhileAsTheFileWouldBe) {
     }
 }
 
-TEST(PackKmz, UnzipAcceptsTheContainer) {
-    if (access("/usr/bin/unzip", X_OK) != 0) {
-        GTEST_SKIP() << "no unzip here";
-    }
+// Several containers of one run go into place only once all are written.
+TEST(PackKmz, AContainerPackedAsideWaitsForItsCommitAndGoesWithoutIt) {
     TempDir dir;
     Sources sources(dir);
     TestPlatform platform;
-    PackKmz(dir.File("t.kmz"), sources.kml, sources.valid, sources.invalid, sources.dtrack, platform);
-    std::string command = "/usr/bin/unzip -tq " + dir.File("t.kmz") + " >/dev/null 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0);
+    const std::string container = dir.File("t.kmz");
+    WriteFile(container, "previous");
+    const std::vector<KmzSource> files = {{"track.kml", sources.kml}, {"255.png", sources.valid}};
+    std::unique_ptr<PackedKmz> kept = PackKmzAside(container, files, platform);
+    std::unique_ptr<PackedKmz> dropped = PackKmzAside(container, files, platform);
+    EXPECT_EQ(ReadFile(container), "previous") << "moved into place before its commit";
+    EXPECT_EQ(Listing(dir.path()).size(), 4u + 1 + 2) << "the sources, the old container and two aside";
+    dropped.reset();
+    kept->Commit();
+    EXPECT_EQ(Names(ReadContainer(container)), (std::vector<std::string>{"track.kml", "255.png"}));
+    kept.reset();
+    EXPECT_EQ(Listing(dir.path()).size(), 4u + 1) << "a container aside left behind";
+}
+
+// A container beyond 4 GiB, made small by lowering the limit of the plain
+// records. The sources: the KML of about 300 kB (deflated to less than 200 kB),
+// "valid icon bytes" (16 bytes), 5000 bytes of "i" and an empty file.
+TEST(PackKmz, SizesAndOffsetsBeyondTheLimitGoIntoZip64Records) {
+    struct Zip64Entry {
+        bool sizes;
+        bool offset;
+    };
+    struct Case {
+        uint64_t limit;
+        Zip64Entry entries[4];
+        bool zip64End;
+        const char* catches;
+    };
+    const Case cases[] = {
+        {1000,
+         {{true, false}, {false, true}, {true, true}, {false, true}},
+         true,
+         "a size or offset truncated to 32 bits; an offset field of a small entry beyond the limit; the "
+         "directory's offset truncated"},
+        {200000,
+         {{true, false}, {false, false}, {false, false}, {false, false}},
+         false,
+         "a large entry turning the whole container into Zip64; its descriptor left out of the next offset"},
+        {kZip32Limit, {}, false, "a small container no longer plain ZIP"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.catches);
+        TempDir dir;
+        Sources sources(dir);
+        TestPlatform platform;
+        const std::string container = dir.File("t.kmz");
+        PackKmz(container,
+                {{"track.kml", sources.kml},
+                 {"255.png", sources.valid},
+                 {"65280.png", sources.invalid},
+                 {"16711680.png", sources.dtrack}},
+                platform, nullptr, c.limit);
+
+        const std::string bytes = ReadFile(container);
+        ZipArchive zip = ReadContainer(container);
+        ASSERT_EQ(zip.entries.size(), 4u);
+        ASSERT_LT(zip.entries[0].compressedSize64, 200000u) << "the second case needs it";
+        const std::string paths[] = {sources.kml, sources.valid, sources.invalid, sources.dtrack};
+        uint64_t nextOffset = 0;
+        for (size_t i = 0; i < 4; ++i) {
+            const ZipEntry& e = zip.entries[i];
+            const Zip64Entry& expected = c.entries[i];
+            SCOPED_TRACE(e.name);
+            EXPECT_EQ(e.data, ReadFile(paths[i]));
+            EXPECT_EQ(e.crc, e.computedCrc);
+            EXPECT_EQ(e.uncompressedSize64, e.data.size());
+            EXPECT_EQ(e.localHeaderOffset64, nextOffset);
+            EXPECT_EQ(e.localHeaderOffset, expected.offset ? 0xFFFFFFFFu : nextOffset);
+            const bool zip64 = expected.sizes || expected.offset;
+            EXPECT_EQ(e.versionNeeded, zip64 ? 45 : 20);
+            EXPECT_EQ(e.versionMadeBy, zip64 ? 45 : 20);
+            EXPECT_EQ(e.hasZip64Extra, zip64);
+            EXPECT_EQ(e.extraLength, zip64 ? 4 + (expected.sizes ? 16 : 0) + (expected.offset ? 8 : 0) : 0);
+            EXPECT_EQ(e.localExtraLength, 0);
+            if (expected.sizes) {
+                // The sizes behind the data; the local header says so and holds zeros.
+                EXPECT_EQ(e.flags, 8);
+                EXPECT_EQ(e.localFlags, 8);
+                EXPECT_EQ(e.localVersionNeeded, 45);
+                EXPECT_EQ(e.compressedSize, 0xFFFFFFFFu);
+                EXPECT_EQ(e.uncompressedSize, 0xFFFFFFFFu);
+                EXPECT_EQ(e.localCrc, 0u);
+                EXPECT_EQ(e.localCompressedSize, 0u);
+                EXPECT_EQ(e.localUncompressedSize, 0u);
+                EXPECT_TRUE(e.hasDescriptor);
+                EXPECT_EQ(e.descriptorSignature, 0x08074b50u);
+                EXPECT_EQ(e.descriptorCrc, e.crc);
+                EXPECT_EQ(e.descriptorCompressedSize, e.compressedSize64);
+                EXPECT_EQ(e.descriptorUncompressedSize, e.uncompressedSize64);
+            } else {
+                EXPECT_EQ(e.flags, 0);
+                EXPECT_EQ(e.localFlags, 0);
+                EXPECT_EQ(e.localVersionNeeded, 20);
+                EXPECT_EQ(e.localCrc, e.crc);
+                EXPECT_EQ(e.localCompressedSize, e.compressedSize);
+                EXPECT_EQ(e.localUncompressedSize, e.uncompressedSize);
+            }
+            EXPECT_EQ(e.localTime, kDosTime);
+            // The next entry follows the data and, where there is one, the 24-byte descriptor.
+            nextOffset += 30 + e.name.size() + e.compressedSize64 + (expected.sizes ? 24 : 0);
+        }
+        EXPECT_EQ(zip.hasZip64End, c.zip64End);
+        EXPECT_EQ(zip.endEntries, 4);
+        if (c.zip64End) {
+            EXPECT_EQ(zip.centralOffset, 0xFFFFFFFFu);
+            EXPECT_EQ(zip.zip64CentralOffset, nextOffset);
+            EXPECT_EQ(zip.zip64Entries, 4u);
+            EXPECT_EQ(zip.zip64EntriesOnDisk, 4u);
+            EXPECT_EQ(zip.zip64VersionNeeded, 45);
+            EXPECT_EQ(zip.zip64EndOffset, nextOffset + zip.zip64CentralSize);
+            EXPECT_EQ(zip.zip64Disks, 1u);
+            // The Zip64 end record (56 bytes) and its locator (20) before the end record.
+            EXPECT_EQ(zip.zip64EndOffset + 56 + 20 + 22, bytes.size());
+        } else {
+            EXPECT_EQ(zip.centralOffset, nextOffset);
+            EXPECT_EQ(zip.centralOffset + zip.centralSize + 22, bytes.size());
+        }
+        EXPECT_EQ(zip.trailingBytes, 0u);
+    }
+}
+
+// The readers our users have: Info-ZIP's unzip, Python's zipfile, GDAL's
+// /vsizip/ read a chunk at a time and its KML driver, each on a plain container
+// and on one with every Zip64 record. (GDAL's LIBKML driver reads no KMZ whose
+// central directory holds a Zip64 size, which a document beyond 4 GiB needs.)
+TEST(PackKmz, ZipReadersAcceptThePlainAndTheZip64Container) {
+    const std::string kml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<kml xmlns=\"http://www.opengis.net/kml/2.2\">"
+        "<Document><Placemark><name>" +
+        std::string(3000, 'p') +
+        "</name><Point><coordinates>37.6,55.7,0</coordinates></Point></Placemark></Document></kml>\r\n";
+    const std::string readEntry = std::string("/usr/bin/python3 ") + TERVO_READ_ZIP_ENTRY;
+    const std::string readers[] = {
+        "/usr/bin/unzip -tq %s",
+        readEntry + " zipfile %s doc.kml",
+        readEntry + " gdal %s doc.kml",
+        "/usr/bin/ogrinfo -ro -al -so /vsizip/%s/doc.kml | grep -q 'Feature Count: 1'",
+    };
+    for (uint64_t limit : {kZip32Limit, uint64_t{100}}) {
+        TempDir dir;
+        WriteFile(dir.File("doc.kml"), kml);
+        WriteFile(dir.File("icon.png"), std::string(500, 'i'));
+        TestPlatform platform;
+        const std::string container = dir.File("t.kmz");
+        PackKmz(container, {{"doc.kml", dir.File("doc.kml")}, {"icon.png", dir.File("icon.png")}}, platform,
+                nullptr, limit);
+        ASSERT_EQ(ReadContainer(container).hasZip64End, limit == 100);
+        for (const std::string& reader : readers) {
+            std::string command = reader;
+            command.replace(command.find("%s"), 2, container);
+            SCOPED_TRACE(command + (limit == 100 ? " on Zip64" : " on plain ZIP"));
+            EXPECT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0);
+        }
+    }
 }
 
 // A run over an empty log: the head, the icons and the styles are still written,

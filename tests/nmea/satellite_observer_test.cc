@@ -154,7 +154,7 @@ TEST(ObserveGsa, CountsTheUsedOfTheSystemItSays) {
 
 TEST(SatelliteObservations, WalkFromANodeAfterTheHead) {
     PointList points;
-    std::vector<const list*> nodes;
+    std::vector<list*> nodes;
     for (int i = 0; i < 5; ++i) {
         nodes.push_back(points.AppendPoint());
     }
@@ -174,6 +174,12 @@ TEST(SatelliteObservations, WalkFromANodeAfterTheHead) {
     EXPECT_EQ(walked(0), (std::vector<std::string>{"1: E3/7 44,149 40", "3: E8/7 10,20 30"}));
     EXPECT_EQ(walked(2), (std::vector<std::string>{"3: E8/7 10,20 30"}));
     EXPECT_EQ(walked(4), std::vector<std::string>{});
+    // The list cut short behind node 1, as for one piece of a split log: its
+    // own observations are still found, though node 3 is out of reach.
+    nodes[1]->Next = nullptr;
+    SatelliteObservations::Walk piece(&observations, nodes[0]);
+    EXPECT_TRUE(piece.Next(nodes[0]).empty());
+    EXPECT_EQ(Described(piece.Next(nodes[1])), std::vector<std::string>{"E3/7 44,149 40"});
 }
 
 // Epochs of 50 observations cross the chunks of 16384: an epoch that would

@@ -248,11 +248,14 @@ TEST_F(LiveRunTest, RefreshesOnTheIntervalOnlyWhenSomethingCame) {
 
 // The recording the user names holds every byte as it came, readable while the
 // run goes on (a kill then leaves it whole), and is never written over: a
-// second run refuses it and leaves nothing behind.
+// second run refuses it and leaves nothing behind. A split asked for (from a
+// settings file) is not made: the link file names the one KMZ file.
 TEST_F(LiveRunTest, TheRecordingKeepsEveryByteAndIsNeverWrittenOver) {
     LiveSettings live;
     live.RecordPath = dir.File("drive.nmea");
-    LiveRun run(Settings(), live, platform);
+    ConversionSettings split = Settings();
+    split.Extras.SplitDay = 1;
+    LiveRun run(split, live, platform);
     ASSERT_FALSE(run.Start());
     double now = 0;
     Feed(run, sample.substr(0, 5000), 333, now);
@@ -271,6 +274,8 @@ TEST_F(LiveRunTest, TheRecordingKeepsEveryByteAndIsNeverWrittenOver) {
     Feed(run, sample.substr(5000), 333, now);
     ASSERT_EQ(run.Finish(view), ConversionResult::Completed);
     EXPECT_EQ(ReadFile(dir.File("drive.nmea")), sample);
+    EXPECT_EQ(testing::Listing(dir.path()),
+              (std::vector<std::string>{"drive.nmea", "out-live", "out-live.kml", "out.kmz"}));
 }
 
 }  // namespace

@@ -14,4 +14,9 @@ std::string NmeaSentence(std::string_view body, bool lineEnd) {
     return "$" + std::string(body) + checksum;
 }
 
+std::string NmeaEpoch(const std::string& hhmmss, const std::string& ddmmyy) {
+    return NmeaSentence("GPGGA," + hhmmss + ".00,5545.0783,N,03736.8141,E,1,10,0.9,150.1,M,14.2,M,,") +
+           NmeaSentence("GPRMC," + hhmmss + ".00,A,5545.0783,N,03736.8141,E,20.0,232.9," + ddmmyy + ",,,A");
+}
+
 }  // namespace tervo::testing

@@ -13,6 +13,10 @@ namespace tervo::testing {
 // followed by CR LF unless `lineEnd` is false.
 std::string NmeaSentence(std::string_view body, bool lineEnd = true);
 
+// One epoch of a receiver standing still with a valid fix: GGA and RMC at
+// `hhmmss` on `ddmmyy`.
+std::string NmeaEpoch(const std::string& hhmmss, const std::string& ddmmyy);
+
 // Lets the first `allowed` nodes be allocated and refuses every one after them.
 class NodeBudget : public AllocationGate {
 public:

@@ -16,6 +16,46 @@ uint32_t U32(const std::string& b, size_t at) {
     return static_cast<uint32_t>(U16(b, at)) | static_cast<uint32_t>(U16(b, at + 2)) << 16;
 }
 
+uint64_t U64(const std::string& b, size_t at) {
+    return static_cast<uint64_t>(U32(b, at)) | static_cast<uint64_t>(U32(b, at + 4)) << 32;
+}
+
+constexpr uint32_t kMarker = 0xFFFFFFFF;
+
+// Reads the Zip64 extra field of a central header from `extra`, filling the
+// 64-bit values whose 32-bit fields hold the marker; false when it is short.
+bool ReadZip64Extra(const std::string& extra, ZipEntry* e) {
+    for (size_t at = 0; at + 4 <= extra.size();) {
+        const uint16_t id = U16(extra, at);
+        const uint16_t size = U16(extra, at + 2);
+        if (at + 4 + size > extra.size()) {
+            return false;
+        }
+        if (id == 0x0001) {
+            e->hasZip64Extra = true;
+            e->zip64ExtraSize = size;
+            struct Slot {
+                uint32_t narrow;
+                uint64_t* wide;
+            };
+            size_t field = at + 4;
+            for (const Slot& slot : {Slot{e->uncompressedSize, &e->uncompressedSize64},
+                                     Slot{e->compressedSize, &e->compressedSize64},
+                                     Slot{e->localHeaderOffset, &e->localHeaderOffset64}}) {
+                if (slot.narrow != kMarker) {
+                    continue;
+                }
+                if (field + 8 > at + 4 + size) {
+                    return false;
+                }
+                *slot.wide = U64(extra, field);
+                field += 8;
+            }
+        }
+        at += 4 + size;
+    }
+    return true;
+}
 bool InflateRaw(const std::string& in, size_t expected, std::string* out) {
     z_stream z{};
     if (inflateInit2(&z, -MAX_WBITS) != Z_OK) {
@@ -59,8 +99,29 @@ bool ReadZip(const std::string& b, ZipArchive* archive, std::string* error) {
     archive->centralOffset = U32(b, end + 16);
     archive->commentLength = U16(b, end + 20);
     archive->trailingBytes = b.size() - (end + 22 + archive->commentLength);
-    size_t at = archive->centralOffset;
-    for (int i = 0; i < archive->endEntries; ++i) {
+    uint64_t centralOffset = archive->centralOffset;
+    uint64_t centralSize = archive->centralSize;
+    uint64_t entries = archive->endEntries;
+    if (end >= 20 && U32(b, end - 20) == 0x07064b50) {
+        archive->hasZip64End = true;
+        archive->zip64EndOffset = U64(b, end - 12);
+        archive->zip64Disks = U32(b, end - 4);
+        const uint64_t z = archive->zip64EndOffset;
+        if (z + 56 > b.size() || U32(b, z) != 0x06064b50 || U64(b, z + 4) != 44) {
+            *error = "no Zip64 end record where the locator says";
+            return false;
+        }
+        archive->zip64VersionNeeded = U16(b, z + 14);
+        archive->zip64EntriesOnDisk = U64(b, z + 24);
+        archive->zip64Entries = U64(b, z + 32);
+        archive->zip64CentralSize = U64(b, z + 40);
+        archive->zip64CentralOffset = U64(b, z + 48);
+        centralOffset = archive->zip64CentralOffset;
+        centralSize = archive->zip64CentralSize;
+        entries = archive->zip64Entries;
+    }
+    size_t at = centralOffset;
+    for (uint64_t i = 0; i < entries; ++i) {
         if (at + 46 > b.size() || U32(b, at) != 0x02014b50) {
             *error = "central directory header " + std::to_string(i) + " missing";
             return false;
@@ -83,9 +144,16 @@ bool ReadZip(const std::string& b, ZipArchive* archive, std::string* error) {
         e.externalAttributes = U32(b, at + 38);
         e.localHeaderOffset = U32(b, at + 42);
         e.name = b.substr(at + 46, nameLength);
+        e.compressedSize64 = e.compressedSize;
+        e.uncompressedSize64 = e.uncompressedSize;
+        e.localHeaderOffset64 = e.localHeaderOffset;
+        if (!ReadZip64Extra(b.substr(at + 46 + nameLength, e.extraLength), &e)) {
+            *error = "the extra field of " + e.name + " is broken";
+            return false;
+        }
         at += 46 + nameLength + e.extraLength + e.commentLength;
 
-        size_t local = e.localHeaderOffset;
+        size_t local = e.localHeaderOffset64;
         if (local + 30 > b.size() || U32(b, local) != 0x04034b50) {
             *error = "local header of " + e.name + " missing";
             return false;
@@ -102,11 +170,24 @@ bool ReadZip(const std::string& b, ZipArchive* archive, std::string* error) {
         e.localExtraLength = U16(b, local + 28);
         e.localName = b.substr(local + 30, localNameLength);
         size_t dataStart = local + 30 + localNameLength + e.localExtraLength;
-        if (dataStart + e.compressedSize > b.size()) {
+        if (dataStart + e.compressedSize64 > b.size()) {
             *error = "data of " + e.name + " runs past the end";
             return false;
         }
-        if (!InflateRaw(b.substr(dataStart, e.compressedSize), e.uncompressedSize, &e.data)) {
+        if ((e.flags & 8) != 0) {
+            const size_t d = dataStart + e.compressedSize64;
+            const size_t sizes = e.hasZip64Extra ? 8 : 4;
+            if (d + 8 + 2 * sizes > b.size()) {
+                *error = "data descriptor of " + e.name + " runs past the end";
+                return false;
+            }
+            e.hasDescriptor = true;
+            e.descriptorSignature = U32(b, d);
+            e.descriptorCrc = U32(b, d + 4);
+            e.descriptorCompressedSize = sizes == 8 ? U64(b, d + 8) : U32(b, d + 8);
+            e.descriptorUncompressedSize = sizes == 8 ? U64(b, d + 8 + sizes) : U32(b, d + 8 + sizes);
+        }
+        if (!InflateRaw(b.substr(dataStart, e.compressedSize64), e.uncompressedSize64, &e.data)) {
             *error = "data of " + e.name + " does not inflate to its size";
             return false;
         }
@@ -114,7 +195,7 @@ bool ReadZip(const std::string& b, ZipArchive* archive, std::string* error) {
             crc32(0, reinterpret_cast<const Bytef*>(e.data.data()), static_cast<uInt>(e.data.size())));
         archive->entries.push_back(std::move(e));
     }
-    if (at != archive->centralOffset + archive->centralSize) {
+    if (at != centralOffset + centralSize) {
         *error = "central directory size does not match";
         return false;
     }

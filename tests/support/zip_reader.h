@@ -37,6 +37,22 @@ struct ZipEntry {
     uint32_t externalAttributes = 0;
     uint32_t localHeaderOffset = 0;
     std::string name;
+    // The Zip64 extra field of the central header, when there is one (its
+    // values in the order the fields that hold the marker 0xFFFFFFFF ask for).
+    bool hasZip64Extra = false;
+    uint16_t zip64ExtraSize = 0;
+    // The sizes and the offset, from the Zip64 extra field where the 32-bit
+    // field holds the marker.
+    uint64_t compressedSize64 = 0;
+    uint64_t uncompressedSize64 = 0;
+    uint64_t localHeaderOffset64 = 0;
+    // The data descriptor behind the data (flag bit 3), its sizes 8 bytes each
+    // when the entry has a Zip64 extra field.
+    bool hasDescriptor = false;
+    uint32_t descriptorSignature = 0;
+    uint32_t descriptorCrc = 0;
+    uint64_t descriptorCompressedSize = 0;
+    uint64_t descriptorUncompressedSize = 0;
     // The inflated data, and the CRC-32 computed over it.
     std::string data;
     uint32_t computedCrc = 0;
@@ -53,6 +69,15 @@ struct ZipArchive {
     uint16_t commentLength = 0;
     // Bytes after the end record (should be none).
     size_t trailingBytes = 0;
+    // The Zip64 end record, when a locator stands just before the end record.
+    bool hasZip64End = false;
+    uint64_t zip64EndOffset = 0;  // as the locator gives it
+    uint32_t zip64Disks = 0;      // as the locator gives it
+    uint16_t zip64VersionNeeded = 0;
+    uint64_t zip64EntriesOnDisk = 0;
+    uint64_t zip64Entries = 0;
+    uint64_t zip64CentralSize = 0;
+    uint64_t zip64CentralOffset = 0;
 };
 
 // Parses `bytes` (the whole container). Returns false with a reason in `error`

@@ -494,6 +494,7 @@ void WindowSettingsTest::TheExtrasDialogGroupsItsFieldsAndStartsThemUseful() {
     // Each box, from the top down, with one of its fields.
     const std::pair<const char*, const char*> groups[] = {
         {"Long logs in a globe viewer", "MaxPlacemarks"},
+        {"A KMZ file per piece of the log", "SplitGap"},
         {"The report (summary, plots)", "Plots"},
         {"Colours", "ColourBy"},
         {"Dates", "DateFromZda"},
@@ -519,13 +520,14 @@ void WindowSettingsTest::TheExtrasDialogGroupsItsFieldsAndStartsThemUseful() {
 
     // A field ticked on starts where a first try would: the preset's budget and
     // tolerance, not 2 placemarks or a tolerance that keeps every fix.
-    for (const char* key : {"MaxPlacemarks", "LineTolerance", "ThinSeconds", "ColourBy"}) {
+    for (const char* key : {"MaxPlacemarks", "LineTolerance", "ThinSeconds", "SplitGap", "ColourBy"}) {
         dialog.findChild<QCheckBox*>(key)->setChecked(true);
     }
     tervo::Extras expected;
-    expected.MaxPlacemarks = 2000;
+    expected.MaxPlacemarks = 1000;
     expected.LineTolerance = 0.5;
     expected.ThinSeconds = 10;
+    expected.SplitGap = 300;
     expected.ColourBy = tervo::kColourByQuality;
     QCOMPARE(dialog.Values(), expected);
 }
