@@ -67,7 +67,7 @@ constexpr ExtraGroupTitle kGroups[] = {
 // Each row: group; option, key, label, help; kind, min, max, start; member (and choices).
 const ExtraKey kKeys[] = {
     {ExtraGroup::Viewer, "--viewer", "Viewer", "Ready for a globe viewer (preset)",
-     "at most 1000 brief placemarks per folder, lines within 0.5 m, regions on", ExtraKind::Flag, 0, 1, 1,
+     "at most 100 brief placemarks per folder, lines within 5 m, regions on", ExtraKind::Flag, 0, 1, 1,
      &Extras::Viewer},
     {ExtraGroup::Viewer, "--thin-seconds", "ThinSeconds", "Placemark at least every (s)",
      "a placemark at least every X seconds (the lines keep every fix)", ExtraKind::Number, 0, 86400, 10,

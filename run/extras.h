@@ -146,13 +146,17 @@ bool AsksForAccuracy(const Extras& extras);
 // The section of the settings file that holds the extras.
 inline constexpr const char* kExtrasSection = "Extras";
 
-// What the viewer preset asks for: at most 1,000 placemarks per folder, lines
-// within 0.5 m of every fix, regions on; and of its own, the placemarks in their
+// What the viewer preset asks for: at most 100 placemarks per folder, lines
+// within 5 m of every fix, regions on; and of its own, the placemarks in their
 // brief form (ViewerOptions::BriefPlacemarks). A globe viewer that builds every
-// placemark at load (CesiumJS) is held back by their number as much as by
-// their form; Google Earth draws each hour's placemarks only once zoomed in.
-inline constexpr double kViewerMaxPlacemarks = 1000;
-inline constexpr double kViewerLineTolerance = 0.5;
+// placemark and every line's point at load (CesiumJS) is held back by their
+// number: an arrow costs it about 3 ms, a thousand line points about 45 ms, on
+// top of about 2 s for any document with a line and an arrow. The preset is an
+// overview of a long log that opens at once: a day at 1 Hz keeps an arrow
+// every quarter of an hour per folder and about 12,000 line points. Google
+// Earth draws each hour's placemarks only once zoomed in.
+inline constexpr double kViewerMaxPlacemarks = 100;
+inline constexpr double kViewerLineTolerance = 5;
 
 // The values a run uses: the preset's parts filled in where they were not
 // asked for themselves (a part asked for overrides the preset).

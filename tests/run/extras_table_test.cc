@@ -40,10 +40,10 @@ TEST(ExtraKeys, ATickedFieldStartsAtAUsefulValueUnderItsGroupsTitle) {
         double start;
     };
     const Row rows[] = {
-        {"the budget at the range's end of 2", "--max-placemarks", "Long logs in a globe viewer", 1000},
+        {"the budget at the range's end of 2", "--max-placemarks", "Long logs in a globe viewer", 100},
         {"a gap of 0.1 s that cuts a 10 Hz log at every epoch", "--split-gap",
          "A KMZ file per piece of the log", 300},
-        {"a tolerance of 0 that keeps every fix", "--line-tolerance", "Long logs in a globe viewer", 0.5},
+        {"a tolerance of 0 that keeps every fix", "--line-tolerance", "Long logs in a globe viewer", 5},
         {"thinning by 0 s that keeps every placemark", "--thin-seconds", "Long logs in a globe viewer", 10},
         {"the viewer preset outside its group", "--viewer", "Long logs in a globe viewer", 1},
         {"the plots outside the report", "--plots", "The report (summary, plots)", 1},

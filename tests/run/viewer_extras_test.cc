@@ -77,11 +77,11 @@ TEST_F(ViewerExtras, EachPartKeepsWhatItPromises) {
         bool brief;   // the preset's brief form
     } cases[] = {
         {"a budget not held", Extras{.MaxPlacemarks = 300}, 300, false},
-        {"the viewer preset not held to its budget", Extras{.Viewer = 1}, 1000, true},
+        {"the viewer preset not held to its budget", Extras{.Viewer = 1}, 100, true},
         // The log's D-Track fixes come and go, and each change keeps a placemark:
         // far more than one a minute are kept, but not all.
         {"an interval of a minute", Extras{.ThinSeconds = 60}, 9000 * 7 / 8, false},
-        {"a budget the preset's own budget overrides", Extras{.Viewer = 1, .MaxPlacemarks = 100}, 100, true},
+        {"a budget the preset's own budget overrides", Extras{.Viewer = 1, .MaxPlacemarks = 40}, 40, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.legend);

@@ -524,8 +524,8 @@ void WindowSettingsTest::TheExtrasDialogGroupsItsFieldsAndStartsThemUseful() {
         dialog.findChild<QCheckBox*>(key)->setChecked(true);
     }
     tervo::Extras expected;
-    expected.MaxPlacemarks = 1000;
-    expected.LineTolerance = 0.5;
+    expected.MaxPlacemarks = 100;
+    expected.LineTolerance = 5;
     expected.ThinSeconds = 10;
     expected.SplitGap = 300;
     expected.ColourBy = tervo::kColourByQuality;
