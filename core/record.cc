@@ -90,6 +90,8 @@ void ResetRecord(waypoints& r) {
     r.Rms = 0;
     r.FixQuality = 0;
     r.FixMode = 0;
+    r.Pdop = 0;
+    r.Vdop = 0;
     r.SatellitesUsed = 0;
     r.Hdop = 0;
     r.Speed = 0;

@@ -77,7 +77,11 @@ struct waypoints {
     double GeoidSeparation = 0;
     SatelliteTable Satellites;
     DTrackSlot DTrack;
-    float Rms = 0;               // metres
+    float Rms = 0;  // metres
+    // The GSA's PDOP and VDOP (0 when not given). Kept for the GPX export only;
+    // the KML document never shows them.
+    float Pdop = 0;
+    float Vdop = 0;
     int32_t FixQuality = 0;      // GGA quality indicator
     int32_t SatellitesUsed = 0;  // -1: unknown (binary protocol)
     int32_t FixMode = 0;         // GSA fix mode
@@ -94,7 +98,7 @@ struct waypoints {
 void ResetRecord(waypoints& record);
 
 // Copies the scalar fields and texts of `source` into `node`; FixMode, the
-// satellite table, HasSatellites and DTrack are not copied.
+// DOPs of the GSA, the satellite table, HasSatellites and DTrack are not copied.
 void CopyRecordFields(const waypoints& source, waypoints& node);
 
 // Moves the field group of one sentence kind from `source` (decoded for the same

@@ -75,6 +75,13 @@ void WritePoint(ExportStream& out, const TimedPoint& timed, LogFormat format) {
     if (const std::optional<double> hdop = GivenHdop(point, format); hdop && std::isfinite(*hdop)) {
         out.Text("<hdop>").Fixed(*hdop, 2).Text("</hdop>\n");
     }
+    // The GSA's; an empty field reads as 0, so 0 is taken as not given.
+    if (format == LogFormat::Nmea && point.Vdop > 0 && std::isfinite(point.Vdop)) {
+        out.Text("<vdop>").Fixed(point.Vdop, 2).Text("</vdop>\n");
+    }
+    if (format == LogFormat::Nmea && point.Pdop > 0 && std::isfinite(point.Pdop)) {
+        out.Text("<pdop>").Fixed(point.Pdop, 2).Text("</pdop>\n");
+    }
     if (GivesMotion(point, format) && std::isfinite(point.Course) && std::isfinite(point.Speed)) {
         out.Text("<extensions>\n");
         out.Text("<tervo:course>").Fixed(point.Course, 1).Text("</tervo:course>\n");

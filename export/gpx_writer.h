@@ -4,10 +4,10 @@
 // position within the ranges GPX allows (latitude -90 to 90, longitude -180 to
 // 180, where 180 is written as -180, the same meridian). Each point carries
 // what the log gives of: ele, time (its Date and Time, when UnixMsOfDateTime
-// takes them), fix, sat, hdop, and course (degrees) and speed (m/s, as GPX
-// 1.0 gave speed) as <tervo:course> and <tervo:speed> in its extensions. The
-// record has no geoid height, VDOP or PDOP, so those elements are never
-// written. fix is dgps for a differential or RTK fix, pps for PPS, 2d or 3d for
+// takes them), geoidheight (GGA's geoid separation), fix, sat, hdop, vdop and
+// pdop (the GSA's; the binary protocol gives neither), and course (degrees)
+// and speed (m/s, as GPX 1.0 gave speed) as <tervo:course> and <tervo:speed>
+// in its extensions. fix is dgps for a differential or RTK fix, pps for PPS, 2d or 3d for
 // a single fix or one of unknown quality (NMEA: by the GSA mode; BINR: by the
 // fix status), and left out for one that was not measured (dead reckoning,
 // manual, simulated) or whose dimension the log does not tell.

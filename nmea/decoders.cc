@@ -146,6 +146,8 @@ void DecodeGsv(std::string_view sentence, waypoints& record) {
 // $GNGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1,1*hh  (NMEA 4.1: system id last)
 // The used list runs from field 3 to the field before PDOP, found by counting
 // back from the end, so receivers that send more than twelve ids are read whole.
+// PDOP and VDOP are kept for the GPX export: the first and the last of the three
+// fields before the system id, or of the last three (its HDOP is GGA's to give).
 void DecodeGsa(std::string_view sentence, waypoints& record) {
     if (TalkerHasForeignIds(sentence)) {
         return;
@@ -153,13 +155,16 @@ void DecodeGsa(std::string_view sentence, waypoints& record) {
     const std::string_view body = sentence.substr(0, sentence.find('*'));
     const long commas = std::count(body.begin(), body.end(), ',');
     long lastListField = commas - 3;
+    long vdopField = commas;
     if (commas == kGsaCommasWithSystemId) {
+        vdopField = commas - 1;
         lastListField = commas - 4;
         const std::string_view systemId = body.substr(body.rfind(',') + 1);
         if (IsForeignSystemId(IntegerValue(systemId))) {
             lastListField = 0;
         }
     }
+    const long pdopField = vdopField - 2;  // none when the DOPs would overlap the mode
     ForEachField(body, [&](int index, std::string_view field, bool) {
         if (index == 2) {
             record.FixMode = IntegerValue(field);
@@ -168,6 +173,12 @@ void DecodeGsa(std::string_view sentence, waypoints& record) {
             if (IsSatelliteId(id)) {
                 record.Satellites[id].Used = 1;
             }
+        }
+        // An empty DOP keeps what an earlier GSA of the epoch gave.
+        if (pdopField >= 3 && !field.empty() && index == pdopField) {
+            record.Pdop = static_cast<float>(NumericValue(field));
+        } else if (pdopField >= 3 && !field.empty() && index == vdopField) {
+            record.Vdop = static_cast<float>(NumericValue(field));
         }
     });
 }

@@ -134,7 +134,11 @@ TEST(ResetRecord, SetsTheResetStateAndKeepsTableAndMatched) {
     r.DTrack.Edit().Matched = 1;
     r.DTrack.Edit().Status = 'A';
     r.DTrack.Edit().Time = "x";
+    r.Pdop = 2.5f;
+    r.Vdop = 2.1f;
     ResetRecord(r);
+    EXPECT_EQ(r.Pdop, 0);
+    EXPECT_EQ(r.Vdop, 0);
     EXPECT_EQ(r.Status, ' ');
     EXPECT_EQ(r.StatusText, " ");
     EXPECT_TRUE(r.Time.empty());

@@ -31,6 +31,7 @@ std::vector<waypoints> NmeaLog() {
     waypoints p = Epoch("10:00:00", 48.1, 11.5, 545.4);
     p.HasGga = p.HasRmc = 1, p.Status = 'A', p.FixQuality = 1, p.SatellitesUsed = 8, p.Hdop = 0.9;
     p.Speed = 36, p.Course = 90, p.FixMode = 3, p.Rms = 1.5f, p.GeoidSeparation = 47.3;
+    p.Pdop = 1.6f, p.Vdop = 1.3f;
     log.push_back(p);
     p = Epoch("10:00:01", 48.15, 11.55, 545);
     p.HasGga = p.HasRmc = 1, p.Status = 'V', p.FixQuality = 0, p.SatellitesUsed = 3, p.Hdop = 9.5;
@@ -71,6 +72,8 @@ TEST(WriteGpx, NmeaTrackWithASegmentPerGap) {
 <fix>3d</fix>
 <sat>8</sat>
 <hdop>0.90</hdop>
+<vdop>1.30</vdop>
+<pdop>1.60</pdop>
 <extensions>
 <tervo:course>90.0</tervo:course>
 <tervo:speed>10.000</tervo:speed>

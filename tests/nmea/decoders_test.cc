@@ -31,6 +31,8 @@ const waypoints kSentinel = [] {
     r.Course = 7.5;
     r.GeoidSeparation = 12.5;
     r.FixMode = 8;
+    r.Pdop = 13.5f;
+    r.Vdop = 14.5f;
     r.TimeMs = 1234;
     r.HasGga = 7;
     r.HasRmc = 7;
@@ -52,10 +54,10 @@ std::vector<std::string> Fields(const waypoints& r) {
     std::string text = Format(
         "Time=%s Latitude=%.10g Longitude=%.10g Altitude=%.10g Date=%s Status=%c Rms=%.10g FixQuality=%d "
         "StatusText=%s SatellitesUsed=%d Hdop=%.10g Speed=%.10g Course=%.10g GeoidSeparation=%.10g "
-        "FixMode=%d",
+        "FixMode=%d Pdop=%.4g Vdop=%.4g",
         r.Time.c_str(), r.Latitude, r.Longitude, r.Altitude, r.Date.c_str(), r.Status ? r.Status : '-', r.Rms,
         r.FixQuality, r.StatusText.c_str(), r.SatellitesUsed, r.Hdop, r.Speed, r.Course, r.GeoidSeparation,
-        r.FixMode);
+        r.FixMode, r.Pdop, r.Vdop);
     for (int id = 0; id < kSatelliteRows; ++id) {
         const SatelliteInfo& s = r.Satellites[id];
         text += Format(" sat%d=%c%d,e%d,a%d,s%d%s%s", id, s.System ? s.System : '-', s.Number, s.Elevation,
@@ -159,17 +161,21 @@ TEST(Decoders, WriteExactlyTheirFields) {
          "$GPGSV,1,1,01,08,300,70000,260*00", "sat8=G8,e44,a4464,s4,view HasSatellites=1"},
         {"GSV of Galileo: its ids would land on GPS rows", Decoder::Gsv, "$GAGSV,1,1,01,05,20,200,40*00", ""},
         {"GSA", Decoder::Gsa, "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*00",
-         "FixMode=3 sat4=-0,e0,a0,s0,used sat5=-0,e0,a0,s0,used sat9=-0,e0,a0,s0,used "
+         "FixMode=3 Pdop=2.5 Vdop=2.1 sat4=-0,e0,a0,s0,used sat5=-0,e0,a0,s0,used sat9=-0,e0,a0,s0,used "
          "sat12=-0,e0,a0,s0,used sat24=-0,e0,a0,s0,used"},
         {"GSA list found from the end: more than twelve ids", Decoder::Gsa,
          "$GPGSA,A,3,23,,,,,,,,,,,,,,,,,,,,,,,70,09.2,07.2,05.7*00",
-         "FixMode=3 sat23=-0,e0,a0,s0,used sat70=-0,e0,a0,s0,used"},
+         "FixMode=3 Pdop=9.2 Vdop=5.7 sat23=-0,e0,a0,s0,used sat70=-0,e0,a0,s0,used"},
         {"GSA with system id: PDOP 2.5 marks no row 2", Decoder::Gsa,
-         "$GNGSA,A,3,04,,,,,,,,,,,,2.5,1.3,2.1,1*00", "FixMode=3 sat4=-0,e0,a0,s0,used"},
+         "$GNGSA,A,3,04,,,,,,,,,,,,2.5,1.3,2.1,1*00", "FixMode=3 Pdop=2.5 Vdop=2.1 sat4=-0,e0,a0,s0,used"},
         {"GSA with Galileo system id marks nothing", Decoder::Gsa,
-         "$GNGSA,A,3,04,,,,,,,,,,,,2.5,1.3,2.1,3*00", "FixMode=3"},
+         "$GNGSA,A,3,04,,,,,,,,,,,,2.5,1.3,2.1,3*00", "FixMode=3 Pdop=2.5 Vdop=2.1"},
         {"GSA of a QZSS talker", Decoder::Gsa, "$GQGSA,A,3,04,,,,,,,,,,,,2.5,1.3,2.1*00", ""},
-        {"GSA three fields after the mode: no list", Decoder::Gsa, "$GPGSA,A,2,1.0,1.0,1.0*00", "FixMode=2"},
+        {"GSA three fields after the mode: no list", Decoder::Gsa, "$GPGSA,A,2,1.0,1.0,1.0*00",
+         "FixMode=2 Pdop=1 Vdop=1"},
+        {"GSA without DOPs keeps those of an earlier GSA", Decoder::Gsa, "$GPGSA,A,1,,,,,,,,,,,,,,,*00",
+         "FixMode=1"},
+        {"GSA of two fields after the mode: no DOPs", Decoder::Gsa, "$GPGSA,A,2,1.0,1.0*00", "FixMode=2"},
     };
     testing::TestPlatform today;
     for (const Case& c : cases) {
@@ -201,8 +207,9 @@ TEST(Decoders, WriteExactlyTheirFields) {
 TEST(Decoders, TwoGsaOfOneEpochLeaveTheUnion) {
     waypoints r;
     DecodeGsa("$GNGSA,A,3,04,,,,,,,,,,,,2.5,1.3,2.1*00", r);
-    DecodeGsa("$GNGSA,A,2,65,,,,,,,,,,,,2.5,1.3,2.1*00", r);
-    EXPECT_EQ(Changes(waypoints{}, r), "FixMode=2 sat4=-0,e0,a0,s0,used sat65=-0,e0,a0,s0,used");
+    DecodeGsa("$GNGSA,A,2,65,,,,,,,,,,,,1.5,1.3,*00", r);
+    EXPECT_EQ(Changes(waypoints{}, r),
+              "FixMode=2 Pdop=1.5 Vdop=2.1 sat4=-0,e0,a0,s0,used sat65=-0,e0,a0,s0,used");
 }
 
 }  // namespace
