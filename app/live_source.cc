@@ -388,126 +388,169 @@ double SteadySeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-bool ReceiveLoop(ByteSource& source, const std::string& name, int stopFd, const ReceiveEvents& events,
-                 const std::function<double()>& now, const ReceiveTimings& timings) {
+namespace {
+
+// One run of the receiving loop: its three states and what they remember.
+class Receiver {
+public:
+    Receiver(ByteSource& source, const std::string& name, int stopFd, const ReceiveEvents& events,
+             const std::function<double()>& now, const ReceiveTimings& timings)
+        : source_(source),
+          name_(name),
+          stopFd_(stopFd),
+          events_(events),
+          now_(now),
+          timings_(timings),
+          lastByte_(now()) {}
+
+    // False when the source ended or can never be opened; true when stopped.
+    bool Run() {
+        while (!Stopped()) {
+            bool goOn = true;
+            switch (state_) {
+                case State::Opening:
+                    goOn = OpenSource();
+                    break;
+                case State::Open:
+                    goOn = ReadSource();
+                    break;
+                case State::Waiting:
+                    PauseUntil(-1, retryAt_);
+                    if (now_() >= retryAt_) {
+                        state_ = State::Opening;
+                    }
+                    break;
+            }
+            if (!goOn) {
+                return false;
+            }
+            if (events_.tick) {
+                events_.tick(now_());
+            }
+        }
+        source_.Close();
+        return true;
+    }
+
+private:
     enum class State {
         Opening,  // about to open the source
         Open,     // open: bytes are read as they come
         Waiting,  // closed: waiting for the next attempt
     };
-    State state = State::Opening;
-    double pause = 0;          // the last reconnection pause, unscaled
-    double retryAt = 0;        // when Waiting ends
-    double lastByte = now();   // when the last byte came (or the source opened)
-    bool troubleSaid = false;  // the episode of failures has been told
-    bool silenceSaid = false;
-    bool everOpened = false;
-    std::array<uint8_t, 4096> buffer{};
 
-    // Sleeps until `until` at most, or less when a tick is due; false when stopped.
-    auto pauseUntil = [&](int fd, double until) {
-        const double t = now();
-        double wait = until - t;
-        if (events.nextTick) {
-            wait = std::min(wait, events.nextTick() - t);
+    // False when the source can never be opened.
+    bool OpenSource() {
+        std::string why;
+        const OpenResult opened = source_.Open(stopFd_, &why);
+        if (opened == OpenResult::Never) {
+            events_.say(why);
+            return false;
         }
-        wait = std::clamp(wait, 0.0, timings.maxWait);
-        if (fd >= 0) {
-            return WaitFor(fd, POLLIN, stopFd, wait);
+        if (opened == OpenResult::NotNow) {
+            RetryLater(why);
+            return true;
         }
-        std::array<pollfd, 1> stop{{{stopFd, POLLIN, 0}}};
-        ::poll(stop.data(), stopFd >= 0 ? 1 : 0, static_cast<int>(std::ceil(wait * 1000)));
-        return false;
-    };
-    auto stopped = [&] {
-        std::array<pollfd, 1> stop{{{stopFd, POLLIN, 0}}};
-        return stopFd >= 0 && ::poll(stop.data(), 1, 0) > 0;
-    };
-    auto tick = [&] {
-        if (events.tick) {
-            events.tick(now());
+        if (troubleSaid_ || everOpened_) {
+            events_.say(name_ + ": receiving again");
         }
-    };
-    auto retryLater = [&](const std::string& why) {
-        const WhenDropped after = source.AfterDrop();
-        if (after == WhenDropped::WaitForIt) {
-            retryAt = now() + timings.devicePoll;
-            if (!troubleSaid) {
-                events.say(why + "; waiting for it");
-            }
-        } else {
-            pause = NextReconnectPause(pause);
-            const double seconds = std::min(pause, timings.maxPause);
-            retryAt = now() + seconds * timings.pauseScale;
-            if (!troubleSaid) {
-                events.say(why + "; trying again, every " + std::to_string(static_cast<int>(seconds)) +
-                           " s and up to every " + std::to_string(static_cast<int>(timings.maxPause)) + " s");
-            }
-        }
-        troubleSaid = true;
-        state = State::Waiting;
-    };
+        everOpened_ = true;
+        troubleSaid_ = false;
+        silenceSaid_ = false;
+        pause_ = 0;
+        lastByte_ = now_();
+        state_ = State::Open;
+        return true;
+    }
 
-    while (!stopped()) {
-        switch (state) {
-            case State::Opening: {
-                std::string why;
-                const OpenResult opened = source.Open(stopFd, &why);
-                if (opened == OpenResult::Never) {
-                    events.say(why);
+    // False when the source ended for good.
+    bool ReadSource() {
+        if (PauseUntil(source_.Descriptor(), lastByte_ + timings_.silence)) {
+            const ssize_t n = source_.Read(buffer_.data(), buffer_.size());
+            if (n > 0) {
+                lastByte_ = now_();
+                silenceSaid_ = false;
+                events_.bytes(buffer_.data(), static_cast<size_t>(n), lastByte_);
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                const std::string why = n == 0 ? "ended" : Reason(errno);
+                source_.Close();
+                if (source_.AfterDrop() == WhenDropped::End) {
                     return false;
                 }
-                if (opened == OpenResult::NotNow) {
-                    retryLater(why);
-                    break;
-                }
-                if (troubleSaid || everOpened) {
-                    events.say(name + ": receiving again");
-                }
-                everOpened = true;
-                troubleSaid = false;
-                silenceSaid = false;
-                pause = 0;
-                lastByte = now();
-                state = State::Open;
-                break;
+                RetryLater(name_ + (n == 0 ? " closed" : " failed: " + why));
+                return true;
             }
-            case State::Open: {
-                const double silentAt = lastByte + timings.silence;
-                if (pauseUntil(source.Descriptor(), silentAt)) {
-                    const ssize_t n = source.Read(buffer.data(), buffer.size());
-                    if (n > 0) {
-                        lastByte = now();
-                        silenceSaid = false;
-                        events.bytes(buffer.data(), static_cast<size_t>(n), lastByte);
-                    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-                        const std::string why = n == 0 ? "ended" : Reason(errno);
-                        source.Close();
-                        if (source.AfterDrop() == WhenDropped::End) {
-                            return false;
-                        }
-                        retryLater(name + (n == 0 ? " closed" : " failed: " + why));
-                        break;
-                    }
-                }
-                if (!silenceSaid && now() - lastByte >= timings.silence) {
-                    events.say(name + ": nothing received for " +
-                               std::to_string(static_cast<int>(timings.silence)) + " s");
-                    silenceSaid = true;
-                }
-                break;
-            }
-            case State::Waiting:
-                pauseUntil(-1, retryAt);
-                if (now() >= retryAt) {
-                    state = State::Opening;
-                }
-                break;
         }
-        tick();
+        if (!silenceSaid_ && now_() - lastByte_ >= timings_.silence) {
+            events_.say(name_ + ": nothing received for " +
+                        std::to_string(static_cast<int>(timings_.silence)) + " s");
+            silenceSaid_ = true;
+        }
+        return true;
     }
-    source.Close();
-    return true;
+
+    // Sleeps until `until` at most, or less when a tick is due; false when stopped.
+    bool PauseUntil(int fd, double until) {
+        const double t = now_();
+        double wait = until - t;
+        if (events_.nextTick) {
+            wait = std::min(wait, events_.nextTick() - t);
+        }
+        wait = std::clamp(wait, 0.0, timings_.maxWait);
+        if (fd >= 0) {
+            return WaitFor(fd, POLLIN, stopFd_, wait);
+        }
+        std::array<pollfd, 1> stop{{{stopFd_, POLLIN, 0}}};
+        ::poll(stop.data(), stopFd_ >= 0 ? 1 : 0, static_cast<int>(std::ceil(wait * 1000)));
+        return false;
+    }
+
+    bool Stopped() const {
+        std::array<pollfd, 1> stop{{{stopFd_, POLLIN, 0}}};
+        return stopFd_ >= 0 && ::poll(stop.data(), 1, 0) > 0;
+    }
+
+    void RetryLater(const std::string& why) {
+        if (source_.AfterDrop() == WhenDropped::WaitForIt) {
+            retryAt_ = now_() + timings_.devicePoll;
+            if (!troubleSaid_) {
+                events_.say(why + "; waiting for it");
+            }
+        } else {
+            pause_ = NextReconnectPause(pause_);
+            const double seconds = std::min(pause_, timings_.maxPause);
+            retryAt_ = now_() + seconds * timings_.pauseScale;
+            if (!troubleSaid_) {
+                events_.say(why + "; trying again, every " + std::to_string(static_cast<int>(seconds)) +
+                            " s and up to every " + std::to_string(static_cast<int>(timings_.maxPause)) +
+                            " s");
+            }
+        }
+        troubleSaid_ = true;
+        state_ = State::Waiting;
+    }
+
+    ByteSource& source_;
+    const std::string& name_;
+    const int stopFd_;
+    const ReceiveEvents& events_;
+    const std::function<double()>& now_;
+    const ReceiveTimings& timings_;
+    State state_ = State::Opening;
+    double pause_ = 0;          // the last reconnection pause, unscaled
+    double retryAt_ = 0;        // when Waiting ends
+    double lastByte_;           // when the last byte came (or the source opened)
+    bool troubleSaid_ = false;  // the episode of failures has been told
+    bool silenceSaid_ = false;
+    bool everOpened_ = false;
+    std::array<uint8_t, 4096> buffer_{};
+};
+
+}  // namespace
+
+bool ReceiveLoop(ByteSource& source, const std::string& name, int stopFd, const ReceiveEvents& events,
+                 const std::function<double()>& now, const ReceiveTimings& timings) {
+    return Receiver(source, name, stopFd, events, now, timings).Run();
 }
 
 }  // namespace tervo
