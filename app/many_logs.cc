@@ -173,6 +173,42 @@ void PrintTable(std::FILE* err, const ManyLogsLine& line, const std::vector<LogO
     }
 }
 
+// The merged container of `outcomes` written to `mergePath`, and its
+// summaries printed: the run's exit status, `status` unless this fails.
+int WriteMerged(const std::string& mergePath, const Extras& extras, std::vector<LogOutcome>& outcomes,
+                int status, Platform& platform, std::FILE* out, std::FILE* err) {
+    // A merged container stands for all its logs: one that was not converted
+    // leaves it unwritten (one without a position is merged, as it is written alone).
+    const bool allConverted = std::all_of(outcomes.begin(), outcomes.end(), [](const LogOutcome& outcome) {
+        return outcome.status == kExitCompleted ||
+               (outcome.status == kExitWrongFormat && outcome.merged.Result == ConversionResult::Completed);
+    });
+    if (!allConverted) {
+        std::fprintf(err, "tervoconverter: not every log was converted; %s was not written\n",
+                     mergePath.c_str());
+        return status;
+    }
+    std::vector<MergedLog> merged;
+    for (LogOutcome& outcome : outcomes) {
+        merged.push_back(std::move(outcome.merged));
+    }
+    try {
+        PackMergedKmz(mergePath, merged, platform);
+    } catch (const CreateFileError&) {
+        std::fprintf(err, "%s\n", OneLine(EndingOfError(std::current_exception())).c_str());
+        return status == kExitCompleted ? kExitFileNotCreated : status;
+    }
+    std::fprintf(err, "KMZ file written: %s\n", mergePath.c_str());
+    const MergedOutput summaries = MergedSummaryOutput(extras, merged);
+    std::fputs(summaries.Err.c_str(), err);
+    std::fputs(summaries.Out.c_str(), out);
+    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+        std::fprintf(err, "tervoconverter: the summary could not be written to standard output\n");
+        return status == kExitCompleted ? kExitOtherError : status;
+    }
+    return status;
+}
+
 }  // namespace
 
 int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* out, std::FILE* err,
@@ -221,37 +257,8 @@ int RunManyLogs(const ManyLogsLine& line, Platform& platform, std::FILE* out, st
     if (line.mergePath.empty()) {
         return status;
     }
-    // A merged container stands for all its logs: one that was not converted
-    // leaves it unwritten (one without a position is merged, as it is written alone).
-    const std::string mergePath = AbsoluteFrom(line.mergePath, currentDirectory);
-    const bool allConverted = std::all_of(outcomes.begin(), outcomes.end(), [](const LogOutcome& outcome) {
-        return outcome.status == kExitCompleted ||
-               (outcome.status == kExitWrongFormat && outcome.merged.Result == ConversionResult::Completed);
-    });
-    if (!allConverted) {
-        std::fprintf(err, "tervoconverter: not every log was converted; %s was not written\n",
-                     mergePath.c_str());
-        return status;
-    }
-    std::vector<MergedLog> merged;
-    for (LogOutcome& outcome : outcomes) {
-        merged.push_back(std::move(outcome.merged));
-    }
-    try {
-        PackMergedKmz(mergePath, merged, platform);
-    } catch (const CreateFileError&) {
-        std::fprintf(err, "%s\n", OneLine(EndingOfError(std::current_exception())).c_str());
-        return status == kExitCompleted ? kExitFileNotCreated : status;
-    }
-    std::fprintf(err, "KMZ file written: %s\n", mergePath.c_str());
-    const MergedOutput summaries = MergedSummaryOutput(values.Extras, merged);
-    std::fputs(summaries.Err.c_str(), err);
-    std::fputs(summaries.Out.c_str(), out);
-    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
-        std::fprintf(err, "tervoconverter: the summary could not be written to standard output\n");
-        return status == kExitCompleted ? kExitOtherError : status;
-    }
-    return status;
+    return WriteMerged(AbsoluteFrom(line.mergePath, currentDirectory), values.Extras, outcomes, status,
+                       platform, out, err);
 }
 
 }  // namespace tervo
