@@ -47,6 +47,15 @@ SplitRun SplitInMemory(const std::string& log, Extras extras) {
     return run;
 }
 
+// The parts joined into one log, split in memory.
+SplitRun SplitParts(const std::vector<std::string>& parts, const Extras& extras) {
+    std::string log;
+    for (const std::string& part : parts) {
+        log += part;
+    }
+    return SplitInMemory(log, extras);
+}
+
 // Each piece is the document a run of its part of the log alone writes.
 TEST(SplitLog, EachPieceIsTheWholeDocumentOfItsPartOfTheLog) {
     struct Case {
@@ -71,11 +80,7 @@ TEST(SplitLog, EachPieceIsTheWholeDocumentOfItsPartOfTheLog) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.catches);
-        std::string log;
-        for (const std::string& part : c.parts) {
-            log += part;
-        }
-        const SplitRun run = SplitInMemory(log, c.extras);
+        const SplitRun run = SplitParts(c.parts, c.extras);
         ASSERT_EQ(run.result, ConversionResult::Completed);
         ASSERT_EQ(run.pieces.size(), c.parts.size());
         int placemarks = 0;
@@ -125,11 +130,7 @@ TEST(SplitLog, EachPieceTakesTheExtrasAsARunOfItsPartAlone) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.catches);
-        std::string log;
-        for (const std::string& part : c.parts) {
-            log += part;
-        }
-        const SplitRun run = SplitInMemory(log, c.extras);
+        const SplitRun run = SplitParts(c.parts, c.extras);
         ASSERT_EQ(run.result, ConversionResult::Completed);
         ASSERT_EQ(run.pieces.size(), c.parts.size());
         ConversionSettings alone;
